@@ -1,0 +1,155 @@
+// The data library: data sets are CSV files in folders named by librefs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace x11sa {
+
+enum class VarType { Numeric = 1, Character = 2 };
+
+struct VarInfo {
+  std::string name;
+  VarType type = VarType::Numeric;
+  bool is_date = false;  // numeric column read from ISO dates
+  int length = 8;        // bytes: 8 for numeric, the longest value for character (at least 1)
+  std::string label;
+};
+
+// A two-level data set name. A one-level name belongs to WORK.
+struct DataSetName {
+  std::string libref;  // upper case
+  std::string member;  // as written
+  [[nodiscard]] std::string display() const;  // "LIB.member"
+  // Parses "member" or "lib.member": letters, digits and underscores, not
+  // starting with a digit, at most 32 characters each.
+  [[nodiscard]] static std::optional<DataSetName> parse(std::string_view text);
+};
+
+// Librefs to folders. WORK is the current directory unless mapped.
+class Library {
+ public:
+  void assign(std::string_view libref, std::string folder);
+  // Folder of a libref (case-insensitive); nullopt when not assigned.
+  [[nodiscard]] std::optional<std::string> folder(std::string_view libref) const;
+
+ private:
+  std::map<std::string, std::string> folders_;  // upper-case libref -> folder
+};
+
+// Position of a row, to come back to it (note/point).
+struct RowPos {
+  std::size_t offset = 0;
+  long row = 0;  // 1-based data row number of the row at `offset`
+};
+
+// A CSV data set opened for reading. Opening scans the whole file once: it
+// checks the structure (UTF-8, quotes, equal row widths, distinct names) and
+// infers each column's type, so later reads cannot fail on structure.
+class InputDataSet {
+ public:
+  ~InputDataSet();
+  InputDataSet(const InputDataSet&) = delete;
+  InputDataSet& operator=(const InputDataSet&) = delete;
+
+  // Opens `path`; on failure returns nullptr and a message in `error`
+  // (naming `display_name`, and the line for structural faults).
+  [[nodiscard]] static std::unique_ptr<InputDataSet> open(const std::string& path,
+                                                         const std::string& display_name,
+                                                         std::string& error);
+  // Finds member.csv in `folder`: exact name first, then ignoring case.
+  [[nodiscard]] static std::optional<std::string> locate(const std::string& folder,
+                                                        std::string_view member);
+
+  [[nodiscard]] const std::string& name() const noexcept;
+  [[nodiscard]] const std::vector<VarInfo>& vars() const noexcept;
+  // Index of a variable by name, ignoring case; -1 when absent.
+  [[nodiscard]] int find_var(std::string_view name) const noexcept;
+  [[nodiscard]] long nobs() const noexcept;
+
+  // BY processing. `by` are variable indexes; `descending` marks those in
+  // descending order; with `notsorted` groups are runs of equal values and
+  // no order is checked. Without BY variables the whole data set is one group.
+  // Resets reading to the start.
+  void set_by(std::vector<int> by, std::vector<bool> descending, bool notsorted);
+
+  // Starts the next BY group (xbynext). False at the end of the data, or
+  // when the group's first row breaks the sort order (see sort_error()).
+  [[nodiscard]] bool next_group();
+  // Next row of the current group; false at its end.
+  [[nodiscard]] bool next_row();
+  // Back to the first row of the current group (xbyrwnd).
+  void rewind_group();
+  // Position of the current row, and back to a noted position within the
+  // current group (xonote / xopnt); the next next_row() reads that row.
+  [[nodiscard]] RowPos note() const noexcept;
+  void point(const RowPos& pos);
+
+  // Values of the current row. num(): numeric and date variables, missing for
+  // an empty, ".", "NA" or "NaN" cell. str(): the text of any cell, unquoted.
+  [[nodiscard]] double num(int var) const;
+  [[nodiscard]] std::string_view str(int var) const;
+  [[nodiscard]] long row_number() const noexcept;  // 1-based, the header not counted
+
+  // Set when next_group() stopped at a row out of BY order: names the data
+  // set, the row number and the values.
+  [[nodiscard]] const std::optional<std::string>& sort_error() const noexcept;
+
+  struct Impl;
+
+ private:
+  explicit InputDataSet(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+struct OutColumn {
+  std::string name;
+  VarType type = VarType::Numeric;
+  bool is_date = false;  // written as YYYY-MM-DD
+  std::string label;     // kept for the caller; CSV carries only names
+};
+
+// An output data set, written to a temporary file in the target folder and
+// renamed into place by commit(); destroyed uncommitted, it leaves nothing.
+class OutputDataSet {
+ public:
+  ~OutputDataSet();
+  OutputDataSet(const OutputDataSet&) = delete;
+  OutputDataSet& operator=(const OutputDataSet&) = delete;
+
+  // Creates the temporary file and writes the header; nullptr with a message
+  // when the folder cannot be written or a column name repeats.
+  [[nodiscard]] static std::unique_ptr<OutputDataSet> create(const std::string& folder,
+                                                            std::string_view member,
+                                                            std::vector<OutColumn> columns,
+                                                            std::string& error);
+  [[nodiscard]] const std::vector<OutColumn>& columns() const noexcept;
+  // Stage one cell of the next row (missing numbers become empty cells).
+  void set_num(int col, double value);
+  void set_str(int col, std::string_view value);
+  // Writes the staged row and clears it; false when the write failed.
+  [[nodiscard]] bool write_row();
+  [[nodiscard]] long rows_written() const noexcept;
+  // Flushes, closes and renames into place; false with a message on failure.
+  [[nodiscard]] bool commit(std::string& error);
+  // Final path (folder/member.csv, member in lower case).
+  [[nodiscard]] const std::string& path() const noexcept;
+
+  struct Impl;
+
+ private:
+  explicit OutputDataSet(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// Shortest decimal form that reads back to the same double (at most 17
+// significant digits); empty for missing.
+void append_number(std::string& out, double value);
+
+}  // namespace x11sa

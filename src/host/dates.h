@@ -1,0 +1,63 @@
+// Date services: day counts from 1960-01-01 (day 0), interval arithmetic on
+// months and quarters, and the formats and informats the procedure uses.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace x11sa {
+
+inline constexpr double kMinDate = -138061.0;  // 1582-01-01
+inline constexpr double kMaxDate = 6589335.0;  // late in December of the year 20000
+
+// True when `d` is a present value within [kMinDate, kMaxDate].
+[[nodiscard]] bool date_in_range(double d) noexcept;
+
+// Day count of month/day/year (Gregorian calendar); missing when the day does
+// not exist or the result lies outside the valid range.
+[[nodiscard]] double zmdy(int month, int day, int year) noexcept;
+[[nodiscard]] inline double zymdjul(int year, int month, int day) noexcept { return zmdy(month, day, year); }
+
+struct CivilDate {
+  int year;
+  int month;  // 1..12
+  int day;    // 1..31
+};
+// Calendar date of a day count; nullopt for a missing or out-of-range value.
+[[nodiscard]] std::optional<CivilDate> zjuldat(double date) noexcept;
+// Month (1..12), quarter (1..4) and year of a date; 0 for a missing or out-of-range date.
+[[nodiscard]] int zmonth(double date) noexcept;
+[[nodiscard]] int zqtr(double date) noexcept;
+[[nodiscard]] int zyear(double date) noexcept;
+// Day of the week, 1 = Sunday ... 7 = Saturday; 0 for an unusable date.
+[[nodiscard]] int zweekday(double date) noexcept;
+
+// Number of interval boundaries crossed from `from` to `to` (negative when
+// `to` is earlier). Intervals: "MONTH", "QTR", "YEAR", "WEEK", "DAY", any case,
+// blank-padded or not. Missing when an argument is missing, out of range, or
+// the interval is unknown.
+[[nodiscard]] double zintck(std::string_view interval, double from, double to) noexcept;
+// First day of the interval `n` intervals after the one holding `date`
+// (weeks start on Sunday). Missing as for zintck, or when the result is out of range.
+[[nodiscard]] double zintnx(std::string_view interval, double date, long n) noexcept;
+
+// Formats. MONYY5 "JAN90", MONYY7 "JAN1990"; YYQ6 "1990Q1" (YYQ4 "90Q1");
+// YYQC "1990:1"; ISO "1990-01-15". A missing date formats as ".".
+[[nodiscard]] std::string format_monyy(double date, int width = 5);
+[[nodiscard]] std::string format_yyq(double date, int width = 6);
+[[nodiscard]] std::string format_yyqc(double date);
+[[nodiscard]] std::string format_iso_date(double date);
+
+// Informats; nullopt when the text is not a valid value. Case and surrounding
+// blanks are ignored. Two-digit years 50..99 are 1950..1999, 00..49 are 2000..2049.
+// MONYY: "JAN90", "JAN1990" -> first day of the month.
+[[nodiscard]] std::optional<double> informat_monyy(std::string_view text);
+// YYQ: "1990Q1", "90Q1", "1990q1" -> first day of the quarter.
+[[nodiscard]] std::optional<double> informat_yyq(std::string_view text);
+// ISO "YYYY-MM-DD" or "YYYY-MM" (the first day); nullopt otherwise. Years
+// 0000..9999 of the proleptic Gregorian calendar are accepted even where the
+// result lies outside the valid range, so that callers can report that.
+[[nodiscard]] std::optional<double> parse_iso_date(std::string_view text) noexcept;
+
+}  // namespace x11sa

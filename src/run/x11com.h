@@ -1,0 +1,443 @@
+// X11COM: the run state of one procedure step. Every routine receives it
+// first (parameter Xp); nothing else is shared between routines.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/dataset.h"
+#include "host/pool.h"
+#include "host/utilfile.h"
+#include "x11sa/missing.h"
+
+namespace x11sa {
+
+class Host;
+struct X11COM;
+
+// ---------------------------------------------------------------------------
+// Per-variable records
+
+// One analysis variable of the step (filled by the input step).
+struct VAR {
+  int varno = -1;    // variable index in the input data set
+  int no_tbls = 0;   // number of OUT= table variables of this variable
+  int varno2 = 0;    // position in the VAR list, 0-based
+  int begin_msg = 0;
+  int end_msg = 0;   // 1 once a missing value has ended the series
+  int err_msg1 = 0;  // 1 once a bad value has rejected the variable
+  int err_msg2 = 0;
+  int embed_msg = 0;  // 1 once the message on values after the end was given
+  int run_f = 1;      // 1 while the variable is to be adjusted
+  int firstyr = 0, firstper = 0, xfirstper = 0;
+  int lastyr = 0, lastper = 0, xlastper = 0;
+  double b_date = kMissing, e_date = kMissing;
+  long nobs = 0;
+  long nmiss = 0;
+  std::string v_vs;  // the variable's name
+};
+
+// Index model and per-variable working state of the table chain.
+struct X11FLOW {
+  int month = 0;  // period-of-year of index real_ma_beg
+  int prnflag = 0;
+  int firstyr = 0, firstper = 0;
+  int lastyr = 0, lastper = 0;
+  int xfirstper = 0, xlastper = 0;
+  int xn = 0;
+  int pass = 0;
+  int varno2 = 0;
+  int first_write = 0;
+  int ar_reset = 0;
+  int X11ArimaFail = 0;
+  double b_date = kMissing, e_date = kMissing;
+  long real_begin = 0, real_end = 0, real_ma_beg = 0, real_ma_end = 0;
+  long fake_begin = 0, fake_end = 0, fake_ma_beg = 0, fake_ma_end = 0;
+  long xfirst = 0, xlast = 0, xfirst2 = 0, xlast2 = 0;
+  long fake_xlast = 0, fake_xlast2 = 0;
+  long adjust = 0, real_adj = 0;
+  int ar_go = 0;
+  int test = 0;
+  long td_adj = 0;
+  long nobs = 0, nmiss = 0;
+  long nextreme = 0;
+  long nobsplus = 0;
+  long util_pos = 0;
+  short* montype = nullptr;
+  double regress[7][6] = {};
+  double c[7] = {};
+  double s[7] = {};
+  double ssr = 0, sumysq = 0, sse = 0, mse = 0, se = 0, msr = 0, fv = 0, prbf = 0;
+  double stdmonth[4] = {};
+  double* temp_addr1 = nullptr;
+  VAR* vv = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// ARIMA extension records (the engine's own records live with the engine)
+
+struct TSACON;
+struct TSMODEL;
+struct TSFORECAST;
+
+// One model specification with its results.
+struct X11ARIMA {
+  int p = 0, sp = 0, q = 0, sq = 0;
+  int dif = 0, sdif = 0;
+  int period = 12;
+  int nlags = 0;
+  double* x = nullptr;
+  long n = 0;
+  int tranopt = 0;  // 0 none, 1 log, 2 and 3 power transform
+  double addcon = 0, lambda = 0;
+  int noconst = 0;
+  int center = 0;
+  char name[32] = {};
+  char emethod = 0;
+  double singular = 0;
+  char stoprule = 0, startup = 0, restart = 0;
+  int nstartit = 0;
+  double converge = 0, delta = 0;
+  int maxit = 0;
+  long backlim = 0;
+  char fmethod = 0;
+  long start = 0, multstep = 0, lead = 0;
+  double* psi = nullptr;
+  double* xfor = nullptr;
+  double* std = nullptr;
+  double* res = nullptr;
+  int debug = 0;
+  TSACON* tscon = nullptr;
+  TSMODEL* model = nullptr;
+  TSFORECAST* forst = nullptr;
+};
+
+struct X11ARIMAOPTS {
+  int ar_prnt = 0;  // 0 NOPRINT, 1 normal, 2 PRINTALL
+  int yrs_b = 0;    // BACKCAST= in years
+  int yrs_f = 1;    // FORECAST= in years
+  int fore = 0, back = 0, ar_len = 0;
+  double mape[5][4] = {};
+  double chi_val[5] = {}, chi_prob[5] = {};
+  double ma_sum[5] = {};
+  int need_first_pass = 0;
+  int trans_code = 0;  // 0 none, 1 log, 3 power
+  int nlag = -1;
+  int maxit = 15;
+  int method = 0;
+  int best = 0;
+  int passed[5] = {};
+  int chi_df[5] = {};
+  int est_succeed[5] = {};
+  double addcon = 0, lambda = 0;
+  double converge = 0.001;
+  struct {
+    int u_f = 0;  // a user model was given
+    int a_f = 0;  // automatic model selection
+  } op;
+  struct {
+    double mape_crit = 15.0;
+    double chi_crit = 0.05;
+    double ovdif_crit = 0.90;
+  } crit_val;
+  struct {
+    int p = 0, sp = 0, q = 0, sq = 0, dif = 0, sdif = 0, center = 0, noint = 0;
+  } user;
+};
+
+struct X11ACOM {
+  int memcode = 0;
+  int printit = 0;
+  void* itfun = nullptr;
+  X11ARIMAOPTS arima;
+  X11ARIMA m1, m2, m3, m4, m5;
+  X11ARIMA* pm[5] = {};
+  X11ARIMA* passed_ptr = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Sliding spans: options and the per-variable hooks the run uses.
+
+struct X11SSPBD {
+  double CutOff1 = 3.0;
+  double CutOff2 = 2.0;
+};
+
+struct X11SSP {
+  int SpanPrintLevel = 1;
+  int PrintBitFlags = 0;
+  long u_len = -100;
+  long u_cnt = -100;
+  int NumDec = 2;
+  int Width = 12;
+  int PWidth1 = 4, PNumDec1 = 2;
+  int PWidth2 = 4, PNumDec2 = 2;
+  X11SSPBD bd;
+  struct {
+    int yrahdout_f = 0;
+  } op;
+  X11FLOW* sfp = nullptr;
+  double* sp_orig = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Options
+
+struct X11OP {
+  int hol = 0;
+  int yrahdout_f = 0;
+  int month_f = 1;
+  int noprint_f = 1;
+  int noprint2_f = 0;
+  int start_f = 0, end_f = 0;
+  int add_f = 0;
+  int summaryf = 0;
+  int len_f = 0;
+  int trndadj_f = 0;
+  int arima_f = 0;
+  int pdwgt_f = 0;
+  int macrvs_f = 0;
+  int tdcmpt_f = 0, tdapply_f = 0;
+  int output_f = 0;
+  int outex_f = 0;
+  int outtdr_f = 0, outstb_f = 0, outspan_f = 0;
+  int old_f = 0;
+  int ftest_f = 0;
+  int print_fp = 0;
+  int sspan_f = 0;
+  int debug = 0, debugd = 0, debugx = 0;
+  int C18MissFlag = 0;
+};
+
+struct RC {
+  int rc1 = 0;
+  int rc2 = 0;
+  int rc3 = 0;
+};
+
+struct FTEST {
+  int fail = 0;
+  double f[2] = {};
+  double p[2] = {};
+};
+
+struct KWSTATS {
+  double stat = 0;
+  long df = 0;
+  double prob = 0;
+  double level = 0;
+};
+
+struct XIN {
+  long range_len = 0;
+  int test1 = 0, test2 = 0, test3 = 0;
+  int range_flag = 0;
+};
+
+// One data set of the step: its name, label and handle.
+struct DSN {
+  std::string dsname;  // "LIB.member"
+  std::string label;
+  std::string folder;  // output data sets: target folder
+  std::string member;
+  bool given = false;
+};
+
+struct DATEINFO {
+  int varno = -1;  // DATE= variable index in the input data set; -1 none
+  int firstyr = 0, firstper = 0;
+  int range_code = 0;
+  double current = kMissing, previous = kMissing;
+  double start = -138061.0, end = 6589335.0;
+  double start2 = -138061.0, end2 = 6589335.0;
+  double ar_start = kMissing, ar_end = kMissing;
+  int fmt = 0;  // 0 MONYY (monthly), 1 YYQ (quarterly)
+};
+
+struct MACRV {
+  const double* wt = nullptr;
+  short len = 0;
+  short spec[16] = {};
+};
+
+// The series workspace of one BY group (arrays from the group pool).
+struct WORK {
+  short* mon_type = nullptr;
+  long sizeob = 0;
+  long sizetb = 0;
+  double* wrt_vec = nullptr;
+  double* temp1 = nullptr;
+  double* temp2 = nullptr;
+  double* temp3 = nullptr;
+  double* avec1 = nullptr;
+  double* avec2 = nullptr;
+  double* avec3 = nullptr;
+  double* avec4 = nullptr;
+  double* work1 = nullptr;
+  double* work2 = nullptr;
+  double* work3 = nullptr;
+  double pmf_temp = 0;
+  double* pmf = nullptr;
+  double* original_in = nullptr;
+  double* a3 = nullptr;
+  double* a5 = nullptr;
+  double* a13 = nullptr;
+  double* a14 = nullptr;
+  double* a15 = nullptr;
+  double* a6 = nullptr;
+  double* b1 = nullptr;
+  double* c17 = nullptr;
+  double* c18 = nullptr;
+  double* c19 = nullptr;
+  double* d8 = nullptr;
+  double* d9 = nullptr;
+  double* d10 = nullptr;
+  double* d11 = nullptr;
+  double* d12 = nullptr;
+  double* d13 = nullptr;
+  double* ptdfactor = nullptr;
+  double* b14 = nullptr;
+  double* b16 = nullptr;
+  double* b18 = nullptr;
+  double* b19 = nullptr;
+  double* c14 = nullptr;
+  double* c16 = nullptr;
+};
+
+// An ID variable of the data-set step: type, length and the current value.
+struct ID_VARS {
+  int varno = -1;
+  int ntype = 1;  // 1 numeric, 2 character
+  int nlng = 8;
+  double num = kMissing;
+  std::string text;
+};
+
+// One row of the OUTTDR= data set.
+struct OUTTDR_ROW {
+  std::string v_vs, table, _type_, parm, source;
+  double cwgt = kMissing, prwgt = kMissing, coeff = kMissing, stderr_ = kMissing;
+  double t1 = kMissing, t2 = kMissing, probt1 = kMissing, probt2 = kMissing;
+  double ss = kMissing, df = kMissing, ms = kMissing, f = kMissing, probf = kMissing;
+};
+
+// One row of the OUTSTB= data set.
+struct OUTSTBL {
+  std::string varname, table, source;
+  double ss = kMissing, df = kMissing, ms = kMissing, f = kMissing, probf = kMissing;
+};
+
+using XtrmFcnt = void (*)(X11COM* Xp, double* wt, double* std, const double* in, long adj,
+                          long first, long last);
+
+inline constexpr int kOutTables = 59;  // tables that can go to OUT=
+
+// ---------------------------------------------------------------------------
+
+struct X11COM {
+  X11COM() = default;
+  X11COM(const X11COM&) = delete;
+  X11COM& operator=(const X11COM&) = delete;
+
+  Host* host = nullptr;  // the host services of this step
+  int vargrp = 0;        // output group of the variable in process; 0 between variables
+
+  X11FLOW x11flow;
+  X11SSP x11ssp;
+  X11ACOM x11acom;
+  X11OP op;
+  RC rc;
+  FTEST ftest;
+  KWSTATS kwstats;
+  XIN xin;
+  struct {
+    DSN data, out, outtdr, outstb, outspan;
+  } ds;
+  WORK work;
+  DATEINFO date;
+  MACRV macrv;
+
+  // Data sets and utility files of the step.
+  std::unique_ptr<InputDataSet> in_ds;
+  std::unique_ptr<OutputDataSet> out_ds, outtdr_ds, outstb_ds, outspan_ds;
+  std::unique_ptr<UtilFile> util1;  // written table vectors, in order
+  std::unique_ptr<UtilFile> util2;  // input observations, one record per variable
+  std::unique_ptr<UtilFile> util3;  // prior monthly factors of the group
+  std::unique_ptr<MemPool> pool;    // workspace of the current BY group
+
+  long bycnt = 0;
+  long memdef = 0;
+  long obs = 0;
+  long len1 = 0;
+  long array_size = 0;
+  long fake_array_size = 0;
+  long util_pos = 0;
+  long inobs = 0;
+  std::vector<VAR> vars;
+  std::vector<ID_VARS> idvars;
+  std::vector<int> varlst, bylst, idlst;  // data-set variable indexes
+  std::vector<bool> by_descending;
+  bool by_notsorted = false;
+  int vn_pmf = -1;  // PMFACTOR= variable index; -1 none
+  long msg1_cnt = 0, msg2_cnt = 0;
+  short ptd_reg_done = 0;
+  short a_tbl_prnt[5] = {};
+  int nby = 0, nid = 0;
+  int nvar = 0;
+  int need_ds = 0;
+  int ndec = -1;
+  int nper = 12;
+  int printout = 1;
+  int extreme = 0;
+  int charts = 1;
+  int tdregr = 0;
+  int lmopt = 0;
+  int trendma = 0;
+  int ptrendma = 12;
+  int trendma_prnt = 0;
+  int table_cnt[kOutTables] = {};
+  int tot_tbls = 0;
+  int exitlvl = 0;
+  int error = 0;
+  int prior = 1;
+  int maxname = 8;
+  int fp_dsn = 0;
+  int TableStmtFlag = 0;
+  double fuzz = 0;
+  double tdcompute = kMissing, tdapply = kMissing;
+  double ratioic = 0;
+  double fullweight = 1.5;
+  double zeroweight = 2.5;
+  double exclude = 2.5;
+  double tdr_wgts[7] = {};
+  double pdweights[7] = {};
+  double* temp_addr = nullptr;
+  std::vector<std::string> table_lst[kOutTables];
+  unsigned char print_table_f[12] = {};
+  OUTTDR_ROW outtdr;
+  OUTSTBL outstb;
+  XtrmFcnt XtrmFcntPtr = nullptr;
+
+  // Names the user wrote for PRINTOUT= and CHARTS=, to tell an explicit
+  // setting from a default when a TABLES statement is given.
+  bool printout_given = false;
+  bool charts_given = false;
+};
+
+// Bit k of the 96-bit TABLES selection (most significant bit first).
+[[nodiscard]] inline bool table_bit(const X11COM* Xp, int k) noexcept {
+  return k >= 0 && k < 96 && (Xp->print_table_f[k / 8] & (128 >> (k % 8))) != 0;
+}
+inline void set_table_bit(X11COM* Xp, int k) noexcept {
+  if (k >= 0 && k < 96) Xp->print_table_f[k / 8] |= static_cast<unsigned char>(128 >> (k % 8));
+}
+
+// Raises the exit level to at least `level`.
+inline void raise_level(X11COM* Xp, int level) noexcept {
+  if (level > Xp->exitlvl) Xp->exitlvl = level;
+}
+
+}  // namespace x11sa
