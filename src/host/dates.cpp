@@ -169,6 +169,10 @@ double zintnx(std::string_view interval, double date, long n) noexcept {
   const auto a = day_count(date);
   const Interval iv = parse_interval(interval);
   if (!a || iv == Interval::Unknown) return kMissing;
+  // Even in days, a step longer than the whole range leaves it; refusing such
+  // steps here also keeps the arithmetic below from overflowing.
+  constexpr auto kRangeDays = static_cast<long>(kMaxDate - kMinDate);
+  if (n > kRangeDays || n < -kRangeDays) return kMissing;
   const CivilDate c = civil_from_days(*a - kEpochShift);
   long days = 0;
   switch (iv) {

@@ -37,12 +37,17 @@ class UtilFile {
 
  private:
   bool spill();
+  bool seek_file(int mode);
 
   std::size_t limit_;
   std::vector<unsigned char> mem_;
   std::FILE* file_ = nullptr;
   std::size_t size_ = 0;
   std::size_t pos_ = 0;
+  // Position and direction of the temporary file's last transfer, so that it
+  // is repositioned only when needed.
+  std::size_t file_pos_ = 0;
+  int file_mode_ = 0;
 };
 
 }  // namespace x11sa

@@ -266,6 +266,7 @@ struct MACRV {
 // The series workspace of one BY group (arrays from the group pool).
 struct WORK {
   short* mon_type = nullptr;
+  short* mon_type_work = nullptr;  // month types with the regression's exclusion marks
   long sizeob = 0;
   long sizetb = 0;
   double* wrt_vec = nullptr;
@@ -383,6 +384,11 @@ struct X11COM {
   bool by_notsorted = false;
   int vn_pmf = -1;  // PMFACTOR= variable index; -1 none
   long msg1_cnt = 0, msg2_cnt = 0;
+  RowPos startobs;  // first kept row of the group, to re-read it for OUT=
+  std::vector<double> kept_dates;  // DATE= values of the kept rows of the group
+  std::vector<double> by_num;      // BY values of the current group
+  std::vector<std::string> by_text;
+  long pmf_msg = 0;  // message on missing PMFACTOR= values given in this group
   short ptd_reg_done = 0;
   short a_tbl_prnt[5] = {};
   int nby = 0, nid = 0;

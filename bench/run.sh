@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs every benchmark executable built in BUILD_DIR (configured with -DX11SA_BENCH=ON).
+#   usage: bench/run.sh BUILD_DIR
+set -euo pipefail
+
+if [ $# -ne 1 ]; then
+  echo "usage: $0 BUILD_DIR" >&2
+  exit 2
+fi
+build=$(cd "$1" && pwd)
+
+found=0
+for exe in "$build"/bench/bench_*; do
+  [ -f "$exe" ] && [ -x "$exe" ] || continue
+  found=1
+  echo "== $(basename "$exe")"
+  "$exe" --benchmark_counters_tabular=true
+done
+if [ "$found" -eq 0 ]; then
+  echo "bench: no benchmarks in $build/bench (configure with -DX11SA_BENCH=ON)" >&2
+  exit 1
+fi

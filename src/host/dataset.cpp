@@ -1,0 +1,1248 @@
+#include "host/dataset.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <random>
+#include <system_error>
+#include <unordered_map>
+
+#include <fmt/format.h>
+
+#include "host/dates.h"
+#include "x11sa/missing.h"
+
+namespace x11sa {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMaxNameLength = 32;
+
+char ascii_upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char ascii_lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool is_blank(char c) noexcept { return c == ' ' || c == '\t'; }
+
+std::string to_upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = ascii_upper(c);
+  return out;
+}
+
+std::string to_lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = ascii_lower(c);
+  return out;
+}
+
+bool iequals(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (ascii_upper(a[i]) != ascii_upper(b[i])) return false;
+  return true;
+}
+
+// Letters, digits and underscores (ASCII), not starting with a digit, 1..32 long.
+bool is_valid_name(std::string_view s) noexcept {
+  if (s.empty() || s.size() > kMaxNameLength || is_digit(s.front())) return false;
+  return std::all_of(s.begin(), s.end(), [](char c) {
+    return is_digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
+}
+
+std::string_view trim_blanks(std::string_view s) noexcept {
+  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// Text from the file as it appears in a one-line message: control characters
+// escaped, and long texts cut (at a character boundary) with "...".
+std::string printable(std::string_view s) {
+  constexpr std::size_t kMaxShown = 64;
+  std::string out;
+  std::size_t shown = s.size();
+  if (shown > kMaxShown) {
+    shown = kMaxShown;
+    while (shown > 0 && (static_cast<unsigned char>(s[shown]) & 0xC0) == 0x80) --shown;
+  }
+  for (const char c : s.substr(0, shown)) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (u < 0x20 || u == 0x7F) out += fmt::format("\\x{:02X}", u);
+    else out += c;
+  }
+  if (shown < s.size()) out += "...";
+  return out;
+}
+
+std::string errno_text(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+// ---------------------------------------------------------------------------
+// Cell syntax. Blanks around a number, a date or a missing mark are ignored
+// (hand-edited files often have "1, 2, 3"); character values keep them.
+
+bool is_missing_mark(std::string_view s) noexcept {
+  return s.empty() || s == "." || s == "NA" || s == "NaN";
+}
+
+// Decimal numbers with optional sign, fraction and exponent, and infinities.
+// Checked here because from_chars alone accepts "nan" and stops early.
+bool is_number_text(std::string_view s) noexcept {
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+  const std::string_view body = s.substr(i);
+  if (iequals(body, "inf") || iequals(body, "infinity")) return true;
+  std::size_t digits = 0;
+  while (i < n && is_digit(s[i])) ++i, ++digits;
+  if (i < n && s[i] == '.') {
+    ++i;
+    while (i < n && is_digit(s[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t exp_digits = 0;
+    while (i < n && is_digit(s[i])) ++i, ++exp_digits;
+    if (exp_digits == 0) return false;
+  }
+  return i == n;
+}
+
+// Value of a number too large or too small for a double: infinity or zero
+// with its sign, decided from the decimal exponent of its leading digit.
+double out_of_range_value(std::string_view s) noexcept {
+  std::size_t i = 0;
+  const bool negative = !s.empty() && s[0] == '-';
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) ++i;
+  long magnitude = 0;
+  bool found = false;
+  long int_digits = 0;
+  for (; i < s.size() && is_digit(s[i]); ++i) {
+    if (found) ++int_digits;
+    else if (s[i] != '0') found = true, int_digits = 1;
+  }
+  if (found) {
+    magnitude = int_digits - 1;
+  } else if (i < s.size() && s[i] == '.') {
+    long zeros = 0;
+    for (++i; i < s.size() && s[i] == '0'; ++i) ++zeros;
+    magnitude = -(zeros + 1);
+  }
+  while (i < s.size() && s[i] != 'e' && s[i] != 'E') ++i;
+  long exponent = 0;
+  if (i < s.size()) {
+    ++i;
+    const bool exp_negative = i < s.size() && s[i] == '-';
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    for (; i < s.size() && is_digit(s[i]); ++i) exponent = std::min(exponent * 10 + (s[i] - '0'), 1'000'000'000L);
+    if (exp_negative) exponent = -exponent;
+  }
+  const double v = magnitude + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  return negative ? -v : v;
+}
+
+// Number of a numeric cell (blanks already trimmed); missing for a missing mark.
+double parse_number(std::string_view s) noexcept {
+  if (is_missing_mark(s)) return kMissing;
+  if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+  double v = 0.0;
+  const char* end = s.data() + s.size();
+  const auto [ptr, ec] = std::from_chars(s.data(), end, v);
+  if (ec == std::errc::result_out_of_range) return out_of_range_value(s);
+  if (ec != std::errc() || ptr != end) return kMissing;
+  return v;
+}
+
+double parse_date_cell(std::string_view s) noexcept {
+  const auto d = parse_iso_date(s);
+  return d ? *d : kMissing;
+}
+
+// Missing values sort lowest and are all equal; others compare by value.
+int compare_numbers(double a, double b) noexcept {
+  const bool ma = std::isnan(a);
+  const bool mb = std::isnan(b);
+  if (ma || mb) return ma == mb ? 0 : (ma ? -1 : 1);
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int compare_texts(std::string_view a, std::string_view b) noexcept {
+  const int c = a.compare(b);  // bytewise, as unsigned bytes
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Byte classes for the scanners.
+
+enum ByteClass : unsigned char { kPlain, kComma, kLineFeed, kReturn, kQuote, kHigh, kNul };
+
+constexpr std::array<unsigned char, 256> make_byte_classes() {
+  std::array<unsigned char, 256> t{};
+  for (std::size_t c = 0x80; c < 256; ++c) t[c] = kHigh;
+  t[0] = kNul;
+  t[static_cast<unsigned char>(',')] = kComma;
+  t[static_cast<unsigned char>('\n')] = kLineFeed;
+  t[static_cast<unsigned char>('\r')] = kReturn;
+  t[static_cast<unsigned char>('"')] = kQuote;
+  return t;
+}
+constexpr std::array<unsigned char, 256> kByteClass = make_byte_classes();
+
+// Length of the well-formed UTF-8 sequence at p (p[0] >= 0x80), or 0. Rejects
+// overlong forms, surrogates and code points above U+10FFFF.
+std::size_t utf8_sequence_length(const unsigned char* p, std::size_t avail) noexcept {
+  const unsigned c = p[0];
+  std::size_t len = 0;
+  unsigned lo = 0x80;
+  unsigned hi = 0xBF;
+  if (c >= 0xC2 && c <= 0xDF) len = 2;
+  else if (c == 0xE0) len = 3, lo = 0xA0;
+  else if (c >= 0xE1 && c <= 0xEC) len = 3;
+  else if (c == 0xED) len = 3, hi = 0x9F;
+  else if (c >= 0xEE && c <= 0xEF) len = 3;
+  else if (c == 0xF0) len = 4, lo = 0x90;
+  else if (c >= 0xF1 && c <= 0xF3) len = 4;
+  else if (c == 0xF4) len = 4, hi = 0x8F;
+  else return 0;
+  if (avail < len || p[1] < lo || p[1] > hi) return 0;
+  for (std::size_t k = 2; k < len; ++k)
+    if (p[k] < 0x80 || p[k] > 0xBF) return 0;
+  return len;
+}
+
+// Files are read through a window of big blocks: one read call per megabyte,
+// and memory that does not grow with the file. The fuzz build makes blocks
+// tiny so that small inputs reach every block-edge case.
+#ifndef X11SA_CSV_BLOCK_BYTES
+#define X11SA_CSV_BLOCK_BYTES (std::size_t{1} << 20)
+#endif
+constexpr std::size_t kBlockBytes = X11SA_CSV_BLOCK_BYTES;
+
+class FileWindow {
+ public:
+  FileWindow() = default;
+  FileWindow(const FileWindow&) = delete;
+  FileWindow& operator=(const FileWindow&) = delete;
+  ~FileWindow() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  // False with a reason when the file cannot be read.
+  bool open(const std::string& path, std::string& why) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+      why = errno_text(errno);
+      return false;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+      why = errno_text(errno);
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      why = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+      return false;
+    }
+    size_ = static_cast<std::size_t>(st.st_size);
+    return true;
+  }
+
+  [[nodiscard]] std::size_t size() const noexcept { return size_; }
+  // errno of a failed read, 0 when none failed.
+  [[nodiscard]] int read_error() const noexcept { return read_error_; }
+
+  // The loaded bytes from `offset` on: at least `min_bytes` of them, or all
+  // up to the end of the file. Earlier views become invalid.
+  std::string_view at(std::size_t offset, std::size_t min_bytes) {
+    if (offset >= size_) return {};
+    const std::size_t need = std::min(min_bytes, size_ - offset);
+    const bool loaded = offset >= base_ && offset < base_ + len_ && offset + need <= base_ + len_;
+    if (!loaded && !load(offset, need)) return {};
+    return {buf_.data() + (offset - base_), base_ + len_ - offset};
+  }
+
+ private:
+  bool load(std::size_t offset, std::size_t need) {
+    const std::size_t n = std::min(std::max(kBlockBytes, need), size_ - offset);
+    if (buf_.size() < n) buf_.resize(n);
+    std::size_t got = 0;
+    while (got < n) {
+      const ssize_t r = ::pread(fd_, buf_.data() + got, n - got, static_cast<off_t>(offset + got));
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) read_error_ = errno;
+      if (r <= 0) break;
+      got += static_cast<std::size_t>(r);
+    }
+    // A file that shrank since it was opened ends where reading stopped.
+    if (got < n) size_ = offset + got;
+    base_ = offset;
+    len_ = got;
+    return got > 0;
+  }
+
+  int fd_ = -1;
+  std::size_t size_ = 0;
+  int read_error_ = 0;
+  std::vector<char> buf_;
+  std::size_t base_ = 0;
+  std::size_t len_ = 0;
+};
+
+// A field of a checked row, as offsets into the row's text.
+struct ScannedField {
+  std::size_t begin = 0;  // the content, without quotes
+  std::size_t end = 0;
+  std::size_t doubled_quotes = 0;
+  bool quoted = false;
+};
+
+enum class Scan { Row, NeedMore, Error };
+
+// Checks one row at open: UTF-8, quoting and fields, counting the lines it spans.
+class RowChecker {
+ public:
+  explicit RowChecker(const std::string& name) : name_(name) {}
+
+  // Scans the row at the start of `text`; `at_eof`: the text runs to the end
+  // of the file. NeedMore when the row may go on past the end of `text`.
+  Scan scan(std::string_view text, bool at_eof, long first_line);
+
+  [[nodiscard]] const std::vector<ScannedField>& fields() const noexcept { return fields_; }
+  [[nodiscard]] std::size_t consumed() const noexcept { return consumed_; }  // with the line end
+  [[nodiscard]] long lines() const noexcept { return lines_; }              // line ends passed
+  [[nodiscard]] const std::string& error() const noexcept { return error_; }
+  [[nodiscard]] bool empty_line() const noexcept {
+    return fields_.size() == 1 && !fields_[0].quoted && fields_[0].end == 0;
+  }
+
+ private:
+  Scan fail(const std::string& what) {
+    error_ = fmt::format("Data set {}: {}.", name_, what);
+    return Scan::Error;
+  }
+  // A byte of class kHigh or kNul at d[i]: steps over a valid UTF-8 sequence.
+  Scan check_special(const unsigned char* d, std::size_t n, std::size_t& i, bool at_eof, long line) {
+    if (d[i] == 0) return fail(fmt::format("line {} holds a NUL byte; the file is not a text file", line));
+    const std::size_t len = utf8_sequence_length(d + i, n - i);
+    if (len == 0) {
+      if (!at_eof && n - i < 4) return Scan::NeedMore;
+      return fail(fmt::format("line {} holds bytes that are not valid UTF-8 (byte 0x{:02X}); save the file as UTF-8",
+                              line, d[i]));
+    }
+    i += len;
+    return Scan::Row;
+  }
+
+  const std::string& name_;
+  std::vector<ScannedField> fields_;
+  std::size_t consumed_ = 0;
+  long lines_ = 0;
+  std::string error_;
+};
+
+Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
+  const auto* d = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  fields_.clear();
+  lines_ = 0;
+  std::size_t i = 0;
+  for (;;) {
+    ScannedField f;
+    if (i < n && d[i] == '"') {
+      f.quoted = true;
+      const long quote_line = first_line + lines_;
+      f.begin = ++i;
+      for (;;) {
+        if (i >= n) {
+          if (!at_eof) return Scan::NeedMore;
+          return fail(fmt::format("the quoted value that starts on line {} is never closed", quote_line));
+        }
+        const unsigned char cls = kByteClass[d[i]];
+        if (cls == kPlain || cls == kComma || cls == kReturn) {
+          ++i;
+        } else if (cls == kLineFeed) {
+          ++lines_;
+          ++i;
+        } else if (cls == kQuote) {
+          if (i + 1 >= n && !at_eof) return Scan::NeedMore;
+          if (i + 1 >= n || d[i + 1] != '"') break;
+          ++f.doubled_quotes;
+          i += 2;
+        } else if (const Scan s = check_special(d, n, i, at_eof, first_line + lines_); s != Scan::Row) {
+          return s;
+        }
+      }
+      f.end = i++;
+    } else {
+      f.begin = i;
+      for (;;) {
+        while (i < n && kByteClass[d[i]] == kPlain) ++i;
+        if (i >= n) {
+          if (!at_eof) return Scan::NeedMore;
+          break;
+        }
+        const unsigned char cls = kByteClass[d[i]];
+        if (cls == kComma || cls == kLineFeed) break;
+        if (cls == kReturn) {
+          if (i + 1 >= n && !at_eof) return Scan::NeedMore;
+          if (i + 1 >= n || d[i + 1] == '\n') break;
+          ++i;  // a lone carriage return is data
+        } else if (cls == kQuote) {
+          ++i;  // a quote inside an unquoted value is data (5" for inches)
+        } else if (const Scan s = check_special(d, n, i, at_eof, first_line + lines_); s != Scan::Row) {
+          return s;
+        }
+      }
+      f.end = i;
+    }
+    fields_.push_back(f);
+
+    // The delimiter: a comma, a line end, or the end of the file.
+    if (i >= n) {
+      if (!at_eof) return Scan::NeedMore;
+      consumed_ = i;
+      return Scan::Row;
+    }
+    if (d[i] == ',') {
+      ++i;
+      continue;
+    }
+    if (d[i] == '\n') {
+      ++lines_;
+      consumed_ = i + 1;
+      return Scan::Row;
+    }
+    if (d[i] == '\r') {
+      if (i + 1 >= n && !at_eof) return Scan::NeedMore;
+      if (i + 1 >= n) {
+        consumed_ = i + 1;
+        return Scan::Row;
+      }
+      if (d[i + 1] == '\n') {
+        ++lines_;
+        consumed_ = i + 2;
+        return Scan::Row;
+      }
+    }
+    return fail(fmt::format("line {} has text after the closing quote of a quoted value; a quoted value must be "
+                            "followed by a comma or the end of the line",
+                            first_line + lines_));
+  }
+}
+
+// What the cells of a column seen so far allow it to be.
+struct ColumnScan {
+  bool numbers_only = true;  // every cell a number or missing
+  bool dates_only = true;    // every cell an ISO date or missing
+  std::size_t max_length = 0;
+
+  void add(std::string_view content, std::size_t length, bool has_quotes) {
+    max_length = std::max(max_length, length);
+    if (!numbers_only && !dates_only) return;
+    if (has_quotes) {
+      numbers_only = dates_only = false;
+      return;
+    }
+    const std::string_view s = trim_blanks(content);
+    if (is_missing_mark(s)) return;
+    if (numbers_only && is_number_text(s)) {
+      dates_only = false;
+      return;
+    }
+    if (dates_only && parse_iso_date(s)) {
+      numbers_only = false;
+      return;
+    }
+    numbers_only = dates_only = false;
+  }
+};
+
+std::string unescape_quotes(std::string_view content) {
+  std::string out;
+  out.reserve(content.size());
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    out += content[i];
+    if (content[i] == '"' && i + 1 < content.size() && content[i + 1] == '"') ++i;
+  }
+  return out;
+}
+
+}  // namespace
+
+// ===========================================================================
+// Names and libraries
+
+std::string DataSetName::display() const { return (libref.empty() ? std::string("WORK") : libref) + "." + member; }
+
+std::optional<DataSetName> DataSetName::parse(std::string_view text) {
+  DataSetName name;
+  const std::size_t dot = text.find('.');
+  std::string_view lib = "WORK";
+  std::string_view member = text;
+  if (dot != std::string_view::npos) {
+    lib = text.substr(0, dot);
+    member = text.substr(dot + 1);
+  }
+  if (!is_valid_name(lib) || !is_valid_name(member)) return std::nullopt;
+  name.libref = to_upper(lib);
+  name.member = std::string(member);
+  return name;
+}
+
+void Library::assign(std::string_view libref, std::string folder) { folders_[to_upper(libref)] = std::move(folder); }
+
+std::optional<std::string> Library::folder(std::string_view libref) const {
+  const std::string key = to_upper(libref);
+  if (const auto it = folders_.find(key); it != folders_.end()) return it->second;
+  if (key == "WORK") return std::string(".");
+  return std::nullopt;
+}
+
+// ===========================================================================
+// Input data sets
+
+namespace {
+
+// One cell of a row: a range of the row's own copy of its texts, so that a
+// row stays readable however the file window moves.
+struct Cell {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+};
+
+struct RowBuffer {
+  std::vector<Cell> cells;
+  std::string texts;
+};
+
+struct KeyPart {
+  double number = 0.0;
+  std::string text;
+};
+
+// Splits the row at the start of `text` into cells, copying their unquoted
+// texts into `row`. Returns the bytes the row takes with its line end, or 0
+// when it may go on past the end of `text` (or `text` is empty). The structure
+// was checked at open, but the loop stays safe on any input.
+std::size_t split_row(std::string_view text, bool at_eof, RowBuffer& row) {
+  const char* d = text.data();
+  const std::size_t n = text.size();
+  const std::size_t ncols = row.cells.size();
+  row.texts.clear();
+  std::size_t col = 0;
+  std::size_t i = 0;
+  for (;;) {
+    const std::size_t start = row.texts.size();
+    if (i < n && d[i] == '"') {
+      ++i;
+      for (;;) {
+        const void* q = i < n ? std::memchr(d + i, '"', n - i) : nullptr;
+        if (q == nullptr) {
+          if (!at_eof) return 0;
+          row.texts.append(d + i, n - i);
+          i = n;
+          break;
+        }
+        const auto at = static_cast<std::size_t>(static_cast<const char*>(q) - d);
+        row.texts.append(d + i, at - i);
+        if (at + 1 >= n && !at_eof) return 0;
+        if (at + 1 < n && d[at + 1] == '"') {
+          row.texts += '"';
+          i = at + 2;
+          continue;
+        }
+        i = at + 1;
+        break;
+      }
+    } else {
+      const std::size_t begin = i;
+      for (;; ++i) {
+        if (i >= n) {
+          if (!at_eof) return 0;
+          break;
+        }
+        const char c = d[i];
+        if (c == ',' || c == '\n') break;
+        if (c == '\r') {
+          if (i + 1 >= n && !at_eof) return 0;
+          if (i + 1 >= n || d[i + 1] == '\n') break;
+        }
+      }
+      row.texts.append(d + begin, i - begin);
+    }
+    if (col < ncols) row.cells[col] = Cell{start, row.texts.size() - start};
+    ++col;
+    // Text between a closing quote and the delimiter was rejected at open.
+    while (i < n && d[i] != ',' && d[i] != '\n' && d[i] != '\r') ++i;
+    if (i >= n) {
+      if (!at_eof) return 0;
+      break;
+    }
+    if (d[i] == ',') {
+      ++i;
+      continue;
+    }
+    if (d[i] == '\r' && i + 1 >= n && !at_eof) return 0;
+    i += d[i] == '\r' && i + 1 < n && d[i + 1] == '\n' ? 2 : 1;
+    break;
+  }
+  for (; col < ncols; ++col) row.cells[col] = Cell{row.texts.size(), 0};
+  return i;
+}
+
+}  // namespace
+
+struct InputDataSet::Impl {
+  std::string name;
+  FileWindow file;
+  std::size_t data_start = 0;  // first data row
+  std::size_t data_end = 0;    // end of the last row; only empty lines follow
+  std::vector<VarInfo> vars;
+  long nobs = 0;
+
+  std::vector<int> by;
+  std::vector<bool> descending;
+  bool notsorted = false;
+
+  RowBuffer current;  // the row num() and str() read
+  RowBuffer probe;    // a row being looked at before it is accepted
+  RowPos current_pos;
+  RowPos cursor;  // the row next_row() reads next
+  RowPos group_start;
+  std::optional<RowPos> group_end;  // first row of the next group, once seen
+  bool in_group = false;
+  bool have_key = false;
+  std::vector<KeyPart> key;  // BY values of the current group
+  std::optional<std::string> sort_error;
+
+  [[nodiscard]] std::string_view text(const RowBuffer& row, std::size_t col) const noexcept {
+    const Cell& c = row.cells[col];
+    return std::string_view(row.texts).substr(c.offset, c.length);
+  }
+
+  [[nodiscard]] double number(const RowBuffer& row, std::size_t col) const noexcept {
+    const VarInfo& v = vars[col];
+    if (v.type != VarType::Numeric) return kMissing;
+    const std::string_view s = trim_blanks(text(row, col));
+    if (v.is_date) return is_missing_mark(s) ? kMissing : parse_date_cell(s);
+    return parse_number(s);
+  }
+
+  // Reads the row at `pos` into `row`; false when there is none (the end of
+  // the data, or of a file that shrank since it was opened).
+  bool read_row(std::size_t pos, RowBuffer& row, std::size_t& next);
+  [[nodiscard]] bool same_key(const RowBuffer& row) const;
+  [[nodiscard]] int order_against_key(const RowBuffer& row) const;
+  void take_key(const RowBuffer& row);
+  [[nodiscard]] std::string describe(const RowBuffer* row) const;
+  void reset_reading();
+};
+
+bool InputDataSet::Impl::read_row(std::size_t pos, RowBuffer& row, std::size_t& next) {
+  if (pos >= data_end) return false;
+  std::size_t want = 0;
+  for (;;) {
+    const std::string_view v = file.at(pos, want);
+    const bool at_eof = pos + v.size() >= file.size();
+    const std::size_t used = split_row(v, at_eof, row);
+    if (used > 0) {
+      next = pos + used;
+      return true;
+    }
+    if (at_eof) return false;
+    want = std::max(kBlockBytes, 2 * v.size());
+  }
+}
+
+bool InputDataSet::Impl::same_key(const RowBuffer& row) const {
+  for (std::size_t k = 0; k < by.size(); ++k) {
+    const auto col = static_cast<std::size_t>(by[k]);
+    if (vars[col].type == VarType::Numeric) {
+      if (compare_numbers(number(row, col), key[k].number) != 0) return false;
+    } else if (text(row, col) != key[k].text) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Sign of the row's BY values against the current key in the requested order:
+// negative when the row should have come before the group.
+int InputDataSet::Impl::order_against_key(const RowBuffer& row) const {
+  for (std::size_t k = 0; k < by.size(); ++k) {
+    const auto col = static_cast<std::size_t>(by[k]);
+    const int c = vars[col].type == VarType::Numeric ? compare_numbers(number(row, col), key[k].number)
+                                                      : compare_texts(text(row, col), key[k].text);
+    if (c != 0) return descending[k] ? -c : c;
+  }
+  return 0;
+}
+
+void InputDataSet::Impl::take_key(const RowBuffer& row) {
+  for (std::size_t k = 0; k < by.size(); ++k) {
+    const auto col = static_cast<std::size_t>(by[k]);
+    if (vars[col].type == VarType::Numeric) key[k].number = number(row, col);
+    else key[k].text.assign(text(row, col));
+  }
+  have_key = true;
+}
+
+// "a=1, b="x"" for a row, or for the current key when `row` is null.
+std::string InputDataSet::Impl::describe(const RowBuffer* row) const {
+  std::string out;
+  for (std::size_t k = 0; k < by.size(); ++k) {
+    const auto col = static_cast<std::size_t>(by[k]);
+    const VarInfo& v = vars[col];
+    if (k > 0) out += ", ";
+    out += v.name;
+    out += '=';
+    if (v.type == VarType::Numeric) {
+      const double x = row != nullptr ? number(*row, col) : key[k].number;
+      if (is_missing(x)) out += '.';
+      else if (v.is_date) out += format_iso_date(x);
+      else append_number(out, x);
+    } else {
+      out += '"';
+      out += printable(row != nullptr ? text(*row, col) : std::string_view(key[k].text));
+      out += '"';
+    }
+  }
+  return out;
+}
+
+void InputDataSet::Impl::reset_reading() {
+  cursor = RowPos{data_start, 1};
+  current_pos = RowPos{data_start, 0};
+  group_start = cursor;
+  group_end.reset();
+  in_group = false;
+  have_key = false;
+  sort_error.reset();
+  std::fill(current.cells.begin(), current.cells.end(), Cell{});
+  current.texts.clear();
+}
+
+InputDataSet::InputDataSet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+InputDataSet::~InputDataSet() = default;
+
+std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const std::string& display_name,
+                                                 std::string& error) {
+  auto impl = std::make_unique<Impl>();
+  impl->name = display_name;
+  std::string why;
+  if (!impl->file.open(path, why)) {
+    error = fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path, why);
+    return nullptr;
+  }
+  FileWindow& file = impl->file;
+  RowChecker checker(display_name);
+  std::size_t pos = 0;
+  long line = 1;
+  if (const std::string_view head = file.at(0, 3); head.substr(0, 3) == "\xEF\xBB\xBF") pos = 3;
+
+  // Checks the row at `pos`; its text stays in `row_text` until the next scan.
+  std::string_view row_text;
+  auto scan_row = [&] {
+    std::size_t want = 0;
+    for (;;) {
+      row_text = file.at(pos, want);
+      const bool at_eof = pos + row_text.size() >= file.size();
+      const Scan r = checker.scan(row_text, at_eof, line);
+      if (r != Scan::NeedMore) return r;
+      want = std::max(kBlockBytes, 2 * row_text.size());
+    }
+  };
+  auto advance = [&] {
+    pos += checker.consumed();
+    line += checker.lines();
+  };
+  auto fail = [&](std::string text) -> std::unique_ptr<InputDataSet> {
+    error = std::move(text);
+    return nullptr;
+  };
+
+  // The header: the first line, unless the file holds nothing but line ends.
+  bool header_found = false;
+  while (pos < file.size()) {
+    if (scan_row() == Scan::Error) return fail(checker.error());
+    if (!checker.empty_line()) {
+      header_found = true;
+      break;
+    }
+    advance();
+  }
+  if (file.read_error() != 0)
+    return fail(fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path,
+                            errno_text(file.read_error())));
+  if (!header_found)
+    return fail(fmt::format("Data set {}: file \"{}\" is empty; it needs a header row of variable names.",
+                            display_name, path));
+  if (line > 1)
+    return fail(fmt::format("Data set {}: line 1 is empty; the first line must hold the variable names.",
+                            display_name));
+
+  std::vector<std::string> names;
+  for (const ScannedField& f : checker.fields()) {
+    const std::string_view raw = row_text.substr(f.begin, f.end - f.begin);
+    const std::string unescaped = f.doubled_quotes > 0 ? unescape_quotes(raw) : std::string(raw);
+    names.emplace_back(trim_blanks(unescaped));
+  }
+  advance();
+
+  std::unordered_map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string& n = names[i];
+    if (n.empty()) return fail(fmt::format("Data set {}: column {} of the header has no name.", display_name, i + 1));
+    if (!is_valid_name(n))
+      return fail(fmt::format(
+          "Data set {}: the header name \"{}\" (column {}) is not a valid variable name; names use letters, "
+          "digits and underscores, do not start with a digit and have at most 32 characters.",
+          display_name, printable(n), i + 1));
+    const auto [it, fresh] = seen.emplace(to_upper(n), i);
+    if (!fresh)
+      return fail(fmt::format(
+          "Data set {}: the header names the variable \"{}\" twice (columns {} and {}); names must differ, "
+          "ignoring case.",
+          display_name, n, it->second + 1, i + 1));
+  }
+
+  // Rows: equal widths, and what each column's cells allow it to be. Empty
+  // lines count as rows only when data follows them.
+  const std::size_t ncols = names.size();
+  std::vector<ColumnScan> columns(ncols);
+  impl->data_start = pos;
+  std::size_t empty_run_start = 0;
+  long empty_run_rows = 0;
+  long empty_run_line = 0;
+  while (pos < file.size()) {
+    const long row_line = line;
+    if (scan_row() == Scan::Error) return fail(checker.error());
+    if (checker.empty_line()) {
+      if (empty_run_rows == 0) {
+        empty_run_start = pos;
+        empty_run_line = row_line;
+      }
+      ++empty_run_rows;
+      advance();
+      continue;
+    }
+    if (empty_run_rows > 0) {
+      if (ncols != 1)
+        return fail(fmt::format("Data set {}: line {} is empty, but the header names {} variables.", display_name,
+                                empty_run_line, ncols));
+      impl->nobs += empty_run_rows;  // missing values of the one variable
+      empty_run_rows = 0;
+    }
+    const std::vector<ScannedField>& fields = checker.fields();
+    if (fields.size() != ncols)
+      return fail(fmt::format("Data set {}: line {} has {} values, but the header names {} variables.",
+                              display_name, row_line, fields.size(), ncols));
+    for (std::size_t c = 0; c < ncols; ++c) {
+      const ScannedField& f = fields[c];
+      columns[c].add(row_text.substr(f.begin, f.end - f.begin), f.end - f.begin - f.doubled_quotes,
+                     f.doubled_quotes > 0);
+    }
+    ++impl->nobs;
+    advance();
+  }
+  if (file.read_error() != 0)
+    return fail(fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path,
+                            errno_text(file.read_error())));
+  impl->data_end = empty_run_rows > 0 ? empty_run_start : pos;
+
+  impl->vars.resize(ncols);
+  for (std::size_t i = 0; i < ncols; ++i) {
+    VarInfo& v = impl->vars[i];
+    v.name = std::move(names[i]);
+    const ColumnScan& c = columns[i];
+    if (c.numbers_only || c.dates_only) {
+      v.type = VarType::Numeric;
+      v.is_date = !c.numbers_only;
+      v.length = 8;
+    } else {
+      v.type = VarType::Character;
+      v.length = static_cast<int>(std::clamp<std::size_t>(c.max_length, 1, INT_MAX));
+    }
+  }
+  impl->current.cells.resize(ncols);
+  impl->probe.cells.resize(ncols);
+  impl->reset_reading();
+  return std::unique_ptr<InputDataSet>(new InputDataSet(std::move(impl)));
+}
+
+std::optional<std::string> InputDataSet::locate(const std::string& folder, std::string_view member) {
+  if (!is_valid_name(member)) return std::nullopt;
+  const std::string file = std::string(member) + ".csv";
+  const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+  std::error_code ec;
+  if (fs::is_regular_file(dir / file, ec)) return (dir / file).string();
+  // Ignoring case; of several matches the first in byte order, so the choice
+  // does not depend on the order the directory lists them.
+  std::optional<std::string> found;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string candidate = it->path().filename().string();
+    std::error_code type_ec;
+    if (!iequals(candidate, file) || !fs::is_regular_file(it->path(), type_ec)) continue;
+    if (!found || candidate < fs::path(*found).filename().string()) found = it->path().string();
+  }
+  return found;
+}
+
+const std::string& InputDataSet::name() const noexcept { return impl_->name; }
+const std::vector<VarInfo>& InputDataSet::vars() const noexcept { return impl_->vars; }
+long InputDataSet::nobs() const noexcept { return impl_->nobs; }
+
+int InputDataSet::find_var(std::string_view name) const noexcept {
+  const auto& vars = impl_->vars;
+  for (std::size_t i = 0; i < vars.size(); ++i)
+    if (iequals(vars[i].name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+void InputDataSet::set_by(std::vector<int> by, std::vector<bool> descending, bool notsorted) {
+  Impl& s = *impl_;
+  s.by.clear();
+  s.descending.clear();
+  for (std::size_t k = 0; k < by.size(); ++k) {
+    if (by[k] < 0 || static_cast<std::size_t>(by[k]) >= s.vars.size()) continue;
+    s.by.push_back(by[k]);
+    s.descending.push_back(k < descending.size() && descending[k]);
+  }
+  s.notsorted = notsorted;
+  s.key.resize(s.by.size());
+  s.reset_reading();
+}
+
+bool InputDataSet::next_group() {
+  Impl& s = *impl_;
+  if (s.sort_error) return false;
+  std::size_t next = 0;
+  if (s.in_group) {
+    // Skip what the caller left of the current group.
+    if (s.group_end) {
+      s.cursor = *s.group_end;
+    } else {
+      while (s.read_row(s.cursor.offset, s.probe, next) && s.same_key(s.probe))
+        s.cursor = RowPos{next, s.cursor.row + 1};
+    }
+  }
+  s.in_group = false;
+  s.group_end.reset();
+  if (!s.read_row(s.cursor.offset, s.probe, next)) return false;
+  if (s.have_key && !s.notsorted && s.order_against_key(s.probe) < 0) {
+    s.sort_error = fmt::format(
+        "Data set {} is not in BY order: row {} ({}) follows row {} ({}). Sort the data set by the BY "
+        "variables, or add NOTSORTED to the BY statement.",
+        s.name, s.cursor.row, s.describe(&s.probe), s.cursor.row - 1, s.describe(nullptr));
+    return false;
+  }
+  s.take_key(s.probe);
+  std::swap(s.current, s.probe);
+  s.current_pos = s.cursor;
+  s.group_start = s.cursor;
+  s.in_group = true;
+  return true;
+}
+
+bool InputDataSet::next_row() {
+  Impl& s = *impl_;
+  if (!s.in_group) return false;
+  if (s.group_end && s.cursor.offset >= s.group_end->offset) return false;
+  std::size_t next = 0;
+  if (!s.read_row(s.cursor.offset, s.probe, next)) return false;
+  if (s.cursor.offset != s.group_start.offset && !s.same_key(s.probe)) {
+    s.group_end = s.cursor;
+    return false;
+  }
+  std::swap(s.current, s.probe);
+  s.current_pos = s.cursor;
+  s.cursor = RowPos{next, s.cursor.row + 1};
+  return true;
+}
+
+void InputDataSet::rewind_group() {
+  Impl& s = *impl_;
+  if (s.in_group) s.cursor = s.group_start;
+}
+
+RowPos InputDataSet::note() const noexcept { return impl_->current_pos; }
+
+void InputDataSet::point(const RowPos& pos) {
+  Impl& s = *impl_;
+  if (!s.in_group) return;
+  // Only rows of the current group can be pointed to; an earlier position
+  // would read rows of another group as this one's.
+  if (pos.offset < s.group_start.offset || pos.row < s.group_start.row) {
+    s.cursor = s.group_start;
+  } else {
+    s.cursor = RowPos{std::min(pos.offset, s.data_end), pos.row};
+  }
+}
+
+double InputDataSet::num(int var) const {
+  const Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return kMissing;
+  return s.number(s.current, static_cast<std::size_t>(var));
+}
+
+std::string_view InputDataSet::str(int var) const {
+  const Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return {};
+  return s.text(s.current, static_cast<std::size_t>(var));
+}
+
+long InputDataSet::row_number() const noexcept { return impl_->current_pos.row; }
+
+const std::optional<std::string>& InputDataSet::sort_error() const noexcept { return impl_->sort_error; }
+
+// ===========================================================================
+// Output data sets
+
+namespace {
+
+enum class Staged : unsigned char { Empty, Number, Text };
+
+struct StagedCell {
+  Staged kind = Staged::Empty;
+  double number = 0.0;
+  std::string text;
+};
+
+void append_csv_text(std::string& out, std::string_view s) {
+  if (s.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += s;
+    return;
+  }
+  out += '"';
+  for (const char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+constexpr std::size_t kFlushBytes = std::size_t{1} << 16;
+
+}  // namespace
+
+struct OutputDataSet::Impl {
+  std::string final_path;
+  std::string temp_path;
+  int fd = -1;
+  std::vector<OutColumn> columns;
+  std::vector<StagedCell> staged;
+  std::string buffer;
+  long rows = 0;
+  bool committed = false;
+  std::optional<std::string> failure;
+
+  Impl() = default;
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() { discard(); }
+
+  // Closes and removes the temporary file.
+  void discard() noexcept {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    if (!temp_path.empty()) ::unlink(temp_path.c_str());
+    temp_path.clear();
+  }
+
+  bool flush() {
+    std::size_t done = 0;
+    while (done < buffer.size()) {
+      const ssize_t w = ::write(fd, buffer.data() + done, buffer.size() - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) {
+        failure = fmt::format("Cannot write data set \"{}\": {}.", final_path, errno_text(errno));
+        return false;
+      }
+      done += static_cast<std::size_t>(w);
+    }
+    buffer.clear();
+    return true;
+  }
+};
+
+OutputDataSet::OutputDataSet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+OutputDataSet::~OutputDataSet() = default;
+
+std::unique_ptr<OutputDataSet> OutputDataSet::create(const std::string& folder, std::string_view member,
+                                                     std::vector<OutColumn> columns, std::string& error) {
+  const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
+  const std::string file = to_lower(member) + ".csv";
+  const std::string final_path = (dir / file).string();
+  if (!is_valid_name(member)) {
+    error = fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid data set name.", final_path, member);
+    return nullptr;
+  }
+  if (columns.empty()) {
+    error = fmt::format("Cannot write data set \"{}\": it has no variables.", final_path);
+    return nullptr;
+  }
+  std::unordered_map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const std::string& n = columns[i].name;
+    if (!is_valid_name(n)) {
+      error = fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid variable name.", final_path, n);
+      return nullptr;
+    }
+    if (!seen.emplace(to_upper(n), i).second) {
+      error = fmt::format("Cannot write data set \"{}\": the variable name \"{}\" is used twice.", final_path, n);
+      return nullptr;
+    }
+  }
+
+  auto impl = std::make_unique<Impl>();
+  impl->final_path = final_path;
+  // A hidden name next to the target, so the final rename stays within one
+  // file system; created with the usual permissions (the umask applies).
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100 && impl->fd < 0; ++attempt) {
+    const std::string temp = (dir / fmt::format(".{}.{:08x}.tmp", file, entropy())).string();
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      impl->fd = fd;
+      impl->temp_path = temp;
+    } else if (errno != EEXIST) {
+      error = fmt::format("Cannot write data set \"{}\": cannot create a file in folder \"{}\": {}.", final_path,
+                          dir.string(), errno_text(errno));
+      return nullptr;
+    }
+  }
+  if (impl->fd < 0) {
+    error = fmt::format("Cannot write data set \"{}\": no free temporary name in folder \"{}\".", final_path,
+                        dir.string());
+    return nullptr;
+  }
+
+  impl->columns = std::move(columns);
+  impl->staged.resize(impl->columns.size());
+  for (std::size_t i = 0; i < impl->columns.size(); ++i) {
+    if (i > 0) impl->buffer += ',';
+    append_csv_text(impl->buffer, impl->columns[i].name);
+  }
+  impl->buffer += '\n';
+  return std::unique_ptr<OutputDataSet>(new OutputDataSet(std::move(impl)));
+}
+
+const std::vector<OutColumn>& OutputDataSet::columns() const noexcept { return impl_->columns; }
+
+void OutputDataSet::set_num(int col, double value) {
+  if (col < 0 || static_cast<std::size_t>(col) >= impl_->staged.size()) return;
+  StagedCell& c = impl_->staged[static_cast<std::size_t>(col)];
+  c.kind = Staged::Number;
+  c.number = value;
+}
+
+void OutputDataSet::set_str(int col, std::string_view value) {
+  if (col < 0 || static_cast<std::size_t>(col) >= impl_->staged.size()) return;
+  StagedCell& c = impl_->staged[static_cast<std::size_t>(col)];
+  c.kind = Staged::Text;
+  c.text.assign(value);
+}
+
+bool OutputDataSet::write_row() {
+  Impl& s = *impl_;
+  if (s.failure || s.committed) return false;
+  for (std::size_t i = 0; i < s.staged.size(); ++i) {
+    if (i > 0) s.buffer += ',';
+    StagedCell& c = s.staged[i];
+    if (c.kind == Staged::Number) {
+      if (!s.columns[i].is_date) append_number(s.buffer, c.number);
+      else if (date_in_range(c.number)) s.buffer += format_iso_date(c.number);
+      // A date outside the valid range has no calendar form: written as missing.
+    } else if (c.kind == Staged::Text) {
+      append_csv_text(s.buffer, c.text);
+    }
+    c.kind = Staged::Empty;
+  }
+  s.buffer += '\n';
+  ++s.rows;
+  return s.buffer.size() < kFlushBytes || s.flush();
+}
+
+long OutputDataSet::rows_written() const noexcept { return impl_->rows; }
+
+bool OutputDataSet::commit(std::string& error) {
+  Impl& s = *impl_;
+  if (s.committed) {
+    error = fmt::format("Data set \"{}\" was already written.", s.final_path);
+    return false;
+  }
+  auto fail = [&](const std::string& text) {
+    error = text;
+    s.discard();
+    if (!s.failure) s.failure = text;
+    return false;
+  };
+  if (s.failure) return fail(*s.failure);
+  if (!s.flush()) return fail(*s.failure);
+  if (::fsync(s.fd) != 0)
+    return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, errno_text(errno)));
+  const int fd = s.fd;
+  s.fd = -1;
+  if (::close(fd) != 0)
+    return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, errno_text(errno)));
+  if (std::rename(s.temp_path.c_str(), s.final_path.c_str()) != 0)
+    return fail(fmt::format("Cannot write data set \"{}\": cannot replace the file: {}.", s.final_path,
+                            errno_text(errno)));
+  s.temp_path.clear();
+  s.committed = true;
+  // Make the rename itself durable; a failure here loses nothing already written.
+  const std::string dir = fs::path(s.final_path).parent_path().string();
+  const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    (void)::fsync(dfd);
+    ::close(dfd);
+  }
+  return true;
+}
+
+const std::string& OutputDataSet::path() const noexcept { return impl_->final_path; }
+
+void append_number(std::string& out, double value) {
+  if (std::isnan(value)) return;  // missing, or no number at all
+  if (std::isinf(value)) {
+    out += value < 0 ? "-inf" : "inf";
+    return;
+  }
+  std::array<char, 32> buf{};
+  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), value);
+  const std::string_view shortest(buf.data(), static_cast<std::size_t>(r.ptr - buf.data()));
+  // Fixed notation wins ties on length, but spells large numbers out in full
+  // ("106488404623935897600"); beyond 17 significant digits use the exponent form.
+  if (shortest.find('e') == std::string_view::npos) {
+    const std::size_t first = shortest.find_first_not_of("-0.");
+    const std::size_t last = shortest.find_last_not_of("0.");
+    std::size_t significant = 0;
+    if (first != std::string_view::npos && last >= first)
+      for (std::size_t i = first; i <= last; ++i) significant += shortest[i] != '.';
+    if (significant > 17) {
+      const auto e = std::to_chars(buf.data(), buf.data() + buf.size(), value, std::chars_format::scientific);
+      out.append(buf.data(), e.ptr);
+      return;
+    }
+  }
+  out += shortest;
+}
+
+}  // namespace x11sa

@@ -1,0 +1,116 @@
+#include "host/host.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <fmt/format.h>
+
+namespace x11sa {
+
+void TextOut::write(std::string_view text) {
+  if (file_ != nullptr) {
+    std::fwrite(text.data(), 1, text.size(), file_);
+  } else if (str_ != nullptr) {
+    str_->append(text);
+  }
+}
+
+void TextOut::flush() {
+  if (file_ != nullptr) std::fflush(file_);
+}
+
+bool TextOut::is_terminal() const {
+  return file_ != nullptr && ::isatty(::fileno(file_)) != 0;
+}
+
+void Log::line(std::string_view text) {
+  out_.write(text);
+  out_.write("\n");
+}
+
+void Log::message(Severity sev, std::string_view text) {
+  if (sev == Severity::Error) ++errors_;
+  if (sev == Severity::Warning) ++warnings_;
+  out_.write(severity_prefix(sev));
+  line(text);
+}
+
+void Listing::line(std::string_view text) {
+  if (!out_.enabled()) return;
+  if (pages_ == 0 || used_ >= pagesize_) new_page();
+  const auto cut = std::min<std::size_t>(text.size(), static_cast<std::size_t>(linesize_));
+  std::string_view shown = text.substr(0, cut);
+  while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
+  out_.write(shown);
+  out_.write("\n");
+  ++used_;
+}
+
+void Listing::skip(int lines) {
+  for (int i = 0; i < lines && used_ < pagesize_; ++i) line("");
+}
+
+void Listing::new_page() {
+  if (!out_.enabled()) return;
+  if (pages_ > 0) out_.write("\f");
+  ++pages_;
+  used_ = 0;
+  for (const auto& t : titles_) {
+    const int width = static_cast<int>(t.size());
+    const int margin = std::max(0, (linesize_ - width) / 2);
+    out_.write(std::string(static_cast<std::size_t>(margin), ' '));
+    out_.write(std::string_view(t).substr(0, static_cast<std::size_t>(linesize_)));
+    out_.write("\n");
+    ++used_;
+  }
+  if (!titles_.empty()) {
+    out_.write("\n");
+    ++used_;
+  }
+}
+
+int Listing::lines_left() const noexcept { return pages_ == 0 ? 0 : std::max(0, pagesize_ - used_); }
+
+void Progress::start(std::string_view what, long total) {
+  what_ = what;
+  total_ = total;
+  t0_ = last_ = std::chrono::steady_clock::now();
+  shown_ = false;
+}
+
+void Progress::step(long done) {
+  if (!on_) return;
+  const auto now = std::chrono::steady_clock::now();
+  // Only work that lasts shows progress, and at most a few updates a second.
+  if (now - t0_ < std::chrono::seconds(2) || now - last_ < std::chrono::milliseconds(250)) return;
+  last_ = now;
+  const double secs = std::chrono::duration<double>(now - t0_).count();
+  const double rate = secs > 0 ? static_cast<double>(done) / secs : 0.0;
+  std::string text = total_ > 0 ? fmt::format("\r{}: {} of {} ({:.0f}/s)   ", what_, done, total_, rate)
+                                : fmt::format("\r{}: {} ({:.0f}/s)   ", what_, done, rate);
+  out_.write(text);
+  out_.flush();
+  shown_ = true;
+}
+
+void Progress::finish() {
+  if (shown_) {
+    out_.write("\r\033[K");
+    out_.flush();
+  }
+  shown_ = false;
+}
+
+bool Host::logged(int number) const {
+  return std::find(logged_.begin(), logged_.end(), number) != logged_.end();
+}
+
+void Host::log_message(int number, const Severity* sev, const std::string& text) {
+  logged_.push_back(number);
+  const Message* m = find_message(number);
+  const Severity s = sev != nullptr ? *sev : (m != nullptr ? m->severity : Severity::Note);
+  log_.message(s == Severity::Text ? Severity::Note : s, text);
+}
+
+}  // namespace x11sa

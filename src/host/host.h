@@ -1,0 +1,147 @@
+// The host of a run: log, listing, data library, output objects and the
+// settings that every step shares.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/dataset.h"
+#include "host/messages.h"
+#include "host/ods.h"
+
+namespace x11sa {
+
+// Where text goes: a C stream or a string (for the library call and tests).
+class TextOut {
+ public:
+  TextOut() = default;
+  explicit TextOut(std::FILE* f) : file_(f) {}
+  explicit TextOut(std::string* s) : str_(s) {}
+  void write(std::string_view text);
+  void flush();
+  [[nodiscard]] bool is_terminal() const;
+  [[nodiscard]] bool enabled() const noexcept { return file_ != nullptr || str_ != nullptr; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string* str_ = nullptr;
+};
+
+// The log: one line per numbered message, with its severity.
+class Log {
+ public:
+  explicit Log(TextOut out) : out_(out) {}
+  void line(std::string_view text);
+  void message(Severity sev, std::string_view text);
+  void note(std::string_view text) { message(Severity::Note, text); }
+  void warning(std::string_view text) { message(Severity::Warning, text); }
+  void error(std::string_view text) { message(Severity::Error, text); }
+  [[nodiscard]] long errors() const noexcept { return errors_; }
+  [[nodiscard]] long warnings() const noexcept { return warnings_; }
+
+ private:
+  TextOut out_;
+  long errors_ = 0;
+  long warnings_ = 0;
+};
+
+// The listing: fixed-width lines on pages of `pagesize` lines, each page
+// opened by a form feed and the current title lines.
+class Listing {
+ public:
+  Listing(TextOut out, int linesize, int pagesize) : out_(out), linesize_(linesize), pagesize_(pagesize) {}
+  [[nodiscard]] int linesize() const noexcept { return linesize_; }
+  [[nodiscard]] int pagesize() const noexcept { return pagesize_; }
+  [[nodiscard]] bool enabled() const noexcept { return out_.enabled(); }
+  void set_titles(std::vector<std::string> titles) { titles_ = std::move(titles); }
+  [[nodiscard]] const std::vector<std::string>& titles() const noexcept { return titles_; }
+  // Writes one line (cut to the line size), starting a page when needed.
+  void line(std::string_view text);
+  void skip(int lines = 1);
+  void new_page();
+  // Lines left on the current page (0 before the first page).
+  [[nodiscard]] int lines_left() const noexcept;
+  [[nodiscard]] long pages() const noexcept { return pages_; }
+  void flush() { out_.flush(); }
+
+ private:
+  TextOut out_;
+  int linesize_;
+  int pagesize_;
+  int used_ = 0;
+  long pages_ = 0;
+  std::vector<std::string> titles_;
+};
+
+struct HostSettings {
+  int linesize = 132;
+  int pagesize = 60;
+  std::size_t util_memory_limit = std::size_t{256} << 20;  // bytes before utility files spill to disk
+  std::size_t pool_limit = 0;  // bytes a BY-group pool may hold (0: no cap)
+};
+
+// Progress of long work on a terminal: BY groups done of all, and the rate.
+class Progress {
+ public:
+  explicit Progress(TextOut out) : out_(out), on_(out.is_terminal()) {}
+  void start(std::string_view what, long total);
+  void step(long done);
+  void finish();
+
+ private:
+  TextOut out_;
+  bool on_;
+  bool shown_ = false;
+  std::string what_;
+  long total_ = 0;
+  std::chrono::steady_clock::time_point t0_{}, last_{};
+};
+
+class Host {
+ public:
+  Host(TextOut log, TextOut listing, TextOut progress, HostSettings settings)
+      : log_(log), listing_(listing, settings.linesize, settings.pagesize), progress_(progress),
+        settings_(settings) {}
+
+  Log& log() noexcept { return log_; }
+  Listing& listing() noexcept { return listing_; }
+  Library& library() noexcept { return library_; }
+  OdsManager& ods() noexcept { return ods_; }
+  Progress& progress() noexcept { return progress_; }
+  [[nodiscard]] const HostSettings& settings() const noexcept { return settings_; }
+
+  // A numbered message to the log, with its catalogue severity or the given one.
+  template <class... Args>
+  void msg(int number, const Args&... args) {
+    log_message(number, nullptr, message_vtext(number, fmt::make_format_args(args...)));
+  }
+  template <class... Args>
+  void msg_as(Severity sev, int number, const Args&... args) {
+    log_message(number, &sev, message_vtext(number, fmt::make_format_args(args...)));
+  }
+
+  // Numbers of the catalogue messages logged so far, in order.
+  [[nodiscard]] const std::vector<int>& logged_numbers() const noexcept { return logged_; }
+  [[nodiscard]] bool logged(int number) const;
+
+  // Data set most recently written by a step, for a step without DATA=.
+  std::string last_dataset;
+
+ private:
+  void log_message(int number, const Severity* sev, const std::string& text);
+
+  Log log_;
+  Listing listing_;
+  Progress progress_;
+  HostSettings settings_;
+  Library library_;
+  OdsManager ods_;
+  std::vector<int> logged_;
+};
+
+}  // namespace x11sa

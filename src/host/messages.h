@@ -1,0 +1,38 @@
+// The message catalogue of the procedure: numbered texts for the log, titles
+// and labels. Callers pass a number and its arguments; the texts live here.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include <fmt/format.h>
+
+namespace x11sa {
+
+enum class Severity { Text, Note, Warning, Error };
+
+struct Message {
+  int number;
+  Severity severity;  // how the log shows it; Text for titles and labels
+  std::string_view text;  // {fmt} format string; arguments in the caller's order
+};
+
+// Every message of the procedure's set, ordered by number.
+[[nodiscard]] std::span<const Message> message_catalogue() noexcept;
+// The message with this number, or nullptr.
+[[nodiscard]] const Message* find_message(int number) noexcept;
+
+// Formats a message. An unknown number or a mismatch between the text and
+// the arguments yields a visible placeholder instead of throwing.
+[[nodiscard]] std::string message_vtext(int number, fmt::format_args args);
+
+template <class... Args>
+[[nodiscard]] std::string msgtext(int number, const Args&... args) {
+  return message_vtext(number, fmt::make_format_args(args...));
+}
+
+// "NOTE: ", "WARNING: ", "ERROR: " or "".
+[[nodiscard]] std::string_view severity_prefix(Severity s) noexcept;
+
+}  // namespace x11sa

@@ -1,0 +1,99 @@
+// Output objects: groups and tables with typed columns, handed to sinks
+// (the listing, the HTML report, JSON) as each table closes.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace x11sa {
+
+class Listing;
+
+enum class ColType { Num, Char };
+
+struct OdsColumn {
+  std::string name;
+  std::string label;  // heading; the name when empty
+  ColType type = ColType::Num;
+  int decimals = -1;  // digits after the point; -1 chooses
+};
+
+// A cell: missing (monostate), a number or a text.
+using OdsCell = std::variant<std::monostate, double, std::string>;
+
+struct OdsGroup {
+  std::string name;
+  std::string label;
+};
+
+struct OdsTable {
+  std::string template_path;
+  std::string name;
+  std::string title;
+  std::vector<std::pair<std::string, std::string>> entries;  // e.g. "stat_type"
+  std::vector<OdsColumn> columns;
+  std::vector<std::vector<OdsCell>> rows;
+  std::vector<std::string> notes;
+  std::vector<OdsGroup> path;  // enclosing groups, outermost first
+  std::string page_title;
+};
+
+class OdsSink {
+ public:
+  virtual ~OdsSink() = default;
+  virtual void open_group(const std::vector<OdsGroup>& path) = 0;
+  virtual void close_group(const std::vector<OdsGroup>& path) = 0;
+  virtual void table(const OdsTable& table) = 0;
+};
+
+// Builds output objects. Methods return 0, or a negative status when
+// called out of order (no table open, a row of the wrong width, ...).
+class OdsManager {
+ public:
+  void add_sink(OdsSink* sink) { sinks_.push_back(sink); }
+  void clear_sinks() { sinks_.clear(); }
+  [[nodiscard]] bool active() const noexcept { return !sinks_.empty(); }
+
+  int open_group(std::string name, std::string label);
+  int close_group();
+  int open_table(std::string template_path, std::string name, std::string title);
+  int set_entry(std::string key, std::string value);
+  int add_column(OdsColumn column);
+  int add_row(std::vector<OdsCell> cells);
+  int add_note(std::string note);
+  int close_table();
+  void set_page_title(std::string title) { page_title_ = std::move(title); }
+  [[nodiscard]] const std::string& page_title() const noexcept { return page_title_; }
+  [[nodiscard]] const std::vector<OdsGroup>& path() const noexcept { return path_; }
+  [[nodiscard]] bool table_open() const noexcept { return open_; }
+
+ private:
+  std::vector<OdsSink*> sinks_;
+  std::vector<OdsGroup> path_;
+  OdsTable table_;
+  bool open_ = false;
+  std::string page_title_;
+};
+
+// Ends the step when an output-object call failed (negative status).
+void ods_check(int status);
+
+// Plain-text rendering of output objects into the listing.
+class ListingSink : public OdsSink {
+ public:
+  explicit ListingSink(Listing& listing) : listing_(listing) {}
+  void open_group(const std::vector<OdsGroup>& path) override;
+  void close_group(const std::vector<OdsGroup>& path) override;
+  void table(const OdsTable& table) override;
+
+ private:
+  Listing& listing_;
+};
+
+// Text of a numeric cell: fixed decimals when given, else up to 10
+// significant digits; "" for missing.
+[[nodiscard]] std::string format_cell(const OdsCell& cell, int decimals);
+
+}  // namespace x11sa

@@ -1,0 +1,823 @@
+#include "host/dataset.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <bit>
+#include <charconv>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "x11sa/missing.h"
+
+namespace x11sa {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+
+// Every test gets a fresh folder, removed afterwards.
+class DataSetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "x11sa-dataset-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  std::string write(const std::string& file, std::string_view bytes) const {
+    const std::string path = (dir_ / file).string();
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+
+  std::unique_ptr<InputDataSet> open_text(std::string_view bytes, std::string& error) const {
+    return InputDataSet::open(write("t.csv", bytes), "WORK.T", error);
+  }
+
+  // Opens text that must be valid.
+  std::unique_ptr<InputDataSet> open_ok(std::string_view bytes) const {
+    std::string error;
+    auto ds = open_text(bytes, error);
+    EXPECT_NE(ds, nullptr) << error;
+    return ds;
+  }
+
+  // The open error of text that must be rejected.
+  std::string open_error(std::string_view bytes) const {
+    std::string error;
+    auto ds = open_text(bytes, error);
+    EXPECT_EQ(ds, nullptr);
+    return error;
+  }
+
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  fs::path dir_;
+};
+
+// All rows of the single group (no BY variables), each as its cell texts.
+std::vector<std::vector<std::string>> all_rows(InputDataSet& ds) {
+  std::vector<std::vector<std::string>> rows;
+  ds.set_by({}, {}, false);
+  if (!ds.next_group()) return rows;
+  while (ds.next_row()) {
+    std::vector<std::string> row;
+    for (std::size_t v = 0; v < ds.vars().size(); ++v) row.emplace_back(ds.str(static_cast<int>(v)));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// Values of one numeric variable over the whole data set.
+std::vector<double> column(InputDataSet& ds, int var) {
+  std::vector<double> values;
+  ds.set_by({}, {}, false);
+  if (!ds.next_group()) return values;
+  while (ds.next_row()) values.push_back(ds.num(var));
+  return values;
+}
+
+// Each BY group as the texts of variable `var` of its rows.
+std::vector<std::vector<std::string>> groups_of(InputDataSet& ds, int var) {
+  std::vector<std::vector<std::string>> groups;
+  while (ds.next_group()) {
+    groups.emplace_back();
+    while (ds.next_row()) groups.back().emplace_back(ds.str(var));
+  }
+  return groups;
+}
+
+using Groups = std::vector<std::vector<std::string>>;
+
+// ---------------------------------------------------------------------------
+// Opening and structure
+
+TEST_F(DataSetTest, UnreadableOrEmptyFilesAreRejectedWithTheirName) {
+  std::string error;
+  EXPECT_EQ(InputDataSet::open((dir_ / "none.csv").string(), "WORK.NONE", error), nullptr);
+  EXPECT_THAT(error, AllOf(HasSubstr("WORK.NONE"), HasSubstr("none.csv"), HasSubstr("No such file")));
+
+  EXPECT_EQ(InputDataSet::open(dir_.string(), "WORK.DIR", error), nullptr);
+  EXPECT_THAT(error, AllOf(HasSubstr("WORK.DIR"), HasSubstr("folder")));
+
+  for (const std::string_view empty : {std::string_view(""), std::string_view("\n\n"),
+                                       std::string_view("\r\n"), std::string_view("\xEF\xBB\xBF")}) {
+    EXPECT_THAT(open_error(empty), AllOf(HasSubstr("WORK.T"), HasSubstr("empty"))) << "input: " << empty;
+  }
+}
+
+TEST_F(DataSetTest, HeaderNamesMustBeValidAndDistinct) {
+  EXPECT_THAT(open_error("a,,c\n1,2,3\n"), AllOf(HasSubstr("WORK.T"), HasSubstr("column 2")));
+  EXPECT_THAT(open_error("a,b,a\n"), AllOf(HasSubstr("\"a\" twice"), HasSubstr("columns 1 and 3")));
+  EXPECT_THAT(open_error("Value,x,VALUE\n"), AllOf(HasSubstr("twice"), HasSubstr("columns 1 and 3")));
+  EXPECT_THAT(open_error("x,1st\n"), AllOf(HasSubstr("\"1st\""), HasSubstr("column 2")));
+  EXPECT_THAT(open_error("\"my value\"\n1\n"), HasSubstr("\"my value\""));
+  EXPECT_THAT(open_error("caf\xC3\xA9\n1\n"), HasSubstr("not a valid variable name"));
+  EXPECT_THAT(open_error(std::string(33, 'a') + "\n1\n"), HasSubstr("not a valid variable name"));
+  // Messages stay on one line whatever the file holds, and long names are cut.
+  const std::string multiline = open_error("a,\"x\ny\tz\"\n1,2\n");
+  EXPECT_THAT(multiline, HasSubstr("\"x\\ny\\tz\""));
+  EXPECT_EQ(multiline.find('\n'), std::string::npos);
+  const std::string long_name = open_error("\"" + std::string(100, 'n') + " \"\n");
+  EXPECT_THAT(long_name, HasSubstr("\"" + std::string(64, 'n') + "...\""));
+
+  // 32 characters is the longest name; blanks around names and quotes are not part of them.
+  auto ds = open_ok(std::string(32, 'b') + ", _x1 ,\"Y\"\n1,2,3\n");
+  ASSERT_NE(ds, nullptr);
+  ASSERT_EQ(ds->vars().size(), 3u);
+  EXPECT_EQ(ds->vars()[0].name, std::string(32, 'b'));
+  EXPECT_EQ(ds->vars()[1].name, "_x1");
+  EXPECT_EQ(ds->vars()[2].name, "Y");
+  EXPECT_EQ(ds->find_var("_X1"), 1);
+  EXPECT_EQ(ds->find_var("y"), 2);
+  EXPECT_EQ(ds->find_var("z"), -1);
+}
+
+TEST_F(DataSetTest, HeaderOnlyIsAnEmptyDataSet) {
+  for (const std::string_view text : {std::string_view("a,b"), std::string_view("a,b\n"),
+                                      std::string_view("a,b\r\n\r\n")}) {
+    auto ds = open_ok(text);
+    ASSERT_NE(ds, nullptr);
+    EXPECT_EQ(ds->nobs(), 0);
+    ASSERT_EQ(ds->vars().size(), 2u);
+    EXPECT_EQ(ds->vars()[1].name, "b");
+    EXPECT_EQ(ds->vars()[1].type, VarType::Numeric);
+    ds->set_by({}, {}, false);
+    EXPECT_FALSE(ds->next_group());
+    EXPECT_FALSE(ds->next_row());
+  }
+}
+
+TEST_F(DataSetTest, RowsOfTheWrongWidthAreReportedByLine) {
+  EXPECT_THAT(open_error("a,b,c\n1,2,3\n4,5\n"),
+              AllOf(HasSubstr("WORK.T"), HasSubstr("line 3 has 2 values"), HasSubstr("3 variables")));
+  EXPECT_THAT(open_error("a,b\n1,2\n3,4,\n"), HasSubstr("line 3 has 3 values"));
+  EXPECT_THAT(open_error("a,b\n1,2\n\n3,4\n"), HasSubstr("line 3 is empty"));
+  // A quoted value spanning lines moves the line count on.
+  EXPECT_THAT(open_error("a,b\n\"x\ny\nz\",1\n2\n"), HasSubstr("line 5 has 1 values"));
+}
+
+TEST_F(DataSetTest, QuotingFaultsAreReported) {
+  EXPECT_THAT(open_error("a,b\n1,2\n3,\"abc\n4,5\n"),
+              AllOf(HasSubstr("WORK.T"), HasSubstr("starts on line 3"), HasSubstr("never closed")));
+  EXPECT_THAT(open_error("a\n\"\"\"\n"), HasSubstr("starts on line 2"));
+  EXPECT_THAT(open_error("a,b\n\"x\"y,2\n"), AllOf(HasSubstr("line 2"), HasSubstr("closing quote")));
+}
+
+TEST_F(DataSetTest, BytesThatAreNotUtf8AreReportedByLine) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+  };
+  const std::vector<Case> cases = {
+      {"overlong two-byte slash", "\xC0\xAF"},
+      {"overlong three-byte slash", "\xE0\x80\xAF"},
+      {"overlong four-byte form", "\xF0\x80\x80\x80"},
+      {"lone continuation byte", "\x80"},
+      {"truncated sequence", "\xE2\x82"},
+      {"surrogate half", "\xED\xA0\x80"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80"},
+      {"byte never used", "\xFF"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_THAT(open_error("a,b\n1,x\n2,y" + c.bytes + "z\n"), AllOf(HasSubstr("line 3"), HasSubstr("UTF-8")))
+        << c.what;
+    EXPECT_THAT(open_error("a,b\n1,\"x\ny" + c.bytes + "\"\n"), AllOf(HasSubstr("line 3"), HasSubstr("UTF-8")))
+        << c.what << " in a quoted value";
+    // At the very end of the file the sequence is cut short as well.
+    EXPECT_THAT(open_error("a\n" + c.bytes), HasSubstr("UTF-8")) << c.what << " at the end";
+  }
+  EXPECT_THAT(open_error(std::string("a\nx\0y\n", 6)), AllOf(HasSubstr("line 2"), HasSubstr("NUL")));
+
+  // Well-formed sequences of every length pass, and lengths count bytes.
+  auto ds = open_ok("name\ncaf\xC3\xA9\n\xE2\x82\xAC\n\xF0\x9D\x84\x9E!\n");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->vars()[0].type, VarType::Character);
+  EXPECT_EQ(ds->vars()[0].length, 5);
+  EXPECT_EQ(all_rows(*ds), (Groups{{"caf\xC3\xA9"}, {"\xE2\x82\xAC"}, {"\xF0\x9D\x84\x9E!"}}));
+}
+
+TEST_F(DataSetTest, ByteOrderMarkLineEndsAndTrailingLines) {
+  auto ds = open_ok("\xEF\xBB\xBFid,v\r\nab,1\r\ncd,2\r\n\r\n");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->vars()[0].name, "id");
+  EXPECT_EQ(ds->nobs(), 2);
+  EXPECT_EQ(ds->vars()[0].length, 2);
+  EXPECT_EQ(all_rows(*ds), (Groups{{"ab", "1"}, {"cd", "2"}}));
+
+  // No line end after the last row; a carriage return that ends no line is data.
+  ds = open_ok("id,v\nab,1\ncd,2");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(all_rows(*ds), (Groups{{"ab", "1"}, {"cd", "2"}}));
+  ds = open_ok("id,v\na\rb,1\r");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(all_rows(*ds), (Groups{{"a\rb", "1"}}));
+
+  // With one column an empty line inside the data is a missing value; only
+  // the empty lines that close the file are not rows.
+  ds = open_ok("x\n1\n\n3\n\n\n");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->nobs(), 3);
+  const std::vector<double> x = column(*ds, 0);
+  ASSERT_EQ(x.size(), 3u);
+  EXPECT_DOUBLE_EQ(x[0], 1.0);
+  EXPECT_TRUE(is_missing(x[1]));
+  EXPECT_DOUBLE_EQ(x[2], 3.0);
+}
+
+TEST_F(DataSetTest, QuotedFieldsHoldCommasLineBreaksAndQuotes) {
+  auto ds = open_ok(
+      "\"label\",n\n"
+      "\"a,b\",1\n"
+      "\"two\r\nlines\",\"2\"\n"
+      "\"say \"\"hi\"\"\",3\n"
+      "\"\"\"\",4\n"
+      "plain \"inch\",5\n");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->nobs(), 5);
+  EXPECT_EQ(ds->vars()[0].type, VarType::Character);
+  EXPECT_EQ(ds->vars()[0].length, 12);  // plain "inch"
+  EXPECT_EQ(ds->vars()[1].type, VarType::Numeric);  // a quoted number is a number
+  EXPECT_EQ(all_rows(*ds), (Groups{{"a,b", "1"},
+                                   {"two\r\nlines", "2"},
+                                   {"say \"hi\"", "3"},
+                                   {"\"", "4"},
+                                   {"plain \"inch\"", "5"}}));
+  const std::vector<double> n = column(*ds, 1);
+  ASSERT_EQ(n.size(), 5u);
+  EXPECT_DOUBLE_EQ(n[1], 2.0);
+}
+
+// Files are read in blocks of 1 MiB. A row holding every construct that needs
+// a look ahead (CR LF, a doubled quote, a quoted line break, a multi-byte
+// character, a closing quote) slides across the first block edge of the
+// opening scan and of the reading pass (the header's length further on).
+TEST_F(DataSetTest, RowsAcrossBlockEdgesReadTheSame) {
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  const std::string header = "id,text\r\n";
+  const std::string special = "s,\"ab\"\"cd\r\nef\xE2\x82\xAC\xF0\x9D\x84\x9Eg\"\r\n";
+  const std::string special_text = "ab\"cd\r\nef\xE2\x82\xAC\xF0\x9D\x84\x9Eg";
+  const std::size_t first = kBlock - special.size() - 2;
+  for (std::size_t start = first; start <= kBlock + header.size() + 2; ++start) {
+    // Filler rows "f,xxx...\r\n" up to `start`, each at most 100 bytes.
+    std::string text = header;
+    long fillers = 0;
+    while (text.size() < start) {
+      const std::size_t left = start - text.size();
+      const std::size_t len = left >= 110 ? 100 : (left >= 10 ? left : 0);
+      if (len == 0) {
+        text.insert(header.size(), start - text.size(), 'x');  // lengthen the first filler
+        break;
+      }
+      text += "f," + std::string(len - 4, 'x') + "\r\n";
+      ++fillers;
+    }
+    ASSERT_EQ(text.size(), start);
+    text += special;
+    text += "t,after\r\n";
+    auto ds = open_ok(text);
+    ASSERT_NE(ds, nullptr) << start;
+    ASSERT_EQ(ds->nobs(), fillers + 2) << start;
+    ds->set_by({}, {}, false);
+    ASSERT_TRUE(ds->next_group());
+    for (long i = 0; i < fillers; ++i) {
+      ASSERT_TRUE(ds->next_row());
+      ASSERT_EQ(ds->str(0), "f") << start;
+    }
+    ASSERT_TRUE(ds->next_row());
+    ASSERT_EQ(ds->str(1), special_text) << start;
+    ASSERT_TRUE(ds->next_row());
+    ASSERT_EQ(ds->str(1), "after") << start;
+    ASSERT_FALSE(ds->next_row());
+  }
+}
+
+TEST_F(DataSetTest, FieldsLongerThanABlockAndLinesFarIn) {
+  const std::string big(2'500'000, 'z');
+  std::string text = "k,v\nfirst,1\n\"" + big + "\n" + big + "\",2\nlast,3\n";
+  auto ds = open_ok(text);
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->nobs(), 3);
+  EXPECT_EQ(ds->vars()[0].length, 5'000'001);
+  EXPECT_EQ(all_rows(*ds), (Groups{{"first", "1"}, {big + "\n" + big, "2"}, {"last", "3"}}));
+
+  // Line numbers count on through the blocks, and past quoted line breaks.
+  text = "k,v\n";
+  for (int i = 0; i < 200'000; ++i) text += "row,1\n";  // lines 2 to 200001
+  text += "\"a\nb\",2\n";                            // lines 200002 and 200003
+  text += "short\n";
+  EXPECT_THAT(open_error(text), HasSubstr("line 200004 has 1 values"));
+}
+
+// ---------------------------------------------------------------------------
+// Types and values
+
+TEST_F(DataSetTest, ColumnTypesFollowFromEveryCell) {
+  auto ds = open_ok(
+      "num,day,month,text,none,mixed,baddate,lowernan\n"
+      "1,1960-01-01,1960-01,a,,1,2020-02-29,1\n"
+      " -2.5e1 ,2000-01-01,2000-02,bcd,.,2000-01-01,2021-02-29,nan\n"
+      "+.5,,NA,,NA,,,2\n"
+      "NaN,1582-01-01,1959-12, x ,NaN,3,2020-01-01,3\n");
+  ASSERT_NE(ds, nullptr);
+  const auto& v = ds->vars();
+  ASSERT_EQ(v.size(), 8u);
+  EXPECT_EQ(v[0].type, VarType::Numeric);
+  EXPECT_FALSE(v[0].is_date);
+  EXPECT_EQ(v[0].length, 8);
+  EXPECT_EQ(v[1].type, VarType::Numeric);
+  EXPECT_TRUE(v[1].is_date);
+  EXPECT_TRUE(v[2].is_date);
+  EXPECT_EQ(v[3].type, VarType::Character);
+  EXPECT_EQ(v[3].length, 3);
+  EXPECT_EQ(v[4].type, VarType::Numeric);  // nothing but missing values
+  EXPECT_FALSE(v[4].is_date);
+  EXPECT_EQ(v[5].type, VarType::Character);  // dates and numbers mixed
+  EXPECT_EQ(v[5].length, 10);
+  EXPECT_EQ(v[6].type, VarType::Character);  // 2021-02-29 does not exist
+  EXPECT_EQ(v[7].type, VarType::Character);  // only "NaN" spelt so marks a missing value
+
+  const std::vector<double> num = column(*ds, 0);
+  ASSERT_EQ(num.size(), 4u);
+  EXPECT_DOUBLE_EQ(num[0], 1.0);
+  EXPECT_DOUBLE_EQ(num[1], -25.0);
+  EXPECT_DOUBLE_EQ(num[2], 0.5);
+  EXPECT_TRUE(is_missing(num[3]));
+
+  // Day counts from 1960-01-01: 40 years with 10 leap days to 2000; 1582-01-01
+  // is 378 years back with 91 leap days (1584..1956, less 1700, 1800 and 1900).
+  const std::vector<double> day = column(*ds, 1);
+  ASSERT_EQ(day.size(), 4u);
+  EXPECT_DOUBLE_EQ(day[0], 0.0);
+  EXPECT_DOUBLE_EQ(day[1], 40 * 365 + 10);
+  EXPECT_TRUE(is_missing(day[2]));
+  EXPECT_DOUBLE_EQ(day[3], -(378 * 365 + 91));
+
+  const std::vector<double> month = column(*ds, 2);
+  ASSERT_EQ(month.size(), 4u);
+  EXPECT_DOUBLE_EQ(month[0], 0.0);
+  EXPECT_DOUBLE_EQ(month[1], 40 * 365 + 10 + 31);
+  EXPECT_TRUE(is_missing(month[2]));
+  EXPECT_DOUBLE_EQ(month[3], -31.0);
+
+  for (const double x : column(*ds, 4)) EXPECT_TRUE(is_missing(x));
+  for (const double x : column(*ds, 3)) EXPECT_TRUE(is_missing(x));  // text has no number
+
+  // Character values keep their blanks; str() of a number is its cell text.
+  ds->set_by({}, {}, false);
+  ASSERT_TRUE(ds->next_group());
+  ASSERT_TRUE(ds->next_row());
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->str(0), " -2.5e1 ");
+  ASSERT_TRUE(ds->next_row());
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->str(3), " x ");
+  EXPECT_TRUE(is_missing(ds->num(99)));
+  EXPECT_EQ(ds->str(-1), "");
+}
+
+TEST_F(DataSetTest, NumbersParseExactlyAndBeyondTheRangeOfDoubles) {
+  auto ds = open_ok("x\n0.1\n-0\n1e400\n-1E+400\n1e-400\n4.9e-324\n1.\n.25\n-inf\nInfinity\n12345678901234567890\n");
+  ASSERT_NE(ds, nullptr);
+  ASSERT_EQ(ds->vars()[0].type, VarType::Numeric);
+  const std::vector<double> x = column(*ds, 0);
+  ASSERT_EQ(x.size(), 11u);
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(x[0]), std::bit_cast<std::uint64_t>(0.1));
+  EXPECT_TRUE(std::signbit(x[1]));
+  EXPECT_EQ(x[2], std::numeric_limits<double>::infinity());
+  EXPECT_EQ(x[3], -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(x[4], 0.0);
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(x[5]), std::uint64_t{1});  // the smallest subnormal
+  EXPECT_EQ(x[6], 1.0);
+  EXPECT_EQ(x[7], 0.25);
+  EXPECT_EQ(x[8], -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(x[9], std::numeric_limits<double>::infinity());
+  EXPECT_EQ(x[10], 12345678901234567890.0);
+
+  for (const char* text : {"1e", "e5", "--1", "1.2.3", "0x10", "1,5", "1 2", "."}) {
+    auto other = open_ok(std::string("x,y\n\"") + text + "\",1\n");
+    ASSERT_NE(other, nullptr);
+    const bool is_dot = std::string_view(text) == ".";
+    EXPECT_EQ(other->vars()[0].type, is_dot ? VarType::Numeric : VarType::Character) << text;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// BY groups
+
+TEST_F(DataSetTest, AscendingGroupsCompareNumbersByValueAndMissingLowest) {
+  auto ds = open_ok("g,k,v\n,a,1\n.,a,2\n1,a,3\n1.0,b,4\n1,b,5\n2,a,6\n10,a,7\n");
+  ASSERT_NE(ds, nullptr);
+  ds->set_by({0}, {false}, false);
+  EXPECT_EQ(groups_of(*ds, 2), (Groups{{"1", "2"}, {"3", "4", "5"}, {"6"}, {"7"}}));
+  EXPECT_FALSE(ds->sort_error());
+
+  // Two BY variables, characters compared bytewise ("B" < "a").
+  auto two = open_ok("g,k,v\n1,B,1\n1,a,2\n1,a,3\n2,A,4\n");
+  ASSERT_NE(two, nullptr);
+  two->set_by({0, 1}, {false, false}, false);
+  EXPECT_EQ(groups_of(*two, 2), (Groups{{"1"}, {"2", "3"}, {"4"}}));
+  EXPECT_FALSE(two->sort_error());
+
+  // BY dates compare as day counts.
+  auto dates = open_ok("d,v\n1999-12,1\n2000-01-01,2\n2000-01,3\n");
+  ASSERT_NE(dates, nullptr);
+  dates->set_by({0}, {}, false);
+  EXPECT_EQ(groups_of(*dates, 1), (Groups{{"1"}, {"2", "3"}}));
+}
+
+TEST_F(DataSetTest, RowsOutOfOrderStopTheGroupsWithAMessage) {
+  auto ds = open_ok("region,year,v\nEast,2001,1\nEast,2002,2\nWest,2001,3\nEast,2003,4\nWest,2004,5\n");
+  ASSERT_NE(ds, nullptr);
+  ds->set_by({0}, {false}, false);
+  EXPECT_EQ(groups_of(*ds, 2), (Groups{{"1", "2"}, {"3"}}));
+  ASSERT_TRUE(ds->sort_error());
+  EXPECT_THAT(*ds->sort_error(), AllOf(HasSubstr("WORK.T"), HasSubstr("row 4 (region=\"East\")"),
+                                       HasSubstr("row 3 (region=\"West\")")));
+  EXPECT_FALSE(ds->next_group());  // stays stopped
+
+  auto texts = open_ok("g,v\n\"b\nb\",1\na,2\n");
+  ASSERT_NE(texts, nullptr);
+  texts->set_by({0}, {}, false);
+  EXPECT_EQ(groups_of(*texts, 1).size(), 1u);
+  ASSERT_TRUE(texts->sort_error());
+  EXPECT_THAT(*texts->sort_error(), AllOf(HasSubstr("row 1 (g=\"b\\nb\")"), HasSubstr("row 2 (g=\"a\")")));
+  EXPECT_EQ(texts->sort_error()->find('\n'), std::string::npos);
+
+  // set_by starts over; descending on the second variable within the first.
+  ds->set_by({0, 1}, {false, true}, false);
+  EXPECT_FALSE(ds->sort_error());
+  ASSERT_TRUE(ds->next_group());
+  ASSERT_FALSE(ds->next_group());
+  ASSERT_TRUE(ds->sort_error());
+  EXPECT_THAT(*ds->sort_error(),
+              AllOf(HasSubstr("row 2 (region=\"East\", year=2002)"), HasSubstr("row 1 (region=\"East\", year=2001)")));
+
+  // Dates appear in the message as dates.
+  auto dates = open_ok("d\n2000-02\n2000-01-15\n");
+  ASSERT_NE(dates, nullptr);
+  dates->set_by({0}, {}, false);
+  EXPECT_EQ(groups_of(*dates, 0).size(), 1u);
+  ASSERT_TRUE(dates->sort_error());
+  EXPECT_THAT(*dates->sort_error(), AllOf(HasSubstr("d=2000-01-15"), HasSubstr("d=2000-02-01")));
+}
+
+TEST_F(DataSetTest, DescendingAndNotsortedOrders) {
+  auto ds = open_ok("g,v\n3,1\n3,2\n2,3\n,4\n");
+  ASSERT_NE(ds, nullptr);
+  ds->set_by({0}, {true}, false);
+  EXPECT_EQ(groups_of(*ds, 1), (Groups{{"1", "2"}, {"3"}, {"4"}}));
+  EXPECT_FALSE(ds->sort_error());
+  ds->set_by({0}, {false}, false);
+  EXPECT_EQ(groups_of(*ds, 1), (Groups{{"1", "2"}}));
+  ASSERT_TRUE(ds->sort_error());
+  EXPECT_THAT(*ds->sort_error(), AllOf(HasSubstr("row 3 (g=2)"), HasSubstr("row 2 (g=3)")));
+
+  auto runs = open_ok("g,v\na,1\na,2\nb,3\na,4\na,5\n");
+  ASSERT_NE(runs, nullptr);
+  runs->set_by({0}, {}, true);
+  EXPECT_EQ(groups_of(*runs, 1), (Groups{{"1", "2"}, {"3"}, {"4", "5"}}));
+  EXPECT_FALSE(runs->sort_error());
+}
+
+TEST_F(DataSetTest, GroupsCanBeSkippedAndTheWholeDataSetIsOneGroupWithoutBy) {
+  auto ds = open_ok("g,v\na,1\na,2\nb,3\nc,4\nc,5\n");
+  ASSERT_NE(ds, nullptr);
+  ds->set_by({0}, {}, false);
+  ASSERT_TRUE(ds->next_group());
+  EXPECT_EQ(ds->str(0), "a");  // the group's values are there before its first row
+  ASSERT_TRUE(ds->next_group());  // group a never read
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->str(1), "3");
+  EXPECT_EQ(ds->row_number(), 3);
+  ASSERT_TRUE(ds->next_group());
+  ASSERT_TRUE(ds->next_row());  // group c half read
+  EXPECT_EQ(ds->str(1), "4");
+  EXPECT_FALSE(ds->next_group());
+  EXPECT_FALSE(ds->next_row());
+
+  ds->set_by({}, {}, false);
+  EXPECT_EQ(groups_of(*ds, 1), (Groups{{"1", "2", "3", "4", "5"}}));
+  ds->set_by({7, -1}, {true}, false);  // indexes that name no variable are ignored
+  EXPECT_EQ(groups_of(*ds, 1).size(), 1u);
+}
+
+TEST_F(DataSetTest, RewindAndNotedPositionsRereadTheGroup) {
+  auto ds = open_ok("g,v\na,1\nb,2\nb,\"x\"\"y\"\nb,4\nc,5\n");
+  ASSERT_NE(ds, nullptr);
+  ds->set_by({0}, {}, false);
+  ASSERT_TRUE(ds->next_group());
+  ASSERT_TRUE(ds->next_group());
+  ASSERT_TRUE(ds->next_row());
+  const RowPos first = ds->note();
+  EXPECT_EQ(first.row, 2);
+  ASSERT_TRUE(ds->next_row());
+  const RowPos second = ds->note();
+  EXPECT_EQ(second.row, 3);
+  EXPECT_EQ(ds->str(1), "x\"y");
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_FALSE(ds->next_row());
+  EXPECT_FALSE(ds->next_row());
+
+  ds->point(second);
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->row_number(), 3);
+  EXPECT_EQ(ds->str(1), "x\"y");
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->str(1), "4");
+  EXPECT_FALSE(ds->next_row());
+
+  ds->rewind_group();
+  std::vector<std::string> again;
+  while (ds->next_row()) again.emplace_back(ds->str(1));
+  EXPECT_EQ(again, (std::vector<std::string>{"2", "x\"y", "4"}));
+
+  // A position before the group goes back to the group's start, not into group a.
+  ds->point(RowPos{0, 1});
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->row_number(), 2);
+
+  ds->point(first);
+  ASSERT_TRUE(ds->next_group());
+  ASSERT_TRUE(ds->next_row());
+  EXPECT_EQ(ds->str(0), "c");
+  EXPECT_FALSE(ds->next_group());
+}
+
+// ---------------------------------------------------------------------------
+// Names, libraries, locating files
+
+TEST(DataSetName, ParsesOneAndTwoLevelNames) {
+  const auto one = DataSetName::parse("Sales");
+  ASSERT_TRUE(one);
+  EXPECT_EQ(one->libref, "WORK");
+  EXPECT_EQ(one->member, "Sales");
+  EXPECT_EQ(one->display(), "WORK.Sales");
+  const auto two = DataSetName::parse("mylib.out_2");
+  ASSERT_TRUE(two);
+  EXPECT_EQ(two->display(), "MYLIB.out_2");
+  for (const char* bad : {"", ".", "a.", ".b", "a.b.c", "2x", "a b", "lib.x-y", "abcdefghijabcdefghijabcdefghijabc"})
+    EXPECT_FALSE(DataSetName::parse(bad)) << bad;
+  EXPECT_TRUE(DataSetName::parse("abcdefghijabcdefghijabcdefghijab"));
+}
+
+TEST(Library, LibrefsIgnoreCaseAndWorkDefaultsToTheCurrentFolder) {
+  Library lib;
+  EXPECT_EQ(lib.folder("work"), std::optional<std::string>("."));
+  EXPECT_FALSE(lib.folder("data"));
+  lib.assign("Data", "/srv/data");
+  lib.assign("work", "/tmp/w");
+  EXPECT_EQ(lib.folder("DATA"), std::optional<std::string>("/srv/data"));
+  EXPECT_EQ(lib.folder("Work"), std::optional<std::string>("/tmp/w"));
+  lib.assign("DATA", "/other");
+  EXPECT_EQ(lib.folder("data"), std::optional<std::string>("/other"));
+}
+
+TEST_F(DataSetTest, LocateFindsTheExactNameFirstThenIgnoresCase) {
+  const std::string folder = dir_.string();
+  EXPECT_FALSE(InputDataSet::locate(folder, "sales"));
+  write("SALES.CSV", "x\n1\n");
+  EXPECT_EQ(InputDataSet::locate(folder, "sales"), (dir_ / "SALES.CSV").string());
+  write("sales.csv", "x\n2\n");
+  EXPECT_EQ(InputDataSet::locate(folder, "sales"), (dir_ / "sales.csv").string());
+  EXPECT_EQ(InputDataSet::locate(folder, "Sales"), (dir_ / "SALES.CSV").string());  // smallest in byte order
+  fs::create_directory(dir_ / "other.csv");
+  EXPECT_FALSE(InputDataSet::locate(folder, "other"));
+  EXPECT_FALSE(InputDataSet::locate(folder, "../sales"));
+  EXPECT_FALSE(InputDataSet::locate((dir_ / "missing").string(), "sales"));
+}
+
+// ---------------------------------------------------------------------------
+// Output data sets
+
+TEST(AppendNumber, ShortestFormReadsBackBitIdentical) {
+  auto text = [](double x) {
+    std::string s;
+    append_number(s, x);
+    return s;
+  };
+  EXPECT_EQ(text(0.1), "0.1");
+  EXPECT_EQ(text(100.0), "100");
+  EXPECT_EQ(text(-2.5), "-2.5");
+  EXPECT_EQ(text(1e21), "1e+21");
+  EXPECT_EQ(text(-0.0), "-0");
+  EXPECT_EQ(text(123456789012345680.0), "123456789012345680");  // 17 significant digits
+  EXPECT_EQ(text(std::ldexp(1.0, 70)), "1.1805916207174113e+21");  // not 1180591620717411303424
+  EXPECT_EQ(text(kMissing), "");
+  EXPECT_EQ(text(std::numeric_limits<double>::quiet_NaN()), "");
+  EXPECT_EQ(text(-std::numeric_limits<double>::infinity()), "-inf");
+
+  std::mt19937_64 gen(20240601);
+  for (int i = 0; i < 20000; ++i) {
+    double x = std::bit_cast<double>(gen());
+    if (!std::isfinite(x)) continue;
+    if (i % 2 == 0) x = std::ldexp(static_cast<double>(gen() >> 11), -30);  // ordinary magnitudes too
+    const std::string s = text(x);
+    double back = 0.0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), back);
+    ASSERT_EQ(r.ec, std::errc()) << s;
+    ASSERT_EQ(r.ptr, s.data() + s.size()) << s;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(x)) << s;
+    std::string digits;  // the mantissa's digits, from the first to the last nonzero one
+    for (const char c : s.substr(0, s.find('e')))
+      if (c >= '0' && c <= '9') digits += c;
+    const auto first = digits.find_first_not_of('0');
+    const auto significant = first == std::string::npos ? 0 : digits.find_last_not_of('0') - first + 1;
+    ASSERT_LE(significant, 17u) << s;
+  }
+}
+
+TEST_F(DataSetTest, OutputRoundTripsThroughInput) {
+  std::string error;
+  auto out = OutputDataSet::create(dir_.string(), "Result",
+                                   {{"id", VarType::Character, false, "Series"},
+                                    {"date", VarType::Numeric, true, ""},
+                                    {"value", VarType::Numeric, false, ""}},
+                                   error);
+  ASSERT_NE(out, nullptr) << error;
+  EXPECT_EQ(out->path(), (dir_ / "result.csv").string());
+  EXPECT_EQ(out->columns().size(), 3u);
+
+  const std::vector<std::string> ids = {"plain", "a,b", "say \"hi\"", "two\nlines", "cr\r\nlf", " padded "};
+  std::mt19937_64 gen(7);
+  std::vector<double> values;
+  constexpr int kRows = 6000;  // more than one write buffer
+  for (int i = 0; i < kRows; ++i) {
+    out->set_str(0, ids[static_cast<std::size_t>(i) % ids.size()]);
+    out->set_num(1, i % 7 == 3 ? kMissing : static_cast<double>(i - 3000));
+    const double v = i % 5 == 0 ? kMissing : std::ldexp(static_cast<double>(gen() >> 11), -40) - 4000.0;
+    values.push_back(v);
+    out->set_num(2, v);
+    ASSERT_TRUE(out->write_row());
+  }
+  out->set_str(0, "only id");  // the other cells of a row left unset are missing
+  ASSERT_TRUE(out->write_row());
+  EXPECT_EQ(out->rows_written(), kRows + 1);
+  EXPECT_FALSE(fs::exists(dir_ / "result.csv"));
+  ASSERT_TRUE(out->commit(error)) << error;
+  EXPECT_EQ(files(), std::vector<std::string>{"result.csv"});
+
+  const std::string text = slurp((dir_ / "result.csv").string());
+  const std::string head = "id,date,value\nplain,1951-10-15,\n\"a,b\",1951-10-16,";
+  EXPECT_EQ(text.substr(0, head.size()), head);
+
+  auto in = InputDataSet::open((dir_ / "result.csv").string(), "WORK.RESULT", error);
+  ASSERT_NE(in, nullptr) << error;
+  ASSERT_EQ(in->nobs(), kRows + 1);
+  EXPECT_EQ(in->vars()[0].type, VarType::Character);
+  EXPECT_TRUE(in->vars()[1].is_date);
+  EXPECT_FALSE(in->vars()[2].is_date);
+  in->set_by({}, {}, false);
+  ASSERT_TRUE(in->next_group());
+  for (int i = 0; i < kRows; ++i) {
+    ASSERT_TRUE(in->next_row());
+    ASSERT_EQ(in->str(0), ids[static_cast<std::size_t>(i) % ids.size()]) << i;
+    const double date = in->num(1);
+    if (i % 7 == 3) ASSERT_TRUE(is_missing(date)) << i;
+    else ASSERT_EQ(date, static_cast<double>(i - 3000)) << i;
+    const double v = in->num(2);
+    if (is_missing(values[static_cast<std::size_t>(i)])) ASSERT_TRUE(is_missing(v)) << i;
+    else ASSERT_EQ(std::bit_cast<std::uint64_t>(v), std::bit_cast<std::uint64_t>(values[static_cast<std::size_t>(i)])) << i;
+  }
+  ASSERT_TRUE(in->next_row());
+  EXPECT_EQ(in->str(0), "only id");
+  EXPECT_TRUE(is_missing(in->num(2)));
+  EXPECT_FALSE(in->next_row());
+
+  EXPECT_FALSE(out->commit(error));  // only once
+  EXPECT_FALSE(out->write_row());
+}
+
+TEST_F(DataSetTest, DatesWithoutACalendarFormAreWrittenMissing) {
+  std::string error;
+  auto out = OutputDataSet::create(dir_.string(), "d", {{"d", VarType::Numeric, true, ""}}, error);
+  ASSERT_NE(out, nullptr) << error;
+  for (const double d : {-138061.0, -138062.0, 0.0, std::numeric_limits<double>::quiet_NaN()}) {
+    out->set_num(0, d);
+    ASSERT_TRUE(out->write_row());
+  }
+  ASSERT_TRUE(out->commit(error)) << error;
+  EXPECT_EQ(slurp(out->path()), "d\n1582-01-01\n\n1960-01-01\n\n");
+}
+
+TEST_F(DataSetTest, UncommittedOutputLeavesNothingAndOldFilesSurvive) {
+  const std::string old_text = "x\n1\n";
+  write("keep.csv", old_text);
+  std::string error;
+  {
+    auto out = OutputDataSet::create(dir_.string(), "KEEP", {{"y", VarType::Numeric, false, ""}}, error);
+    ASSERT_NE(out, nullptr) << error;
+    for (int i = 0; i < 20000; ++i) {  // enough to reach the disk before the end
+      out->set_num(0, i);
+      ASSERT_TRUE(out->write_row());
+    }
+    EXPECT_EQ(slurp((dir_ / "keep.csv").string()), old_text);
+    EXPECT_EQ(files().size(), 2u);  // the target and the growing temporary file
+  }
+  EXPECT_EQ(files(), std::vector<std::string>{"keep.csv"});
+  EXPECT_EQ(slurp((dir_ / "keep.csv").string()), old_text);
+
+  auto out = OutputDataSet::create(dir_.string(), "keep", {{"y", VarType::Numeric, false, ""}}, error);
+  ASSERT_NE(out, nullptr) << error;
+  out->set_num(0, 2.5);
+  ASSERT_TRUE(out->write_row());
+  ASSERT_TRUE(out->commit(error)) << error;
+  EXPECT_EQ(slurp((dir_ / "keep.csv").string()), "y\n2.5\n");
+  EXPECT_EQ(files(), std::vector<std::string>{"keep.csv"});
+}
+
+TEST_F(DataSetTest, OutputThatCannotBeCreatedSaysWhy) {
+  std::string error;
+  const std::vector<OutColumn> cols = {{"y", VarType::Numeric, false, ""}};
+  EXPECT_EQ(OutputDataSet::create((dir_ / "nowhere").string(), "o", cols, error), nullptr);
+  EXPECT_THAT(error, AllOf(HasSubstr("o.csv"), HasSubstr("No such file")));
+
+  write("plainfile", "x");
+  EXPECT_EQ(OutputDataSet::create((dir_ / "plainfile").string(), "o", cols, error), nullptr);
+  EXPECT_THAT(error, HasSubstr("Not a directory"));
+
+  if (::geteuid() != 0) {  // permissions do not bind the superuser
+    fs::create_directory(dir_ / "ro");
+    fs::permissions(dir_ / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_EQ(OutputDataSet::create((dir_ / "ro").string(), "o", cols, error), nullptr);
+    EXPECT_THAT(error, HasSubstr("Permission denied"));
+    fs::permissions(dir_ / "ro", fs::perms::owner_all);
+  }
+
+  EXPECT_EQ(OutputDataSet::create(dir_.string(), "o", {{"a", VarType::Numeric, false, ""}, {"A", VarType::Character, false, ""}},
+                                  error),
+            nullptr);
+  EXPECT_THAT(error, HasSubstr("\"A\" is used twice"));
+  EXPECT_EQ(OutputDataSet::create(dir_.string(), "o", {{"bad name", VarType::Numeric, false, ""}}, error), nullptr);
+  EXPECT_THAT(error, HasSubstr("not a valid variable name"));
+  EXPECT_EQ(OutputDataSet::create(dir_.string(), "o", {}, error), nullptr);
+  EXPECT_EQ(OutputDataSet::create(dir_.string(), "../o", cols, error), nullptr);
+  EXPECT_EQ(files(), std::vector<std::string>{"plainfile"});
+}
+
+// A full disk, played by a file-size limit: the failure reaches the caller and
+// the existing data set stays as it was.
+TEST_F(DataSetTest, WriteFailuresAreReportedAndReplaceNothing) {
+  write("full.csv", "old\n1\n");
+  struct rlimit saved {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+  std::string error;
+  bool wrote_all = true;
+  bool committed = false;
+  {
+    auto out = OutputDataSet::create(dir_.string(), "full", {{"y", VarType::Numeric, false, ""}}, error);
+    if (out != nullptr) {
+      for (int i = 0; i < 50000 && wrote_all; ++i) {
+        out->set_num(0, 1000000.0 + i);
+        wrote_all = out->write_row();
+      }
+      committed = out->commit(error);
+    }
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, old_handler);
+
+  EXPECT_FALSE(wrote_all);
+  EXPECT_FALSE(committed);
+  EXPECT_THAT(error, AllOf(HasSubstr("full.csv"), HasSubstr("large")));
+  EXPECT_EQ(slurp((dir_ / "full.csv").string()), "old\n1\n");
+  EXPECT_EQ(files(), std::vector<std::string>{"full.csv"});
+}
+
+}  // namespace
+}  // namespace x11sa

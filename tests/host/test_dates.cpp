@@ -1,0 +1,250 @@
+#include "host/dates.h"
+
+#include <climits>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "x11sa/missing.h"
+
+namespace x11sa {
+namespace {
+
+// An independent calendar: plain leap-year rules and year-by-year counting.
+bool leap(long y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int month_length(long y, int m) {
+  static constexpr int kLength[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return kLength[m - 1] + (m == 2 && leap(y) ? 1 : 0);
+}
+
+long naive_days(long y, int m, int d) {
+  long days = 0;
+  for (long k = 1960; k < y; ++k) days += leap(k) ? 366 : 365;
+  for (long k = y; k < 1960; ++k) days -= leap(k) ? 366 : 365;
+  for (int k = 1; k < m; ++k) days += month_length(y, k);
+  return days + d - 1;
+}
+
+double day(long y, int m, int d) { return static_cast<double>(naive_days(y, m, d)); }
+
+struct Civil {
+  long y;
+  int m;
+  int d;
+  void advance() {
+    if (++d > month_length(y, m)) {
+      d = 1;
+      if (++m > 12) m = 1, ++y;
+    }
+  }
+};
+
+TEST(Dates, AnchorsOfTheDayCount) {
+  EXPECT_EQ(naive_days(1960, 1, 1), 0);
+  EXPECT_EQ(naive_days(1582, 1, 1), -138061);
+  EXPECT_EQ(kMinDate, -138061.0);
+  EXPECT_EQ(zmdy(1, 1, 1960), 0.0);
+  EXPECT_EQ(zmdy(1, 1, 1582), -138061.0);
+  EXPECT_EQ(zymdjul(2000, 1, 1), 14610.0);
+  EXPECT_EQ(kMaxDate, day(20000, 12, 26));
+  EXPECT_EQ(zmdy(12, 26, 20000), kMaxDate);
+  EXPECT_TRUE(is_missing(zmdy(12, 27, 20000)));
+  EXPECT_TRUE(is_missing(zmdy(12, 31, 1581)));
+}
+
+// Every day from 1582 to 2400 against the independent calendar.
+TEST(Dates, EveryDayConvertsBothWays) {
+  Civil c{1582, 1, 1};
+  for (long n = -138061; c.y <= 2400; ++n, c.advance()) {
+    const double d = static_cast<double>(n);
+    ASSERT_EQ(zmdy(c.m, c.d, static_cast<int>(c.y)), d) << c.y << "-" << c.m << "-" << c.d;
+    const auto back = zjuldat(d);
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->year, c.y);
+    ASSERT_EQ(back->month, c.m);
+    ASSERT_EQ(back->day, c.d);
+    ASSERT_EQ(zyear(d), c.y);
+    ASSERT_EQ(zmonth(d), c.m);
+    ASSERT_EQ(zqtr(d), (c.m - 1) / 3 + 1);
+    ASSERT_EQ(zweekday(d + 1), zweekday(d) % 7 + 1) << n;
+  }
+  // And the end of the range.
+  const auto last = zjuldat(kMaxDate);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->year, 20000);
+  EXPECT_EQ(last->month, 12);
+  EXPECT_EQ(last->day, 26);
+}
+
+TEST(Dates, InvalidDaysAndUnusableDates) {
+  EXPECT_TRUE(is_missing(zmdy(2, 29, 1900)));
+  EXPECT_EQ(zmdy(2, 29, 2000), day(2000, 2, 29));
+  EXPECT_EQ(zmdy(2, 29, 1996), day(1996, 2, 29));
+  for (const auto& [m, d] : {std::pair{13, 1}, {0, 1}, {1, 0}, {1, 32}, {4, 31}, {-1, 5}})
+    EXPECT_TRUE(is_missing(zmdy(m, d, 2000))) << m << "/" << d;
+
+  // Fractions of a day belong to the day they fall in.
+  EXPECT_EQ(zjuldat(0.75)->day, 1);
+  EXPECT_EQ(zjuldat(-0.5)->day, 31);
+  EXPECT_EQ(zjuldat(-0.5)->year, 1959);
+
+  for (const double bad : {kMissing, kMinDate - 1, kMaxDate + 1, std::numeric_limits<double>::infinity(),
+                           std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_FALSE(date_in_range(bad));
+    EXPECT_FALSE(zjuldat(bad));
+    EXPECT_EQ(zmonth(bad), 0);
+    EXPECT_EQ(zqtr(bad), 0);
+    EXPECT_EQ(zyear(bad), 0);
+    EXPECT_EQ(zweekday(bad), 0);
+    EXPECT_EQ(format_iso_date(bad), ".");
+    EXPECT_EQ(format_monyy(bad), ".");
+    EXPECT_EQ(format_yyq(bad), ".");
+    EXPECT_EQ(format_yyqc(bad), ".");
+  }
+  EXPECT_TRUE(date_in_range(kMinDate));
+  EXPECT_TRUE(date_in_range(kMaxDate));
+}
+
+TEST(Dates, WeekdaysOfKnownDays) {
+  EXPECT_EQ(zweekday(0.0), 6);               // 1960-01-01, a Friday (1 = Sunday)
+  EXPECT_EQ(zweekday(day(2000, 1, 1)), 7);   // a Saturday
+  EXPECT_EQ(zweekday(day(1582, 10, 15)), 6); // first day of the Gregorian calendar, a Friday
+  EXPECT_EQ(zweekday(day(2024, 2, 29)), 5);  // a Thursday
+}
+
+TEST(Dates, IntervalCountsAcrossMonthAndQuarterBoundaries) {
+  EXPECT_EQ(zintck("MONTH", day(1990, 1, 31), day(1990, 2, 1)), 1.0);
+  EXPECT_EQ(zintck("MONTH", day(1990, 2, 1), day(1990, 1, 31)), -1.0);
+  EXPECT_EQ(zintck("MONTH", day(1990, 1, 1), day(1990, 1, 31)), 0.0);
+  EXPECT_EQ(zintck("MONTH", day(1989, 12, 31), day(1991, 1, 1)), 13.0);
+  EXPECT_EQ(zintck("MONTH", day(1991, 3, 5), day(1989, 11, 20)), -16.0);
+  EXPECT_EQ(zintck("QTR", day(1990, 3, 31), day(1990, 4, 1)), 1.0);
+  EXPECT_EQ(zintck("QTR", day(1990, 1, 1), day(1989, 12, 31)), -1.0);
+  EXPECT_EQ(zintck("QTR", day(1990, 4, 1), day(1990, 6, 30)), 0.0);
+  EXPECT_EQ(zintck("QTR", day(1988, 11, 15), day(1990, 2, 1)), 5.0);
+  EXPECT_EQ(zintck("YEAR", day(1990, 12, 31), day(1991, 1, 1)), 1.0);
+  EXPECT_EQ(zintck("DAY", day(1990, 12, 31), day(1991, 1, 1)), 1.0);
+  EXPECT_EQ(zintck("WEEK", day(1960, 1, 2), day(1960, 1, 3)), 1.0);  // Saturday to Sunday
+  EXPECT_EQ(zintck("WEEK", day(1960, 1, 3), day(1960, 1, 9)), 0.0);  // Sunday to Saturday
+
+  // Names in any case, blank-padded to 8 characters as the procedure passes them.
+  EXPECT_EQ(zintck("month   ", 0.0, 31.0), 1.0);
+  EXPECT_EQ(zintck(" Qtr", 0.0, 91.0), 1.0);
+  EXPECT_TRUE(is_missing(zintck("DECADE", 0.0, 1.0)));
+  EXPECT_TRUE(is_missing(zintck("", 0.0, 1.0)));
+  EXPECT_TRUE(is_missing(zintck("MON", 0.0, 1.0)));
+
+  for (const double bad : {kMissing, kMinDate - 1, kMaxDate + 1}) {
+    EXPECT_TRUE(is_missing(zintck("MONTH", bad, 0.0)));
+    EXPECT_TRUE(is_missing(zintck("QTR", 0.0, bad)));
+  }
+  EXPECT_EQ(zintck("MONTH", kMinDate, kMaxDate), 12.0 * (20000 - 1582) + 11);
+}
+
+TEST(Dates, AdvancingByIntervals) {
+  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 15), 0), day(1990, 1, 1));
+  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 31), 1), day(1990, 2, 1));
+  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 15), -1), day(1989, 12, 1));
+  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 15), -13), day(1988, 12, 1));
+  EXPECT_EQ(zintnx("MONTH", day(1990, 11, 30), 25), day(1992, 12, 1));
+  EXPECT_EQ(zintnx("QTR", day(1990, 5, 20), 0), day(1990, 4, 1));
+  EXPECT_EQ(zintnx("QTR", day(1990, 5, 20), -2), day(1989, 10, 1));
+  EXPECT_EQ(zintnx("QTR", day(1990, 5, 20), 3), day(1991, 1, 1));
+  EXPECT_EQ(zintnx("QTR", day(1990, 12, 31), -8), day(1988, 10, 1));
+  EXPECT_EQ(zintnx("YEAR", day(1990, 5, 20), -1), day(1989, 1, 1));
+  EXPECT_EQ(zintnx("WEEK", day(1960, 1, 6), 1), day(1960, 1, 10));  // Wednesday to next Sunday
+  EXPECT_EQ(zintnx("DAY", 10.0, -20), -10.0);
+
+  EXPECT_TRUE(is_missing(zintnx("MONTH", kMissing, 1)));
+  EXPECT_TRUE(is_missing(zintnx("MONTH", kMaxDate + 1, -1)));
+  EXPECT_TRUE(is_missing(zintnx("MONTH", kMaxDate, 1)));  // 20001-01-01 lies beyond the range
+  EXPECT_EQ(zintnx("MONTH", kMaxDate, 0), day(20000, 12, 1));
+  EXPECT_TRUE(is_missing(zintnx("MONTH", kMinDate, -1)));
+  EXPECT_EQ(zintnx("QTR", kMinDate + 80, 0), kMinDate);  // 1582-03-22
+  EXPECT_TRUE(is_missing(zintnx("CENTURY", 0.0, 1)));
+
+  // Counts far beyond the range give missing values, not overflowing arithmetic.
+  for (const char* interval : {"DAY", "WEEK", "MONTH", "QTR", "YEAR"}) {
+    for (const long n : {LONG_MAX, LONG_MIN, LONG_MAX / 7, LONG_MIN / 12, 100'000'000L, -100'000'000L})
+      EXPECT_TRUE(is_missing(zintnx(interval, 0.0, n))) << interval << " " << n;
+  }
+}
+
+// Advancing by n and counting back must agree, over the whole range.
+TEST(Dates, AdvanceAndCountAreInverse) {
+  std::mt19937_64 gen(42);
+  std::uniform_int_distribution<long> date(static_cast<long>(kMinDate), static_cast<long>(kMaxDate));
+  std::uniform_int_distribution<long> steps(-3000, 3000);
+  for (int i = 0; i < 20000; ++i) {
+    const double d = static_cast<double>(date(gen));
+    const long n = steps(gen);
+    for (const char* interval : {"MONTH", "QTR"}) {
+      const double next = zintnx(interval, d, n);
+      if (is_missing(next)) continue;
+      ASSERT_EQ(zintck(interval, d, next), static_cast<double>(n)) << interval << " " << d << " " << n;
+      const auto c = zjuldat(next);
+      ASSERT_EQ(c->day, 1);
+      if (std::string_view(interval) == "QTR") {
+        ASSERT_EQ(c->month % 3, 1);
+      }
+    }
+  }
+}
+
+TEST(Dates, Formats) {
+  const double jan15 = day(1990, 1, 15);
+  EXPECT_EQ(format_monyy(jan15), "JAN90");
+  EXPECT_EQ(format_monyy(jan15, 7), "JAN1990");
+  EXPECT_EQ(format_monyy(day(2005, 5, 31)), "MAY05");
+  EXPECT_EQ(format_monyy(day(2005, 12, 1), 7), "DEC2005");
+  EXPECT_EQ(format_yyq(jan15), "1990Q1");
+  EXPECT_EQ(format_yyq(day(2003, 8, 1), 4), "03Q3");
+  EXPECT_EQ(format_yyq(day(1999, 12, 31)), "1999Q4");
+  EXPECT_EQ(format_yyqc(day(1999, 12, 31)), "1999:4");
+  EXPECT_EQ(format_yyqc(day(2000, 4, 1)), "2000:2");
+  EXPECT_EQ(format_iso_date(jan15), "1990-01-15");
+  EXPECT_EQ(format_iso_date(kMinDate), "1582-01-01");
+}
+
+TEST(Dates, Informats) {
+  EXPECT_EQ(informat_monyy("JAN90"), day(1990, 1, 1));
+  EXPECT_EQ(informat_monyy("jan1990"), day(1990, 1, 1));
+  EXPECT_EQ(informat_monyy(" Feb05 "), day(2005, 2, 1));
+  EXPECT_EQ(informat_monyy("DEC49"), day(2049, 12, 1));
+  EXPECT_EQ(informat_monyy("dec50"), day(1950, 12, 1));
+  EXPECT_EQ(informat_monyy("OCT0099"), std::nullopt);  // year 99 lies before the range
+  for (const char* bad : {"", "JAN9", "JANX0", "XYZ90", "JAN-9", "JAN 90", "JANUARY90", "JAN19900", "JAN1581"})
+    EXPECT_FALSE(informat_monyy(bad)) << bad;
+
+  EXPECT_EQ(informat_yyq("1990Q1"), day(1990, 1, 1));
+  EXPECT_EQ(informat_yyq("90q4"), day(1990, 10, 1));
+  EXPECT_EQ(informat_yyq(" 2005Q2 "), day(2005, 4, 1));
+  EXPECT_EQ(informat_yyq("49Q3"), day(2049, 7, 1));
+  EXPECT_EQ(informat_yyq("50Q3"), day(1950, 7, 1));
+  for (const char* bad : {"", "1990Q5", "1990Q0", "1990Q", "Q1", "199Q1", "1990Q12", "1990-Q1", "199OQ1", "1990:1"})
+    EXPECT_FALSE(informat_yyq(bad)) << bad;
+
+  // Formats and informats undo each other.
+  for (long n = -138061; n < 60000; n += 97) {
+    const double first = zintnx("MONTH", static_cast<double>(n), 0);
+    EXPECT_EQ(informat_monyy(format_monyy(first, 7)), first);
+    const double q = zintnx("QTR", static_cast<double>(n), 0);
+    EXPECT_EQ(informat_yyq(format_yyq(q)), q);
+  }
+}
+
+TEST(Dates, IsoDates) {
+  EXPECT_EQ(parse_iso_date("1990-01-15"), day(1990, 1, 15));
+  EXPECT_EQ(parse_iso_date("1990-01"), day(1990, 1, 1));
+  EXPECT_EQ(parse_iso_date("2000-02-29"), day(2000, 2, 29));
+  EXPECT_EQ(parse_iso_date("9999-12-31"), day(9999, 12, 31));
+  EXPECT_EQ(parse_iso_date("0000-01-01"), day(0, 1, 1));  // outside the range, reported by callers
+  for (const char* bad : {"", "1990-1-15", "1990/01/15", "1990-13-01", "1990-02-30", "1900-02-29", "1990-01-15 ",
+                          "90-01-15", "19900115", "1990-00", "+990-01-01", "1990-01-1", "1990-01-", "1990--1"})
+    EXPECT_FALSE(parse_iso_date(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace x11sa
