@@ -7,7 +7,7 @@
 namespace x11sa {
 
 // Month types 1..22 of the first `nobs` months counted from January of
-// Xp->x11flow.firstyr (30-day months 1..7, 31-day 8..14 by the weekday of the
+// Xp->date.firstyr, the first year of the BY group (30-day months 1..7, 31-day 8..14 by the weekday of the
 // first day, Monday = 1; 15 a 28-day February; 16..22 29-day Februaries).
 void x11tdt(X11COM* Xp, short* Tday, long nobs);
 // Months from the first period of the series to the TDCOMPUTE= date, never below 0.
