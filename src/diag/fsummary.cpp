@@ -1,0 +1,90 @@
+#include "diag/fsummary.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace x11sa {
+
+namespace {
+
+void span_stats(X11COM* Xp, double* r, const double* s, long begin, long end, int type, int spans) {
+  std::fill(r, r + 48, 0.0);
+  const bool additive = Xp->op.add_f != 0;
+  const bool squares = type == 1 || type == 2;
+  const bool signed_stats = type == 2 || type == 3;
+  for (int d = 1; d <= spans; ++d) {
+    const long count = end - begin - d;
+    if (count <= 0) continue;
+    double abs_sum = 0;
+    double sum = 0;
+    for (long t = begin; t < end - d; ++t) {
+      double change = s[t + d] - s[t];
+      if (!additive) change = s[t] > 0.0 ? change * 100.0 / s[t] : 0.0;
+      abs_sum += std::fabs(change);
+      sum += change;
+    }
+    const double n = static_cast<double>(count);
+    const int k = d - 1;
+    r[k] = abs_sum / n;
+    if (squares) r[12 + k] = r[k] * r[k];
+    if (!signed_stats) continue;
+    const double mean = sum / n;
+    double dev = 0;
+    for (long t = begin; t < end - d; ++t) {
+      double change = s[t + d] - s[t];
+      if (!additive) change = s[t] > 0.0 ? change * 100.0 / s[t] : 0.0;
+      dev += (change - mean) * (change - mean);
+    }
+    r[24 + k] = mean;
+    r[36 + k] = dev / n > 0.0 ? std::sqrt(dev / n) : 0.0;
+  }
+}
+
+}  // namespace
+
+void x11sum(X11COM* Xp, double* r, const double* s, long begin, long end, int type) {
+  span_stats(Xp, r, s, begin, end, type, 12);
+}
+
+void x11sumq(X11COM* Xp, double* r, const double* s, long start, long finish, int type) {
+  span_stats(Xp, r, s, start - 1, finish, type, 4);
+}
+
+void x11f1(X11COM* Xp, double* f1, double* d12p, double* d13p, const double* d11, const double* d12,
+           const double* d13, long begin, long end, long* ifirst, long* ilast, int* imcd) {
+  fill_missing(f1, Xp->fake_array_size);
+  const bool monthly = Xp->op.month_f != 0;
+  if (monthly) {
+    x11sum(Xp, d12p, d12, begin, end, 2);
+    x11sum(Xp, d13p, d13, begin, end, 2);
+  } else {
+    x11sumq(Xp, d12p, d12, begin + 1, end, 2);
+    x11sumq(Xp, d13p, d13, begin + 1, end, 2);
+  }
+  auto ratio = [&](int span) {
+    const double c = d12p[span - 1];
+    const double i = d13p[span - 1];
+    return c == 0.0 ? i : i / c;
+  };
+  const int top = monthly ? 5 : 3;
+  int mcd = 1;
+  if (ratio(top) >= 1.0) {
+    mcd = top + 1;
+  } else {
+    for (int span = top - 1; span >= 1; --span)
+      if (ratio(span) >= 1.0) {
+        mcd = span + 1;
+        break;
+      }
+  }
+  *imcd = mcd;
+  *ifirst = begin + mcd / 2;
+  *ilast = end - (mcd - 1) / 2;
+  for (long t = *ifirst; t < *ilast; ++t) {
+    double sum = 0;
+    for (long k = t - mcd / 2; k < t - mcd / 2 + mcd; ++k) sum += d11[k];
+    f1[t] = sum / mcd;
+  }
+}
+
+}  // namespace x11sa

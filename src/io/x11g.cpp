@@ -1,0 +1,659 @@
+#include "io/x11g.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "host/host.h"
+
+namespace x11sa {
+
+namespace {
+
+// The printable-table list: TABLES bit k is the k-th name.
+constexpr std::array<std::string_view, 79> kPrintable = {
+    "A1",  "A2",  "A3",  "A4",  "A5",  "A6",  "A13", "A14", "A15", "B1",  "B2",  "B3",  "B4",  "B5",
+    "B6",  "B7",  "B8",  "B9",  "B10", "B11", "B13", "B14", "B15", "B16", "B17", "B18", "B19", "C1",
+    "C2",  "C4",  "C5",  "C6",  "C7",  "C9",  "C10", "C11", "C13", "C14", "C15", "C16", "C17", "C18",
+    "C19", "D1",  "D2",  "D4",  "D5",  "D6",  "D7",  "D8",  "D9",  "D10", "D11", "D12", "D13", "E1",
+    "E2",  "E3",  "E4",  "E5",  "E6",  "F1",  "F2",  "G1",  "G2",  "G3",  "G4",  "G5",  "G6",  "G7",
+    "G8",  "S0",  "S1",  "S2",  "S3",  "S4",  "S5",  "S6",  "S7"};
+
+constexpr std::array<std::string_view, 59> kOutTables = {
+    "A1",  "A2",  "A3",  "A4",  "A5",  "A6",  "A13", "A14", "A15", "B1",  "B2",  "B3",
+    "B4",  "B5",  "B6",  "B7",  "B8",  "B9",  "B10", "B11", "B13", "B14", "B16", "B17",
+    "B18", "B19", "C1",  "C2",  "C4",  "C5",  "C6",  "C7",  "C9",  "C10", "C11", "C13",
+    "C14", "C16", "C17", "C18", "C19", "D1",  "D2",  "D4",  "D5",  "D6",  "D7",  "D8",
+    "D9",  "D10", "D11", "D12", "D13", "E1",  "E2",  "E3",  "E5",  "E6",  "F1"};
+
+enum class VK { Switch, Number, Integer, Keyword, Text, Var, DataSet, Model, Transform };
+
+struct OptSpec {
+  std::string_view name;      // canonical
+  std::string_view aliases;   // other accepted words, blank-separated
+  VK kind;
+  std::string_view keywords;  // allowed values of a Keyword option
+  bool monthly_only = false;
+};
+
+constexpr OptSpec kProcOpts[] = {
+    {"DATA", "", VK::DataSet, ""},        {"OUTSTB", "", VK::DataSet, ""},
+    {"OUTTDR", "", VK::DataSet, ""},      {"OUTSPAN", "OUTSP", VK::DataSet, ""},
+    {"YRAHEADOUT", "", VK::Switch, ""},   {"OUTEXTRAP", "OUTEX OUTE", VK::Switch, ""},
+    {"NOPRINT", "", VK::Switch, ""},      {"DEBUG", "", VK::Switch, ""},
+    {"DEBUGD", "", VK::Switch, ""},       {"DEBUGX", "", VK::Switch, ""},
+};
+
+constexpr OptSpec kFreqOpts[] = {
+    {"ADDITIVE", "", VK::Switch, ""},
+    {"SUMMARY", "", VK::Switch, ""},
+    {"TRENDADJ", "", VK::Switch, ""},
+    {"NOPRINT", "", VK::Switch, ""},
+    {"START", "", VK::Text, ""},
+    {"END", "", VK::Text, ""},
+    {"DATE", "", VK::Var, ""},
+    {"NDEC", "", VK::Integer, ""},
+    {"PRINTOUT", "", VK::Keyword, "NONE SHORT STANDARD LONG FULL ALL"},
+    {"CHARTS", "", VK::Keyword, "NONE STANDARD FULL ALL"},
+    {"TRENDMA", "", VK::Integer, ""},
+    {"PTRENDMA", "", VK::Integer, ""},
+    {"FULLWEIGHT", "", VK::Number, ""},
+    {"ZEROWEIGHT", "", VK::Number, ""},
+    {"EXCLUDE", "", VK::Number, ""},
+    {"EXTREME", "", VK::Keyword, "OLD NEW"},
+    {"TDREGR", "", VK::Keyword, "NONE PRINT ADJUST TEST", true},
+    {"PMFACTOR", "", VK::Var, "", true},
+    {"TDCOMPUTE", "", VK::Integer, "", true},
+    {"TDAPPLY", "", VK::Integer, "", true},
+    {"LENGTH", "", VK::Switch, "", true},
+    {"OLDSIGMA", "", VK::Switch, "", true},
+};
+
+constexpr OptSpec kArimaOpts[] = {
+    {"NOPRINT", "", VK::Switch, ""},       {"PRINTALL", "", VK::Switch, ""},
+    {"PRINTFP", "", VK::Switch, ""},       {"BACKCAST", "BACK", VK::Integer, ""},
+    {"FORECAST", "FORE", VK::Integer, ""}, {"MODEL", "", VK::Model, ""},
+    {"TRANSFORM", "TRANS", VK::Transform, ""},
+    {"MAXITER", "MAXIT", VK::Integer, ""}, {"NLAG", "", VK::Integer, ""},
+    {"CONVERGE", "", VK::Number, ""},      {"METHOD", "", VK::Keyword, "CLS ULS ML"},
+    {"MAPECR", "", VK::Number, ""},        {"CHICR", "", VK::Number, ""},
+    {"OVDIFCR", "", VK::Number, ""},
+};
+
+constexpr OptSpec kModelOpts[] = {
+    {"P", "", VK::Integer, ""},   {"SP", "", VK::Integer, ""},    {"Q", "", VK::Integer, ""},
+    {"SQ", "", VK::Integer, ""},  {"DIF", "", VK::Integer, ""},   {"SDIF", "", VK::Integer, ""},
+    {"NOINT", "", VK::Switch, ""}, {"CENTER", "", VK::Switch, ""},
+};
+
+constexpr OptSpec kSspanOpts[] = {
+    {"NOPRINT", "", VK::Switch, ""},       {"PRINTALL", "", VK::Switch, ""},
+    {"LENGTH", "", VK::Integer, ""},       {"NSPANS", "NSPAN NSP", VK::Integer, ""},
+    {"NDEC", "", VK::Integer, ""},         {"WIDTH", "", VK::Integer, ""},
+    {"CUTOFF", "CUT", VK::Number, ""},     {"TDCUTOFF", "TDCUT", VK::Number, ""},
+};
+
+constexpr OptSpec kMacurvesOpts[] = {
+    {"JAN", "JANUARY", VK::Text, ""}, {"FEB", "FEBRUARY", VK::Text, ""},
+    {"MAR", "MARCH", VK::Text, ""},   {"APR", "APRIL", VK::Text, ""},
+    {"MAY", "", VK::Text, ""},        {"JUN", "JUNE", VK::Text, ""},
+    {"JUL", "JULY", VK::Text, ""},    {"AUG", "AUGUST", VK::Text, ""},
+    {"SEP", "SEPTEMBER", VK::Text, ""}, {"OCT", "OCTOBER", VK::Text, ""},
+    {"NOV", "NOVEMBER", VK::Text, ""}, {"DEC", "DECEMBER", VK::Text, ""},
+    {"Q1", "", VK::Text, ""},         {"Q2", "", VK::Text, ""},
+    {"Q3", "", VK::Text, ""},         {"Q4", "", VK::Text, ""},
+};
+
+constexpr OptSpec kPdweightsOpts[] = {
+    {"MON", "MONDAY", VK::Number, ""},   {"TUE", "TUESDAY", VK::Number, ""},
+    {"WED", "WEDNESDAY", VK::Number, ""}, {"THU", "THURSDAY", VK::Number, ""},
+    {"FRI", "FRIDAY", VK::Number, ""},   {"SAT", "SATURDAY", VK::Number, ""},
+    {"SUN", "SUNDAY", VK::Number, ""},
+};
+
+constexpr OptSpec kOutputOpts[] = {{"OUT", "", VK::DataSet, ""}};
+
+bool word_in(std::string_view upper, std::string_view list) {
+  std::size_t i = 0;
+  while (i < list.size()) {
+    std::size_t j = list.find(' ', i);
+    if (j == std::string_view::npos) j = list.size();
+    if (list.substr(i, j - i) == upper) return true;
+    i = j + 1;
+  }
+  return false;
+}
+
+template <std::size_t N>
+const OptSpec* find_opt(const OptSpec (&specs)[N], std::string_view upper) {
+  for (const auto& s : specs)
+    if (s.name == upper || word_in(upper, s.aliases)) return &s;
+  return nullptr;
+}
+
+bool valid_name(std::string_view s) {
+  if (s.empty() || s.size() > 32) return false;
+  if (!(std::isalpha(static_cast<unsigned char>(s[0])) != 0 || s[0] == '_')) return false;
+  return std::all_of(s.begin(), s.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+  });
+}
+
+bool is_statement_word(std::string_view upper) {
+  constexpr std::string_view words =
+      "MONTHLY QUARTERLY TABLES TABLE TAB OUTPUT ARIMA MACURVES PDWEIGHTS SSPAN BY VAR VARIABLES "
+      "ID RUN QUIT PROC";
+  return word_in(upper, words);
+}
+
+// Reads the statements of one step.
+class StepParser {
+ public:
+  StepParser(Host& host, ParsedStep& out) : host_(host), out_(out) {}
+
+  void error(SourcePos pos, std::string_view word, std::string_view text) {
+    host_.log().error(fmt::format("Line {}, column {}{}: {}", pos.line, pos.col,
+                                  word.empty() ? std::string() : fmt::format(" at '{}'", word), text));
+    out_.level = std::max(out_.level, 3000);
+  }
+  void warning(SourcePos pos, std::string_view text) {
+    host_.log().warning(fmt::format("Line {}, column {}: {}", pos.line, pos.col, text));
+    out_.level = std::max(out_.level, 4);
+  }
+
+  void statement(const Statement& s, ParsedStatement& proc);
+  // Options of the PROC statement itself (after PROC and the procedure name).
+  void proc_options(const Statement& s, ParsedStatement& proc) {
+    options(s.tokens, std::min<std::size_t>(2, s.tokens.size()), kProcOpts, proc, "PROC X11", true);
+  }
+
+ private:
+  using Toks = std::vector<Token>;
+
+  // Parses options from toks[i] on, per the table, into rec.opts.
+  template <std::size_t N>
+  void options(const Toks& t, std::size_t i, const OptSpec (&specs)[N], ParsedStatement& rec,
+               std::string_view stmt_word, bool monthly);
+  bool value(const Toks& t, std::size_t& i, const OptSpec& spec, OptValue& v, std::string_view stmt);
+  bool number(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt);
+  bool dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt);
+  void var_list(const Toks& t, std::size_t i, std::vector<std::string>& names,
+                std::vector<bool>* descending, bool* notsorted, std::string_view stmt);
+  void tables(const Toks& t, ParsedStatement& rec);
+  void output(const Toks& t, ParsedStatement& rec);
+  void skip_value(const Toks& t, std::size_t& i);
+
+  Host& host_;
+  ParsedStep& out_;
+};
+
+void StepParser::skip_value(const Toks& t, std::size_t& i) {
+  if (i < t.size() && t[i].is_punct("=")) ++i;
+  if (i < t.size() && t[i].is_punct("(")) {
+    int depth = 0;
+    for (; i < t.size(); ++i) {
+      if (t[i].is_punct("(")) ++depth;
+      if (t[i].is_punct(")") && --depth == 0) {
+        ++i;
+        return;
+      }
+    }
+    return;
+  }
+  if (i < t.size() && (t[i].is_punct("-") || t[i].is_punct("+"))) ++i;
+  if (i < t.size()) ++i;
+  if (i + 1 < t.size() && t[i].is_punct(".") && t[i + 1].kind == TokKind::Word) i += 2;
+}
+
+bool StepParser::number(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt) {
+  double sign = 1.0;
+  const std::size_t start = i;
+  if (i < t.size() && (t[i].is_punct("-") || t[i].is_punct("+"))) {
+    sign = t[i].text == "-" ? -1.0 : 1.0;
+    ++i;
+  }
+  if (i >= t.size() || t[i].kind != TokKind::Number) {
+    const Token& bad = i < t.size() ? t[i] : t[start - 1];
+    error(bad.pos, i < t.size() ? bad.text : "", fmt::format("{}= needs a number.", opt));
+    if (i < t.size()) ++i;
+    return false;
+  }
+  v.pos = t[start].pos;
+  v.num = sign * t[i].number;
+  v.text = (sign < 0 ? "-" : "") + t[i].text;
+  ++i;
+  return true;
+}
+
+bool StepParser::dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt) {
+  if (i >= t.size() || t[i].kind != TokKind::Word) {
+    error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
+          fmt::format("{}= needs a data set name such as work.sales or sales.", opt));
+    if (i < t.size()) ++i;
+    return false;
+  }
+  std::string name = t[i].text;
+  const SourcePos pos = t[i].pos;
+  ++i;
+  if (i + 1 < t.size() && t[i].is_punct(".") && t[i + 1].kind == TokKind::Word) {
+    name += "." + t[i + 1].text;
+    i += 2;
+  }
+  auto ds = DataSetName::parse(name);
+  if (!ds) {
+    error(pos, name,
+          fmt::format("{}= needs a data set name: letters, digits and underscores, at most 32, "
+                      "not starting with a digit.",
+                      opt));
+    return false;
+  }
+  v.pos = pos;
+  v.ds = std::move(ds);
+  v.text = name;
+  return true;
+}
+
+bool StepParser::value(const Toks& t, std::size_t& i, const OptSpec& spec, OptValue& v,
+                       std::string_view stmt) {
+  const std::string opt(spec.name);
+  switch (spec.kind) {
+    case VK::Switch:
+      return true;
+    case VK::Number:
+      return number(t, i, v, opt);
+    case VK::Integer: {
+      const std::size_t at = i;
+      if (!number(t, i, v, opt)) return false;
+      if (std::fabs(v.num - std::nearbyint(v.num)) > 1e-9 || std::fabs(v.num) > 2e9) {
+        error(t[at].pos, v.text, fmt::format("{}= needs a whole number.", opt));
+        return false;
+      }
+      v.num = std::nearbyint(v.num);
+      return true;
+    }
+    case VK::Keyword: {
+      if (i >= t.size() || t[i].kind != TokKind::Word || !word_in(t[i].upper(), spec.keywords)) {
+        std::string allowed(spec.keywords);
+        std::replace(allowed.begin(), allowed.end(), ' ', ',');
+        error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
+              fmt::format("{}= takes one of {}.", opt, allowed));
+        if (i < t.size()) ++i;
+        return false;
+      }
+      v.pos = t[i].pos;
+      v.text = t[i].upper();
+      ++i;
+      return true;
+    }
+    case VK::Text: {
+      if (i < t.size() && (t[i].kind == TokKind::Word || t[i].kind == TokKind::Number ||
+                           t[i].kind == TokKind::String)) {
+        v.pos = t[i].pos;
+        v.text = t[i].text;
+        v.quoted = t[i].kind == TokKind::String;
+        ++i;
+        return true;
+      }
+      error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
+            fmt::format("{}= needs a value.", opt));
+      if (i < t.size()) ++i;
+      return false;
+    }
+    case VK::Var: {
+      if (i < t.size() && t[i].kind == TokKind::Word && valid_name(t[i].text)) {
+        v.pos = t[i].pos;
+        v.names = {t[i].text};
+        v.text = t[i].text;
+        ++i;
+        return true;
+      }
+      error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
+            fmt::format("{}= needs a variable name.", opt));
+      if (i < t.size()) ++i;
+      return false;
+    }
+    case VK::DataSet:
+      return dataset(t, i, v, opt);
+    case VK::Model: {
+      if (i >= t.size() || !t[i].is_punct("(")) {
+        error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
+              "MODEL= needs a parenthesised list such as (P=0 DIF=1 Q=1 SP=0 SDIF=1 SQ=1).");
+        skip_value(t, i);
+        return false;
+      }
+      v.pos = t[i].pos;
+      ++i;
+      std::size_t close = i;
+      while (close < t.size() && !t[close].is_punct(")")) ++close;
+      if (close >= t.size()) {
+        error(v.pos, "(", "MODEL=( is not closed by ')'.");
+        i = t.size();
+        return false;
+      }
+      ParsedStatement sub;
+      Toks inner(t.begin() + static_cast<long>(i), t.begin() + static_cast<long>(close));
+      options(inner, 0, kModelOpts, sub, fmt::format("{} MODEL=", stmt), true);
+      v.sub = std::move(sub.opts);
+      i = close + 1;
+      return true;
+    }
+    case VK::Transform: {
+      if (i < t.size() && t[i].is_word("LOG")) {
+        v.pos = t[i].pos;
+        v.text = "LOG";
+        ++i;
+        return true;
+      }
+      if (i < t.size() && t[i].is_punct("(")) {
+        v.pos = t[i].pos;
+        ++i;
+        OptValue a;
+        if (i < t.size() && !t[i].is_punct("**")) {
+          if (!number(t, i, a, "TRANSFORM")) {
+            skip_value(t, --i);
+            return false;
+          }
+          v.sub["A"] = a;
+        }
+        OptValue b;
+        if (i >= t.size() || !t[i].is_punct("**") || !number(t, ++i, b, "TRANSFORM") ||
+            i >= t.size() || !t[i].is_punct(")")) {
+          error(v.pos, "(", "TRANSFORM= takes LOG or a power (a ** b), for example (0 ** 0.5).");
+          while (i < t.size() && !t[i].is_punct(")")) ++i;
+          if (i < t.size()) ++i;
+          return false;
+        }
+        ++i;
+        v.sub["B"] = b;
+        v.text = "POWER";
+        return true;
+      }
+      error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
+            "TRANSFORM= takes LOG or a power (a ** b), for example (0 ** 0.5).");
+      if (i < t.size()) ++i;
+      return false;
+    }
+  }
+  return false;
+}
+
+template <std::size_t N>
+void StepParser::options(const Toks& t, std::size_t i, const OptSpec (&specs)[N],
+                         ParsedStatement& rec, std::string_view stmt_word, bool monthly) {
+  while (i < t.size()) {
+    const Token& w = t[i];
+    if (w.kind != TokKind::Word) {
+      error(w.pos, w.text, fmt::format("An option name is expected in the {} statement.", stmt_word));
+      ++i;
+      continue;
+    }
+    const std::string up = w.upper();
+    const OptSpec* spec = find_opt(specs, up);
+    const bool has_eq = i + 1 < t.size() && t[i + 1].is_punct("=");
+    if (spec == nullptr) {
+      std::string hint;
+      if (is_statement_word(up)) hint = fmt::format(" Is a ';' missing before {}?", up);
+      error(w.pos, w.text,
+            fmt::format("{}{} is not an option of the {} statement.{}", up, has_eq ? "=" : "",
+                        stmt_word, hint));
+      // After a missing ';' the rest belongs to another statement: one
+      // message says it better than one per word.
+      if (!hint.empty()) return;
+      ++i;
+      if (has_eq) skip_value(t, i);
+      continue;
+    }
+    const std::string name(spec->name);
+    if (spec->monthly_only && !monthly) {
+      error(w.pos, w.text, fmt::format("{}{} is valid only in the MONTHLY statement.", name,
+                                       spec->kind == VK::Switch ? "" : "="));
+      ++i;
+      if (has_eq) skip_value(t, i);
+      continue;
+    }
+    ++i;
+    OptValue v;
+    v.pos = w.pos;
+    if (spec->kind == VK::Switch) {
+      if (has_eq) {
+        error(t[i].pos, "=", fmt::format("{} is a switch and takes no value.", name));
+        skip_value(t, i);
+        continue;
+      }
+    } else {
+      if (!has_eq) {
+        error(w.pos, w.text, fmt::format("{} needs a value: write {}=value.", name, name));
+        continue;
+      }
+      ++i;
+      if (!value(t, i, *spec, v, stmt_word)) continue;
+    }
+    if (rec.opts.count(name) != 0)
+      warning(w.pos, fmt::format("{} is given more than once in the {} statement; the last one is used.",
+                                 name, stmt_word));
+    rec.opts[name] = std::move(v);
+  }
+}
+
+// Expands x1-x3 into x1 x2 x3.
+bool expand_range(const std::string& a, const std::string& b, std::vector<std::string>& names) {
+  auto split = [](const std::string& s, std::string& stem, long& num) {
+    std::size_t k = s.size();
+    while (k > 0 && std::isdigit(static_cast<unsigned char>(s[k - 1])) != 0) --k;
+    if (k == s.size() || k == 0 || s.size() - k > 9) return false;
+    stem = s.substr(0, k);
+    num = std::stol(s.substr(k));
+    return true;
+  };
+  std::string sa, sb;
+  long na = 0, nb = 0;
+  if (!split(a, sa, na) || !split(b, sb, nb)) return false;
+  auto lower = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  };
+  if (lower(sa) != lower(sb) || nb < na || nb - na > 100000) return false;
+  for (long k = na; k <= nb; ++k) names.push_back(sa + std::to_string(k));
+  return true;
+}
+
+void StepParser::var_list(const Toks& t, std::size_t i, std::vector<std::string>& names,
+                          std::vector<bool>* descending, bool* notsorted, std::string_view stmt) {
+  bool desc = false;
+  for (; i < t.size(); ++i) {
+    const Token& w = t[i];
+    if (descending != nullptr && w.is_word("DESCENDING")) {
+      desc = true;
+      continue;
+    }
+    if (notsorted != nullptr && w.is_word("NOTSORTED")) {
+      *notsorted = true;
+      continue;
+    }
+    if (w.kind != TokKind::Word || !valid_name(w.text)) {
+      error(w.pos, w.text, fmt::format("The {} statement needs variable names.", stmt));
+      continue;
+    }
+    if (i + 2 < t.size() && t[i + 1].is_punct("-") && t[i + 2].kind == TokKind::Word) {
+      const std::size_t before = names.size();
+      if (!expand_range(w.text, t[i + 2].text, names)) {
+        error(w.pos, w.text,
+              fmt::format("{}-{} is not a numbered range such as x1-x12.", w.text, t[i + 2].text));
+      }
+      if (descending != nullptr)
+        for (std::size_t k = before; k < names.size(); ++k) descending->push_back(desc);
+      desc = false;
+      i += 2;
+      continue;
+    }
+    names.push_back(w.text);
+    if (descending != nullptr) descending->push_back(desc);
+    desc = false;
+  }
+  if (desc) error(t.back().pos, t.back().text, "DESCENDING must stand before a variable name.");
+}
+
+void StepParser::tables(const Toks& t, ParsedStatement& rec) {
+  for (std::size_t i = 1; i < t.size(); ++i) {
+    const int bit = t[i].kind == TokKind::Word ? table_bit_of(t[i].upper()) : -1;
+    if (bit < 0) {
+      error(t[i].pos, t[i].text,
+            "TABLES lists table names such as B1, D10, D11, F2, G1 or S0.");
+      continue;
+    }
+    rec.table_bits.push_back(bit);
+  }
+}
+
+void StepParser::output(const Toks& t, ParsedStatement& rec) {
+  std::size_t i = 1;
+  while (i < t.size()) {
+    const Token& w = t[i];
+    const bool has_eq = i + 1 < t.size() && t[i + 1].is_punct("=");
+    if (w.kind != TokKind::Word || !has_eq) {
+      error(w.pos, w.text,
+            "The OUTPUT statement takes OUT= and table=names pairs such as D11=adjusted.");
+      ++i;
+      continue;
+    }
+    const std::string up = w.upper();
+    if (up == "OUT") {
+      i += 2;
+      OptValue v;
+      if (dataset(t, i, v, "OUT")) {
+        if (rec.opts.count("OUT") != 0)
+          warning(w.pos, "OUT= is given more than once in the OUTPUT statement; the last one is used.");
+        rec.opts["OUT"] = std::move(v);
+      }
+      continue;
+    }
+    const int k = out_table_index(up);
+    i += 2;
+    std::vector<std::string> names;
+    while (i < t.size() && !(i + 1 < t.size() && t[i + 1].is_punct("="))) {
+      if (t[i].kind == TokKind::Word && valid_name(t[i].text)) {
+        names.push_back(t[i].text);
+      } else {
+        error(t[i].pos, t[i].text, fmt::format("{}= needs names of new variables.", up));
+      }
+      ++i;
+    }
+    if (k < 0) {
+      error(w.pos, w.text,
+            table_bit_of(up) >= 0
+                ? fmt::format("Table {} cannot be written to the OUT= data set.", up)
+                : fmt::format("{} is not a table name; OUTPUT takes OUT= and table=names pairs.", up));
+      continue;
+    }
+    if (names.empty()) {
+      error(w.pos, w.text, fmt::format("{}= needs at least one variable name.", up));
+      continue;
+    }
+    rec.out_names.emplace_back(k, std::move(names));
+  }
+}
+
+void StepParser::statement(const Statement& s, ParsedStatement& proc) {
+  const std::string kw = s.keyword();
+  const Toks& t = s.tokens;
+  if (kw.empty()) {
+    error(s.pos, t.empty() ? "" : t.front().text, "A statement must start with its name.");
+    return;
+  }
+  ParsedStatement rec;
+  rec.word = kw;
+  rec.pos = s.pos;
+  if (kw == "MONTHLY" || kw == "QUARTERLY") {
+    rec.kind = StmtKind::Freq;
+    options(t, 1, kFreqOpts, rec, kw, kw == "MONTHLY");
+  } else if (kw == "TABLES" || kw == "TABLE" || kw == "TAB") {
+    rec.kind = StmtKind::Tables;
+    rec.word = "TABLES";
+    tables(t, rec);
+  } else if (kw == "MACURVES") {
+    rec.kind = StmtKind::Macurves;
+    options(t, 1, kMacurvesOpts, rec, kw, true);
+  } else if (kw == "ARIMA") {
+    rec.kind = StmtKind::Arima;
+    options(t, 1, kArimaOpts, rec, kw, true);
+  } else if (kw == "SSPAN") {
+    rec.kind = StmtKind::Sspan;
+    options(t, 1, kSspanOpts, rec, kw, true);
+  } else if (kw == "OUTPUT") {
+    rec.kind = StmtKind::Output;
+    output(t, rec);
+  } else if (kw == "PDWEIGHTS") {
+    rec.kind = StmtKind::Pdweights;
+    options(t, 1, kPdweightsOpts, rec, kw, true);
+  } else if (kw == "BY") {
+    if (proc.has_by) warning(s.pos, "A second BY statement replaces the first.");
+    proc.has_by = true;
+    proc.by.clear();
+    proc.by_descending.clear();
+    proc.notsorted = false;
+    var_list(t, 1, proc.by, &proc.by_descending, &proc.notsorted, "BY");
+    if (proc.by.empty()) error(s.pos, "BY", "The BY statement needs at least one variable.");
+    return;
+  } else if (kw == "VAR" || kw == "VARIABLES") {
+    proc.has_var = true;
+    var_list(t, 1, proc.var, nullptr, nullptr, "VAR");
+    if (t.size() < 2) error(s.pos, kw, "The VAR statement needs at least one variable.");
+    return;
+  } else if (kw == "ID") {
+    proc.has_id = true;
+    var_list(t, 1, proc.id, nullptr, nullptr, "ID");
+    if (t.size() < 2) error(s.pos, kw, "The ID statement needs at least one variable.");
+    return;
+  } else {
+    error(s.pos, t.front().text,
+          fmt::format("{} is not a statement of PROC X11; its statements are MONTHLY, QUARTERLY, "
+                      "TABLES, OUTPUT, ARIMA, MACURVES, PDWEIGHTS, SSPAN, BY, VAR and ID.",
+                      kw));
+    return;
+  }
+  out_.stmts.push_back(std::move(rec));
+}
+
+}  // namespace
+
+int table_bit_of(std::string_view name) {
+  for (std::size_t k = 0; k < kPrintable.size(); ++k)
+    if (kPrintable[k] == name) return static_cast<int>(k);
+  return -1;
+}
+
+std::string_view table_name_of_bit(int bit) {
+  return bit >= 0 && bit < static_cast<int>(kPrintable.size()) ? kPrintable[static_cast<std::size_t>(bit)]
+                                                                : std::string_view();
+}
+
+int out_table_index(std::string_view name) {
+  for (std::size_t k = 0; k < kOutTables.size(); ++k)
+    if (kOutTables[k] == name) return static_cast<int>(k);
+  return -1;
+}
+
+std::string_view out_table_name(int index) {
+  return index >= 0 && index < static_cast<int>(kOutTables.size())
+             ? kOutTables[static_cast<std::size_t>(index)]
+             : std::string_view();
+}
+
+ParsedStep xsparse(const ProcStep& step, Host& host) {
+  ParsedStep out;
+  StepParser p(host, out);
+  for (const auto& e : step.errors) p.error(e.pos, "", e.text);
+  ParsedStatement proc;
+  proc.kind = StmtKind::Proc;
+  proc.word = "PROC";
+  proc.pos = step.proc.pos;
+  p.proc_options(step.proc, proc);
+  for (const auto& s : step.body) p.statement(s, proc);
+  out.stmts.insert(out.stmts.begin(), std::move(proc));
+  return out;
+}
+
+}  // namespace x11sa

@@ -1,0 +1,255 @@
+#include "io/x11out.h"
+
+#include <fmt/format.h>
+
+#include "host/exit.h"
+#include "host/host.h"
+#include "host/dates.h"
+#include "io/x11g.h"
+#include "io/x11in.h"
+#include "report/tdreport.h"
+
+namespace x11sa {
+
+namespace {
+
+Host& host_of(X11COM* Xp) { return *Xp->host; }
+
+OutColumn input_column(const X11COM* Xp, int k) {
+  const VarInfo& vi = Xp->in_ds->vars()[static_cast<std::size_t>(k)];
+  return OutColumn{vi.name, vi.type, vi.is_date, vi.label};
+}
+
+void append_by(const X11COM* Xp, std::vector<OutColumn>& cols) {
+  for (int k : Xp->bylst) cols.push_back(input_column(Xp, k));
+}
+
+std::unique_ptr<OutputDataSet> create(X11COM* Xp, const DSN& dsn, std::vector<OutColumn> cols) {
+  std::string error;
+  auto ds = OutputDataSet::create(dsn.folder, dsn.member, std::move(cols), error);
+  if (!ds) {
+    host_of(Xp).log().error(fmt::format("The data set {} cannot be created: {}", dsn.dsname, error));
+    raise_level(Xp, 1012);
+  }
+  return ds;
+}
+
+OutColumn num(const char* name, int label_msg = 0) {
+  return OutColumn{name, VarType::Numeric, false, label_msg != 0 ? msgtext(label_msg) : std::string()};
+}
+OutColumn chr(const char* name, int label_msg = 0) {
+  return OutColumn{name, VarType::Character, false, label_msg != 0 ? msgtext(label_msg) : std::string()};
+}
+
+void out(X11COM* Xp) {
+  std::vector<OutColumn> cols;
+  append_by(Xp, cols);
+  for (const ID_VARS& id : Xp->idvars) cols.push_back(input_column(Xp, id.varno));
+  if (Xp->date.varno >= 0) {
+    OutColumn c = input_column(Xp, Xp->date.varno);
+    c.is_date = true;
+    cols.push_back(std::move(c));
+  } else {
+    cols.push_back(OutColumn{"_DATE_", VarType::Numeric, true, ""});
+  }
+  for (std::size_t i = 0; i < Xp->vars.size(); ++i) {
+    VAR& v = Xp->vars[i];
+    v.no_tbls = 0;
+    for (int k = 0; k < kOutTables; ++k) {
+      if (static_cast<int>(i) >= Xp->table_cnt[k]) continue;
+      cols.push_back(OutColumn{Xp->table_lst[k][i], VarType::Numeric, false,
+                               fmt::format("{} {}", v.v_vs, out_table_name(k))});
+      ++v.no_tbls;
+    }
+  }
+  if (Xp->tot_tbls == 0) {
+    host_of(Xp).msg(28);
+    raise_level(Xp, 4);
+  }
+  Xp->need_ds = 1;
+  Xp->out_ds = create(Xp, Xp->ds.out, std::move(cols));
+}
+
+void outstable(X11COM* Xp) {
+  std::vector<OutColumn> cols = {chr("VARNAME", 550), chr("TABLE", 551), chr("SOURCE", 554),
+                                 num("SS", 563),      num("DF", 564),     num("MS", 565),
+                                 num("F", 566),       num("PROBF", 567)};
+  append_by(Xp, cols);
+  Xp->outstb_ds = create(Xp, Xp->ds.outstb, std::move(cols));
+}
+
+void outtdregr(X11COM* Xp) {
+  std::vector<OutColumn> cols = {
+      chr("VARNAME", 550), chr("TABLE"),      chr("_TYPE_"),    chr("PARM"),       chr("SOURCE", 554),
+      num("CWGT", 555),    num("PRWGT", 556), num("COEFF", 557), num("STDERR", 558), num("T1", 559),
+      num("T2", 560),      num("PROBT1", 561), num("PROBT2", 562), num("SS", 563),    num("DF", 564),
+      num("MS", 565),      num("F", 566),     num("PROBF", 567)};
+  append_by(Xp, cols);
+  Xp->outtdr_ds = create(Xp, Xp->ds.outtdr, std::move(cols));
+}
+
+void outspan(X11COM* Xp) {
+  std::vector<OutColumn> cols = {OutColumn{"DATE", VarType::Numeric, true, ""}, chr("VARNAME", 550),
+                                 num("SPAN"), num("A1")};
+  if (Xp->tdregr != 0) cols.push_back(num("C18", 620));
+  cols.push_back(num("D10"));
+  cols.push_back(num("D11"));
+  append_by(Xp, cols);
+  Xp->outspan_ds = create(Xp, Xp->ds.outspan, std::move(cols));
+}
+
+// Stages the BY values of the current group from column `first` on.
+void set_by_cells(X11COM* Xp, OutputDataSet& ds, int first) {
+  for (std::size_t i = 0; i < Xp->bylst.size(); ++i) {
+    const int col = first + static_cast<int>(i);
+    if (Xp->in_ds->vars()[static_cast<std::size_t>(Xp->bylst[i])].type == VarType::Numeric) {
+      ds.set_num(col, Xp->by_num[i]);
+    } else {
+      ds.set_str(col, Xp->by_text[i]);
+    }
+  }
+}
+
+void write_row(X11COM* Xp, OutputDataSet& ds) {
+  if (!ds.write_row()) {
+    host_of(Xp).log().error(fmt::format("The data set {} could not be written (disk full?).", ds.path()));
+    raise_level(Xp, 1012);
+    xexit(Xp->exitlvl);
+  }
+}
+
+}  // namespace
+
+void define_output_datasets(X11COM* Xp) {
+  if (Xp->op.output_f != 0 && Xp->ds.out.given) out(Xp);
+  if (Xp->op.outstb_f != 0) outstable(Xp);
+  if (Xp->op.outtdr_f != 0) outtdregr(Xp);
+  if (Xp->op.outspan_f != 0) outspan(Xp);
+}
+
+void commit_output_datasets(X11COM* Xp) {
+  for (auto* ds : {&Xp->out_ds, &Xp->outstb_ds, &Xp->outtdr_ds, &Xp->outspan_ds}) {
+    if (!*ds) continue;
+    std::string error;
+    if (!(*ds)->commit(error)) {
+      host_of(Xp).log().error(fmt::format("The data set {} could not be written: {}", (*ds)->path(), error));
+      raise_level(Xp, 1012);
+    } else {
+      host_of(Xp).log().note(fmt::format("The data set {} has {} observations and {} variables.",
+                                         (*ds)->path(), (*ds)->rows_written(), (*ds)->columns().size()));
+      host_of(Xp).last_dataset = (*ds)->path();
+    }
+    ds->reset();
+  }
+}
+
+void x11out(X11COM* Xp) {
+  OutputDataSet& ds = *Xp->out_ds;
+  const X11ARIMAOPTS& a = Xp->x11acom.arima;
+  const bool outex = Xp->op.outex_f != 0;
+  const long nrow = outex ? Xp->fake_array_size : Xp->array_size;
+  const long ncol = Xp->tot_tbls;
+  if (Xp->util1->size() != static_cast<std::size_t>(nrow * ncol) * sizeof(double))
+    xebug_exit(fmt::format("X11OUT: the utility file holds {} bytes, not {} tables of {} rows",
+                           Xp->util1->size(), ncol, nrow));
+  if (!zttrans(*Xp->util1, *Xp->util2, ncol, nrow)) xebug_exit("zttrans: Invalid arguments");
+  if (!Xp->util2->point(0)) xebug_exit("X11OUT: ERROR RC from xcpoint");
+  const int nby = Xp->nby;
+  const int nid = static_cast<int>(Xp->idvars.size());
+  const int date_col = nby + nid;
+  const int first_table = date_col + 1;
+  const bool has_date = Xp->date.varno >= 0;
+  // ID values come from the input rows; without ID variables the dates kept
+  // while reading suffice.
+  const bool reread = nid > 0;
+  InputDataSet& in = *Xp->in_ds;
+  if (reread) in.point(Xp->startobs);
+  const char* iv = run_interval(Xp);
+  const long back = outex ? a.back : 0;
+  double date = zintnx(iv, Xp->date.start, -back) - 1.0;
+  std::vector<double> values(static_cast<std::size_t>(ncol));
+  for (long r = 0; r < nrow; ++r) {
+    const int cls = r < back ? 0 : r < back + Xp->obs ? 1 : 2;
+    if (!Xp->util2->read(values.data(), values.size() * sizeof(double)))
+      xebug_exit(fmt::format("X11OUT: ERROR RC from ztout-1: {}", r));
+    set_by_cells(Xp, ds, 0);
+    bool have_row = false;
+    if (cls == 1 && reread) have_row = in.next_row();
+    for (int i = 0; i < nid; ++i) {
+      const ID_VARS& id = Xp->idvars[static_cast<std::size_t>(i)];
+      if (id.ntype == 1) {
+        ds.set_num(nby + i, have_row ? in.num(id.varno) : kMissing);
+      } else {
+        ds.set_str(nby + i, have_row ? in.str(id.varno) : std::string_view());
+      }
+    }
+    if (cls == 1 && has_date) {
+      date = Xp->kept_dates[static_cast<std::size_t>(r - back)];
+    } else {
+      date = zintnx(iv, date, 1);
+    }
+    ds.set_num(date_col, date);
+    for (long c = 0; c < ncol; ++c) ds.set_num(first_table + static_cast<int>(c), values[static_cast<std::size_t>(c)]);
+    write_row(Xp, ds);
+  }
+  if (reread)
+    while (in.next_row()) {
+    }
+}
+
+void x11otdr(X11COM* Xp, const char* table) {
+  if (!Xp->outtdr_ds) return;
+  OutputDataSet& ds = *Xp->outtdr_ds;
+  const X11FLOW& f = Xp->x11flow;
+  const std::string& name = f.vv->v_vs;
+  constexpr int kBy = 18;
+  auto start = [&](const char* type, const std::string& parm, const std::string& source) {
+    ds.set_str(0, name);
+    ds.set_str(1, table);
+    ds.set_str(2, type);
+    ds.set_str(3, parm);
+    ds.set_str(4, source);
+    for (int c = 5; c < kBy; ++c) ds.set_num(c, kMissing);
+    set_by_cells(Xp, ds, kBy);
+  };
+  TdrDayRow rows[7];
+  tdr_day_rows(Xp, rows);
+  for (int d = 0; d < 7; ++d) {
+    const TdrDayRow& r = rows[d];
+    start("REGRESS", kDayNames[d], "");
+    ds.set_num(5, r.cwgt);
+    ds.set_num(6, r.prwgt);
+    ds.set_num(7, r.coeff);
+    ds.set_num(8, r.stderr_);
+    ds.set_num(9, r.t1);
+    ds.set_num(10, r.t2);
+    ds.set_num(11, r.probt1);
+    ds.set_num(12, r.probt2);
+    write_row(Xp, ds);
+  }
+  for (int k = 0; k < 4; ++k) {
+    start("LOM_STD", kMonthLengthNames[k], "");
+    ds.set_num(8, f.stdmonth[k]);
+    write_row(Xp, ds);
+  }
+  const double n = f.xn;
+  const struct {
+    const char* source;
+    double ss, df, ms;
+  } anova[] = {{"Regression", f.ssr, 6.0, f.msr},
+               {"Error", f.sse, n >= 7 ? n - 6 : 0.0, f.mse},
+               {"Total", f.sumysq, n, kMissing}};
+  for (const auto& row : anova) {
+    start("ANOVA", "", row.source);
+    ds.set_num(13, row.ss);
+    ds.set_num(14, row.df);
+    ds.set_num(15, row.ms);
+    if (row.source == anova[0].source) {
+      ds.set_num(16, f.fv);
+      ds.set_num(17, f.prbf);
+    }
+    write_row(Xp, ds);
+  }
+}
+
+}  // namespace x11sa

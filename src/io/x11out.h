@@ -1,0 +1,22 @@
+// Output data sets: OUT= (tables over time), OUTSTB=, OUTTDR= and OUTSPAN=.
+#pragma once
+
+#include "run/x11com.h"
+
+namespace x11sa {
+
+// Defines the variables of every requested output data set and creates
+// their files (out, outstable, outtdregr, outspan).
+void define_output_datasets(X11COM* Xp);
+
+// Writes the OUT= rows of the current BY group from util1.
+void x11out(X11COM* Xp);
+
+// Writes the OUTTDR= rows of the regression just run (table "B15" or "C15").
+void x11otdr(X11COM* Xp, const char* table);
+
+// Moves every completed output data set into place at the end of a step;
+// data errors are logged and raise the level.
+void commit_output_datasets(X11COM* Xp);
+
+}  // namespace x11sa

@@ -1,0 +1,185 @@
+#include "report/prn1.h"
+
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "host/host.h"
+
+namespace x11sa {
+
+namespace {
+
+double fuzzed(const X11COM* Xp, double v) { return std::fabs(v) <= Xp->fuzz ? 0.0 : v; }
+
+double rms_from_base(double sumsq, double sum, double count, double base) {
+  const double mean = sum / count;
+  const double v = sumsq / count + base * base - 2.0 * base * mean;
+  return v > 0.0 ? std::sqrt(v) : 0.0;
+}
+
+OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
+
+}  // namespace
+
+std::string NameMsg(int title) {
+  struct Range {
+    int lo, hi;
+    const char* names;
+  };
+  // Title messages and the tables they head, in title order.
+  static constexpr Range kRanges[] = {
+      {100, 102, "A1 A2 A3"},
+      {104, 114, "B1 B2 B3 B4 B5 B6 B7 B8 B9 B10 B11"},
+      {115, 121, "B13 B14 B15 B16 B17 B18 B19"},
+      {122, 123, "C1 C2"},
+      {124, 127, "C4 C5 C6 C7"},
+      {128, 137, "C9 C10 C11 C13 C14 C15 C16 C17 C18 C19"},
+      {138, 139, "D1 D2"},
+      {140, 149, "D4 D5 D6 D7 D8 D9 D10 D11 D12 D13"},
+      {150, 152, "E1 E2 E3"},
+      {154, 155, "E5 E6"},
+      {156, 156, "F1"},
+      {159, 159, "B1"},
+      {161, 162, "E5 E6"},
+      {163, 163, "A5"},
+      {166, 167, "A4 A4"},
+      {168, 170, "A7 A8 A8"},
+      {171, 177, "A9 A10 A11 A12 A13 A14 A15"},
+      {180, 183, "B7 C7 D7 D12"},
+      {226, 226, "F1"},
+  };
+  for (const auto& r : kRanges) {
+    if (title < r.lo || title > r.hi) continue;
+    std::string_view names = r.names;
+    for (int k = r.lo; k < title; ++k) names.remove_prefix(names.find(' ') + 1);
+    std::string name(names.substr(0, names.find(' ')));
+    while (name.size() < 3) name.push_back(' ');
+    return name;
+  }
+  return "XXX";
+}
+
+int fill(X11COM* Xp, int per, int freq, int totflag, int sumflag, long& n, const double*& x,
+         TOTALS* t, double cells[12], double* row_stat) {
+  for (int j = 0; j < 12; ++j) cells[j] = kMissing;
+  double count = 0;
+  double sum = 0;
+  double sumsq = 0;
+  for (int j = per; j < freq && n > 0; ++j, --n, ++x) {
+    const double v = *x;
+    if (is_missing(v)) continue;
+    cells[j] = v;
+    count += 1;
+    sum += v;
+    sumsq += v * v;
+    if (sumflag != 0) {
+      t->xn[j] += 1;
+      t->xt[j] += v;
+      t->xs[j] += v * v;
+      t->tn += 1;
+      t->tt += v;
+      if (sumflag > 1) t->ts += v * v;
+    }
+  }
+  const double base = Xp->op.add_f != 0 ? 0.0 : 100.0;
+  double stat = kMissing;
+  if (count > 0) {
+    switch (totflag) {
+      case 1:
+        stat = fuzzed(Xp, sum);
+        break;
+      case 2:
+        stat = fuzzed(Xp, sum / count);
+        break;
+      case 3:
+        stat = fuzzed(Xp, rms_from_base(sumsq, sum, count, base));
+        break;
+      default:
+        break;
+    }
+  }
+  *row_stat = stat;
+  return count > 0 ? 0 : 1;
+}
+
+void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int startyr, int startper,
+             long n, const double* x, int iarg, double farg, int ttype) {
+  OdsManager& ods = Xp->host->ods();
+  const bool monthly = Xp->op.month_f != 0;
+  const int p = monthly ? 12 : 4;
+  const bool plain = ttype == 4;
+  const std::string tmpl = fmt::format("lum.x11.{}.{}", monthly ? "month" : "qtr", plain ? "type5" : "type1");
+  std::string name = NameMsg(title);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  ods_check(ods.open_table(tmpl, name, msgtext(title, farg, iarg)));
+  static constexpr int kStatLabel[4] = {251, 252, 254, 253};
+  if (!plain) ods_check(ods.set_entry("stat_type", msgtext(kStatLabel[ttype])));
+  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
+  for (int j = 0; j < p; ++j) {
+    const std::string col = monthly ? fmt::format("{}", msgtext(231 + j)) : fmt::format("Q{}", j + 1);
+    std::string upper_col = col;
+    for (char& c : upper_col) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ods_check(ods.add_column(OdsColumn{upper_col, col, ColType::Num, Xp->ndec}));
+  }
+  ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]),
+                                     ColType::Num, Xp->ndec}));
+  TOTALS t;
+  const long rows = (startper + n + p - 1) / p;
+  int year = startyr;
+  int per = startper;
+  double cells[12];
+  for (long r = 0; r < rows; ++r, ++year, per = 0) {
+    double stat = kMissing;
+    fill(Xp, per, p, totcol, sumflag, n, x, &t, cells, &stat);
+    std::vector<OdsCell> row;
+    row.emplace_back(static_cast<double>(year));
+    for (int j = 0; j < p; ++j) row.push_back(cell(cells[j]));
+    row.emplace_back(std::string(" "));
+    row.push_back(cell(stat));
+    ods_check(ods.add_row(std::move(row)));
+  }
+  const double base = Xp->op.add_f != 0 ? 0.0 : 100.0;
+  if (ttype == 0 || ttype == 1 || ttype == 3) {
+    std::vector<OdsCell> row;
+    row.emplace_back(ttype == 3 ? -2.0 : -1.0);
+    for (int j = 0; j < p; ++j) {
+      double v = kMissing;
+      if (t.xn[j] > 0) {
+        switch (totrow) {
+          case 1:
+            v = std::fabs(t.xt[j]) <= 1e-8 ? 0.0 : t.xt[j];
+            break;
+          case 2:
+            v = fuzzed(Xp, t.xt[j] / t.xn[j]);
+            break;
+          case 3:
+            v = fuzzed(Xp, rms_from_base(t.xs[j], t.xt[j], t.xn[j], base));
+            break;
+          default:
+            break;
+        }
+      }
+      row.push_back(cell(v));
+    }
+    row.emplace_back(std::string("-"));
+    row.emplace_back();
+    ods_check(ods.add_row(std::move(row)));
+    double total = kMissing;
+    double mean = kMissing;
+    double dev = kMissing;
+    if (t.tn > 0) {
+      total = fuzzed(Xp, t.tt);
+      if (sumflag > 1) {
+        mean = fuzzed(Xp, t.tt / t.tn);
+        dev = fuzzed(Xp, rms_from_base(t.ts, t.tt, t.tn, base));
+      }
+    }
+    auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, Xp->ndec); };
+    ods_check(ods.add_note(msgtext(ttype == 1 ? 260 : 261, num(total), num(mean), num(dev))));
+  }
+  ods_check(ods.close_table());
+}
+
+}  // namespace x11sa

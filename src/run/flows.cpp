@@ -1,0 +1,531 @@
+#include "run/flows.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include <fmt/format.h>
+
+#include "core/chain.h"
+#include "core/filters.h"
+#include "core/prior.h"
+#include "core/tradingday.h"
+#include "diag/etables.h"
+#include "diag/fsummary.h"
+#include "host/dates.h"
+#include "host/exit.h"
+#include "host/host.h"
+#include "io/x11out.h"
+#include "report/prn1.h"
+#include "report/tdreport.h"
+
+namespace x11sa {
+
+namespace {
+
+enum Layout { kSeries, kRatio, kIrregular, kWeights, kPlain };
+
+struct LayoutCodes {
+  int totcol, totrow, sumflag, ttype;
+};
+constexpr LayoutCodes kLayouts[] = {{1, 2, 2, 0}, {2, 2, 1, 1}, {3, 3, 2, 3}, {4, 0, 0, 2}, {0, 0, 0, 4}};
+
+enum Count { kNobs, kNobsPlus };
+
+struct TabSpec {
+  int bit;      // TABLES bit
+  int level;    // PRINTOUT= level that prints it
+  int title_m;  // title message, monthly
+  int title_q;  // title message, quarterly
+  Layout layout;
+  Count count;
+};
+
+// In the order of Tab, which is the order of the OUT= table list.
+constexpr TabSpec kTabs[] = {
+    {0, 1, 100, 100, kSeries, kNobs},       // A1
+    {1, 1, 101, 101, kRatio, kNobs},        // A2
+    {2, 1, 102, 102, kRatio, kNobs},        // A3
+    {3, 1, 166, 166, kRatio, kNobsPlus},    // A4
+    {4, 1, 163, 163, kRatio, kNobs},        // A5
+    {5, 9, 0, 0, kRatio, kNobs},            // A6
+    {6, 3, 175, 175, kRatio, kNobs},        // A13
+    {7, 3, 176, 176, kRatio, kNobs},        // A14
+    {8, 1, 177, 177, kRatio, kNobs},        // A15
+    {9, 1, 104, 104, kSeries, kNobs},       // B1
+    {10, 2, 105, 105, kSeries, kNobs},      // B2
+    {11, 3, 106, 106, kRatio, kNobs},       // B3
+    {12, 3, 107, 107, kWeights, kNobs},     // B4
+    {13, 3, 108, 108, kRatio, kNobs},       // B5
+    {14, 3, 109, 109, kSeries, kNobs},      // B6
+    {15, 2, 110, 180, kSeries, kNobs},      // B7
+    {16, 3, 111, 111, kRatio, kNobs},       // B8
+    {17, 3, 112, 112, kWeights, kNobs},     // B9
+    {18, 2, 113, 113, kRatio, kNobs},       // B10
+    {19, 3, 114, 114, kSeries, kNobs},      // B11
+    {20, 2, 115, 115, kIrregular, kNobs},   // B13
+    {21, 2, 116, 116, kPlain, kNobs},       // B14
+    {23, 3, 118, 118, kRatio, kNobs},       // B16
+    {24, 3, 119, 119, kWeights, kNobs},     // B17
+    {25, 3, 120, 120, kRatio, kNobs},       // B18
+    {26, 3, 121, 121, kSeries, kNobs},      // B19
+    {27, 2, 122, 122, kSeries, kNobs},      // C1
+    {28, 3, 123, 123, kSeries, kNobs},      // C2
+    {29, 3, 124, 124, kRatio, kNobs},       // C4
+    {30, 3, 125, 125, kRatio, kNobs},       // C5
+    {31, 3, 126, 126, kSeries, kNobs},      // C6
+    {32, 2, 127, 181, kSeries, kNobs},      // C7
+    {33, 3, 128, 128, kRatio, kNobs},       // C9
+    {34, 2, 129, 129, kRatio, kNobs},       // C10
+    {35, 3, 130, 130, kSeries, kNobs},      // C11
+    {36, 1, 131, 131, kIrregular, kNobs},   // C13
+    {37, 1, 132, 132, kPlain, kNobs},       // C14
+    {39, 1, 134, 134, kRatio, kNobsPlus},   // C16
+    {40, 1, 135, 135, kWeights, kNobs},     // C17
+    {41, 1, 136, 136, kRatio, kNobsPlus},   // C18
+    {42, 1, 137, 137, kSeries, kNobs},      // C19
+    {43, 2, 138, 138, kSeries, kNobs},      // D1
+    {44, 3, 139, 139, kSeries, kNobs},      // D2
+    {45, 3, 140, 140, kRatio, kNobs},       // D4
+    {46, 3, 141, 141, kRatio, kNobs},       // D5
+    {47, 3, 142, 142, kSeries, kNobs},      // D6
+    {48, 2, 143, 182, kSeries, kNobs},      // D7
+    {49, 1, 144, 144, kRatio, kNobs},       // D8
+    {50, 1, 145, 145, kPlain, kNobs},       // D9
+    {51, 1, 146, 146, kRatio, kNobsPlus},   // D10
+    {52, 1, 147, 147, kSeries, kNobs},      // D11
+    {53, 1, 148, 183, kSeries, kNobs},      // D12
+    {54, 1, 149, 149, kIrregular, kNobs},   // D13
+    {55, 1, 150, 150, kSeries, kNobs},      // E1
+    {56, 1, 151, 151, kSeries, kNobs},      // E2
+    {57, 1, 152, 152, kIrregular, kNobs},   // E3
+    {59, 1, 154, 161, kRatio, kNobs},       // E5
+    {60, 1, 155, 162, kRatio, kNobs},       // E6
+    {61, 1, 156, 226, kSeries, kNobs},      // F1
+};
+static_assert(std::size(kTabs) == kOutTables);
+
+constexpr int kB15Bit = 22;
+constexpr int kC15Bit = 38;
+
+bool monthly(const X11COM* Xp) { return Xp->op.month_f != 0; }
+
+bool td_computed(const X11COM* Xp) { return monthly(Xp) && Xp->tdregr >= 1; }
+
+// Trading-day factors are applied: ADJUST, or TEST when the regression's F-test passed.
+bool td_applied(const X11COM* Xp) {
+  return Xp->tdregr == 2 || (Xp->tdregr == 3 && Xp->op.ftest_f != 0);
+}
+
+const TabSpec& spec(Tab t) { return kTabs[static_cast<int>(t)]; }
+
+bool is_henderson(Tab t) { return t == Tab::B7 || t == Tab::C7 || t == Tab::D7 || t == Tab::D12; }
+
+// Opens and closes the output group of one table letter.
+class TableGroup {
+ public:
+  TableGroup(X11COM* Xp, const char* name, int label) : Xp_(Xp) {
+    open_ = Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->host->ods().active();
+    if (open_) ods_check(Xp->host->ods().open_group(name, msgtext(label)));
+  }
+  ~TableGroup() noexcept(false) {
+    if (open_ && std::uncaught_exceptions() == 0) ods_check(Xp_->host->ods().close_group());
+  }
+  TableGroup(const TableGroup&) = delete;
+  TableGroup& operator=(const TableGroup&) = delete;
+
+ private:
+  X11COM* Xp_;
+  bool open_ = false;
+};
+
+// Writes table t when requested for the current variable.
+void write_check(X11COM* Xp, Tab t, const double* vec) {
+  const int k = static_cast<int>(t);
+  if (Xp->x11flow.varno2 < Xp->table_cnt[k]) x11wrt1(Xp, k, vec);
+}
+
+// Prints (when selected and computed) and writes table t.
+void emit(X11COM* Xp, Tab t, const double* vec, bool computed = true) {
+  if (computed && print_check(Xp, t)) print_table(Xp, t, vec);
+  write_check(Xp, t, vec);
+}
+
+bool level_or_bit(X11COM* Xp, int level, int bit) {
+  return Xp->op.noprint_f == 0 && (Xp->printout >= level || table_bit(Xp, bit));
+}
+
+// The prior daily weights, printed before table A4.
+void print_prior_weights(X11COM* Xp) {
+  static constexpr const char* kDays[7] = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                           "Friday", "Saturday", "Sunday"};
+  OdsManager& ods = Xp->host->ods();
+  ods_check(ods.open_table("lum.x11.month.a4a", "PriorDailyWgts", msgtext(281)));
+  ods_check(ods.add_column(OdsColumn{"Day", msgtext(317), ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"AdjPriorWgts", msgtext(318), ColType::Num, 3}));
+  for (int d = 0; d < 7; ++d) ods_check(ods.add_row({std::string(kDays[d]), Xp->pdweights[d]}));
+  ods_check(ods.close_table());
+}
+
+// The regression of one pass (B14..B16 or C14..C16) on the irregular temp2.
+void td_regression(X11COM* Xp, bool final_pass) {
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  double* table = final_pass ? w.c14 : w.b14;
+  double* factors = final_pass ? w.c16 : w.b16;
+  fill_missing(table, Xp->fake_array_size);
+  fill_missing(factors, Xp->fake_array_size);
+  const Tab t14 = final_pass ? Tab::C14 : Tab::B14;
+  if (!td_computed(Xp)) {
+    write_check(Xp, t14, table);
+    return;
+  }
+  f.td_adj = Xp->op.tdcmpt_f != 0 ? x11tdaj(Xp) : 0;
+  const long first = f.real_begin + f.td_adj;
+  const long n = f.real_end - first;
+  const long cal0 = Xp->date.firstper + f.nmiss + f.td_adj;
+  short* types = w.mon_type_work + cal0;
+  f.montype = types;
+  if (!final_pass) {
+    long nextreme = 0;
+    x11b14(Xp, table + first, w.temp2 + first, types, w.mon_type + cal0, n, &nextreme);
+    f.nextreme = nextreme;
+  } else {
+    x11c14(Xp, table + first, w.temp2 + first, w.b16 + first, types, types, n);
+  }
+  if (print_check(Xp, t14)) {
+    if (n - f.nextreme <= 0) {
+      print_message_table(Xp, NameMsg(116), msgtext(158));
+    } else {
+      print_table(Xp, t14, table);
+    }
+  }
+  write_check(Xp, t14, table);
+
+  int xn = 0;
+  x11b15(Xp, Xp->tdr_wgts, w.temp2 + first, types, Xp->pdweights, n, f.regress, f.c, f.s, &xn, &f.ssr,
+         &f.sumysq);
+  const int apply = x11b15p(Xp, Xp->tdr_wgts, Xp->pdweights, xn, f.ssr, f.sumysq);
+  if (Xp->tdregr == 3) Xp->op.ftest_f = apply;
+  f.prnflag = level_or_bit(Xp, final_pass ? 1 : 2, final_pass ? kC15Bit : kB15Bit) ? 1 : 0;
+  if (f.prnflag != 0) print_regression(Xp, final_pass);
+  if (Xp->op.outtdr_f != 0) x11otdr(Xp, final_pass ? "C15" : "B15");
+
+  if (final_pass) {
+    x11c16(Xp, factors, Xp->tdr_wgts, w.work1, f.firstyr, f.xlast2, f.real_begin, f.firstper);
+  } else {
+    x11b16(Xp, factors, Xp->tdr_wgts, w.work1, f.firstyr, f.xlast2, f.real_begin, f.firstper);
+  }
+  // With TDAPPLY= the regression's factors apply from that year on; the
+  // months before it keep neutral factors.
+  if (Xp->op.tdapply_f != 0) {
+    const double first_month = zmdy(f.firstper + 1, 1, f.firstyr);
+    const double months = zintck("MONTH", first_month, Xp->tdapply);
+    const long before = is_missing(months) ? 0 : std::clamp(static_cast<long>(months), 0L, Xp->fake_array_size - f.real_begin);
+    std::fill(factors + f.real_begin, factors + f.real_begin + before, Xp->op.add_f != 0 ? 0.0 : 100.0);
+  }
+}
+
+}  // namespace
+
+bool print_check(X11COM* Xp, Tab t) { return level_or_bit(Xp, spec(t).level, spec(t).bit); }
+
+void print_table(X11COM* Xp, Tab t, const double* vec) {
+  const TabSpec& s = spec(t);
+  const X11FLOW& f = Xp->x11flow;
+  const LayoutCodes& lc = kLayouts[s.layout];
+  int title = monthly(Xp) ? s.title_m : s.title_q;
+  if (t == Tab::B1 && Xp->prior < 2) title = 159;
+  if (t == Tab::A4 && Xp->op.len_f != 0) title = 167;
+  int iarg = 0;
+  double farg = 0.0;
+  if (t == Tab::B2 || t == Tab::C2 || t == Tab::D2) iarg = Xp->nper;
+  if (is_henderson(t)) {
+    iarg = Xp->trendma_prnt;
+    farg = Xp->ratioic;
+  }
+  const long n = s.count == kNobsPlus ? f.nobsplus : f.nobs;
+  x11prn1(Xp, title, lc.totcol, lc.totrow, lc.sumflag, f.firstyr, f.firstper, n, vec + f.real_begin,
+          iarg, farg, lc.ttype);
+}
+
+void print_and_write(X11COM* Xp, Tab t, const double* vec) { emit(Xp, t, vec); }
+
+void x11wrt1(X11COM* Xp, int k, const double* table) {
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  const X11ARIMAOPTS& a = Xp->x11acom.arima;
+  fill_missing(w.wrt_vec, Xp->fake_array_size);
+  long n = f.nobs;
+  long bytes = 8 * Xp->array_size;
+  if (Xp->op.outex_f != 0) {
+    bytes = 8 * Xp->fake_array_size;
+    n = k == 0 ? a.back + f.nobs : f.nobs + a.ar_len;
+  }
+  const bool year_ahead = k == 37 || k == 39 || k == 49;
+  if (Xp->op.yrahdout_f != 0 && year_ahead) n += Xp->nper;
+  const long from = Xp->op.outex_f != 0 ? f.nmiss : f.nmiss + a.back;
+  std::memcpy(w.wrt_vec + f.nmiss, table + from, static_cast<std::size_t>(n) * sizeof(double));
+  if (f.ar_reset != 0) {
+    fill_missing(w.wrt_vec + f.nmiss, a.back);
+    const long tail = f.real_end + (Xp->op.yrahdout_f != 0 && year_ahead ? Xp->nper : 0);
+    fill_missing(w.wrt_vec + tail, Xp->fake_array_size - tail);
+  }
+  if (!Xp->util1->write(w.wrt_vec, static_cast<std::size_t>(bytes))) {
+    Xp->host->msg(95);
+    raise_level(Xp, 1020);
+    xexit(Xp->exitlvl);
+  }
+  Xp->util_pos += bytes;
+  f.util_pos += bytes;
+}
+
+void x11fwr(X11COM* Xp) {
+  X11FLOW& f = Xp->x11flow;
+  if (f.first_write == 0) return;
+  Xp->util_pos = static_cast<long>(Xp->util1->note());
+  f.first_write = 0;
+}
+
+void x111ta0(X11COM* Xp) {
+  TableGroup group(Xp, "A_Tables", 71);
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  const bool pmf = Xp->vn_pmf >= 0;
+  const bool pdw = Xp->op.pdwgt_f != 0;
+  if ((Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->prior >= 2) ||
+      (Xp->op.noprint_f == 0 && table_bit(Xp, spec(Tab::A1).bit)))
+    print_table(Xp, Tab::A1, w.original_in);
+  write_check(Xp, Tab::A1, w.original_in);
+  emit(Xp, Tab::A2, w.pmf, pmf);
+  fill_missing(w.a3, Xp->fake_array_size);
+  x11a3(Xp, w.a3, w.original_in, w.pmf, f.real_begin, f.real_end);
+  emit(Xp, Tab::A3, w.a3, pmf);
+  if (Xp->ptd_reg_done == 0) {
+    fill_missing(w.ptdfactor, Xp->fake_array_size);
+    x11a4(Xp);
+  }
+  if (pdw && print_check(Xp, Tab::A4)) {
+    print_prior_weights(Xp);
+    print_table(Xp, Tab::A4, w.ptdfactor);
+  }
+  write_check(Xp, Tab::A4, w.ptdfactor);
+  fill_missing(w.a5, Xp->fake_array_size);
+  x11a5(Xp, w.a5, w.ptdfactor, w.a3, w.original_in, f.real_begin, f.real_end);
+  write_check(Xp, Tab::A5, w.a5);
+  // The extension tables do not exist in the plain flow.
+  fill_missing(w.a6, Xp->fake_array_size);
+  for (Tab t : {Tab::A6, Tab::A13, Tab::A14, Tab::A15}) write_check(Xp, t, w.a6);
+}
+
+void x111tb0(X11COM* Xp) {
+  TableGroup group(Xp, "B_Tables", 72);
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  const long rb = f.real_begin, re = f.real_end, mb = f.real_ma_beg, me = f.real_ma_end;
+  const double* prior_adj = Xp->vn_pmf >= 0 ? w.a3 : w.original_in;
+  f.temp_addr1 = Xp->op.pdwgt_f != 0 ? w.ptdfactor : nullptr;
+  Xp->temp_addr = const_cast<double*>(prior_adj);
+  if (Xp->tdregr == 3) Xp->op.ftest_f = 0;
+
+  x11b1(Xp, w.b1, prior_adj, f.temp_addr1, rb, re);
+  emit(Xp, Tab::B1, w.b1);
+  x11b2(Xp, w.avec1, w.b1, rb, re);
+  emit(Xp, Tab::B2, w.avec1);
+  x11b3(Xp, w.avec2, w.b1, w.avec1, mb, me);
+  emit(Xp, Tab::B3, w.avec2);
+  f.pass = 1;
+  x11b4(Xp, w.avec1, w.avec2, w.work1, w.work2, w.work3, 1, f.real_adj, f.month, mb, me, f.xfirst,
+        f.xlast, f.xfirstper, f.xlastper);
+  emit(Xp, Tab::B4, w.work2);
+  x11b5(Xp, w.avec2, w.avec1, w.work1, w.work2, w.work3, f.month, f.pass, mb, me);
+  emit(Xp, Tab::B5, w.avec2);
+  x11b6(Xp, w.avec1, w.b1, w.avec2, rb, re);
+  emit(Xp, Tab::B6, w.avec1);
+  x11b7(Xp, w.temp1, w.avec1, w.work1, w.work2, w.work3, f.adjust, rb, re, f.xfirst2, f.xlast2,
+        f.firstper, f.lastper);
+  emit(Xp, Tab::B7, w.temp1);
+  x11b8(Xp, w.avec2, w.b1, w.temp1, rb, re);
+  emit(Xp, Tab::B8, w.avec2);
+  x11b9(Xp, w.avec1, w.avec2, w.work1, w.work2, w.work3, 2, f.firstper, f.real_adj, rb, re,
+        f.xfirst2, f.xlast2, f.firstper, f.lastper);
+  emit(Xp, Tab::B9, w.work2);
+  f.pass = 2;
+  x11b10(Xp, w.avec2, w.avec1, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
+  emit(Xp, Tab::B10, w.avec2);
+  x11b6(Xp, w.avec1, w.b1, w.avec2, rb, re);
+  emit(Xp, Tab::B11, w.avec1);
+  x11b13(Xp, w.temp2, w.avec1, w.temp1, rb, re);
+  emit(Xp, Tab::B13, w.temp2);
+
+  if (monthly(Xp)) {
+    td_regression(Xp, false);
+    emit(Xp, Tab::B16, w.b16, td_computed(Xp));
+  }
+  fill_missing(w.temp3, Xp->fake_array_size);
+  if (Xp->tdregr >= 2) {
+    x11div(Xp, w.d11, w.temp2, w.b16, rb, re);
+  } else {
+    std::memcpy(w.d11, w.temp2, static_cast<std::size_t>(Xp->len1));
+  }
+  x11b17(Xp, w.temp3, w.d11, w.work3, f.real_adj, rb, re, f.xfirst2, f.xlast2, f.firstper, f.lastper);
+  emit(Xp, Tab::B17, w.temp3);
+  if (monthly(Xp)) {
+    fill_missing(w.b18, Xp->fake_array_size);
+    fill_missing(w.b19, Xp->fake_array_size);
+    const bool b18 = Xp->tdregr >= 2 && Xp->op.add_f == 0 && Xp->op.pdwgt_f != 0;
+    if (b18) x11b18(Xp, w.b18, Xp->tdr_wgts, w.work1, f.firstyr, f.xlast2, rb, f.firstper);
+    emit(Xp, Tab::B18, w.b18, b18);
+    if (Xp->tdregr >= 2)
+      x11b19(Xp, w.b19, Xp->prior >= 3 ? w.a3 : w.original_in, Xp->op.pdwgt_f != 0 ? w.b18 : w.b16,
+             rb, re);
+    emit(Xp, Tab::B19, w.b19, Xp->tdregr >= 2);
+  }
+}
+
+void x111tc0(X11COM* Xp) {
+  TableGroup group(Xp, "C_Tables", 73);
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  const long rb = f.real_begin, re = f.real_end, mb = f.real_ma_beg, me = f.real_ma_end;
+  double* oc = Xp->tdregr <= 1 ? w.b1 : w.b19;
+  f.temp_addr1 = oc;
+
+  x11c1(Xp, w.temp2, w.temp3, w.d11, oc, rb, re);
+  emit(Xp, Tab::C1, w.temp2);
+  x11c2(Xp, w.avec2, w.temp2, rb, re);
+  emit(Xp, Tab::C2, w.avec2);
+  x11b3(Xp, w.avec4, w.temp2, w.avec2, mb, me);
+  emit(Xp, Tab::C4, w.avec4);
+  f.pass = 1;
+  x11b5(Xp, w.avec1, w.avec4, w.work1, w.work2, w.work3, f.month, 1, mb, me);
+  emit(Xp, Tab::C5, w.avec1);
+  x11b6(Xp, w.avec2, w.temp2, w.avec1, rb, re);
+  emit(Xp, Tab::C6, w.avec2);
+  x11c7(Xp, w.temp1, w.avec2, w.work1, rb, re);
+  emit(Xp, Tab::C7, w.temp1);
+  x11b8(Xp, w.avec4, w.temp2, w.temp1, rb, re);
+  emit(Xp, Tab::C9, w.avec4);
+  f.pass = 2;
+  x11b10(Xp, w.avec1, w.avec4, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
+  emit(Xp, Tab::C10, w.avec1);
+  x11b6(Xp, w.avec2, w.b1, w.avec1, rb, re);
+  emit(Xp, Tab::C11, w.avec2);
+  x11b13(Xp, w.temp2, w.avec2, w.temp1, rb, re);
+  emit(Xp, Tab::C13, w.temp2);
+
+  if (monthly(Xp)) {
+    td_regression(Xp, true);
+    emit(Xp, Tab::C16, w.c16, td_computed(Xp));
+  }
+  fill_missing(w.c17, Xp->fake_array_size);
+  if (td_applied(Xp)) {
+    x11div(Xp, w.d11, w.temp2, w.c16, rb, re);
+  } else {
+    std::memcpy(w.d11, w.temp2, static_cast<std::size_t>(Xp->len1));
+  }
+  x11b17(Xp, w.c17, w.d11, w.work3, f.real_adj, rb, re, f.xfirst2, f.xlast2, f.firstper, f.lastper);
+  emit(Xp, Tab::C17, w.c17);
+  if (!monthly(Xp)) return;
+
+  fill_missing(w.c18, Xp->fake_array_size);
+  fill_missing(w.c19, Xp->fake_array_size);
+  const bool own_c18 = Xp->op.add_f == 0 && (Xp->op.pdwgt_f != 0 || Xp->op.len_f != 0);
+  bool from_weights = false;
+  if (own_c18) {
+    if (td_applied(Xp)) {
+      x11b18(Xp, w.c18, Xp->tdr_wgts, w.work1, f.firstyr, f.fake_xlast2, rb, f.firstper);
+      from_weights = true;
+    } else if (Xp->op.pdwgt_f != 0) {
+      std::memcpy(w.c18, w.ptdfactor, static_cast<std::size_t>(Xp->len1));
+    }
+    emit(Xp, Tab::C18, w.c18, from_weights || Xp->op.pdwgt_f != 0);
+  } else {
+    // C18 is written missing; the later tables read the regression's factors.
+    emit(Xp, Tab::C18, w.c18, false);
+    std::memcpy(w.c18, w.c16, static_cast<std::size_t>(Xp->len1));
+  }
+  if (td_applied(Xp))
+    x11b19(Xp, w.c19, Xp->prior >= 3 ? w.a3 : w.original_in, from_weights ? w.c18 : w.c16, rb, re);
+  emit(Xp, Tab::C19, w.c19, td_applied(Xp));
+}
+
+void x111td0(X11COM* Xp) {
+  TableGroup group(Xp, "D_Tables", 74);
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  const long rb = f.real_begin, re = f.real_end, mb = f.real_ma_beg, me = f.real_ma_end;
+  const double* od = td_applied(Xp) ? w.c19 : w.b1;
+  fill_missing(w.temp1, Xp->array_size);
+
+  x11c1(Xp, w.temp1, w.c17, w.d11, od, rb, re);
+  emit(Xp, Tab::D1, w.temp1);
+  x11d2(Xp, w.avec4, w.temp1, rb, re);
+  emit(Xp, Tab::D2, w.avec4);
+  x11b3(Xp, w.avec1, w.temp1, w.avec4, mb, me);
+  emit(Xp, Tab::D4, w.avec1);
+  f.pass = 1;
+  x11b5(Xp, w.avec2, w.avec1, w.work1, w.work2, w.work3, f.month, 1, mb, me);
+  emit(Xp, Tab::D5, w.avec2);
+  x11b6(Xp, w.avec3, w.temp1, w.avec2, rb, re);
+  emit(Xp, Tab::D6, w.avec3);
+  x11c7(Xp, w.avec4, w.avec3, w.work1, rb, re);
+  emit(Xp, Tab::D7, w.avec4);
+  x11d8(Xp, w.d8, od, w.avec4, rb, re);
+  emit(Xp, Tab::D8, w.d8);
+  x11d9(Xp, w.d9, w.d8, w.temp1, w.avec4, w.work1, rb, re);
+  emit(Xp, Tab::D9, w.work1);
+  f.pass = 2;
+  x11d10(Xp, w.d10, w.d9, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
+  emit(Xp, Tab::D10, w.d10);
+  x11d11(Xp, w.d11, od, w.d10, rb, re, f.ar_go);
+  emit(Xp, Tab::D11, w.d11);
+  x11d12(Xp, w.d12, w.temp1, w.d10, w.work1, w.work2, rb, re);
+  emit(Xp, Tab::D12, w.d12);
+  x11b13(Xp, w.d13, w.d11, w.d12, rb, re);
+  emit(Xp, Tab::D13, w.d13);
+}
+
+void x111te1(X11COM* Xp) {
+  TableGroup group(Xp, "E_Tables", 75);
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  const long rb = f.real_begin, re = f.real_end;
+  const long n = Xp->fake_array_size;
+  for (double* v : {w.temp1, w.temp2, w.temp3, w.avec1, w.avec2}) fill_missing(v, n);
+  x11e1(Xp, w.temp1, w.original_in, w.pmf, w.c17, w.c18, w.d10, w.d12, td_applied(Xp) ? 1 : 0, rb, re);
+  emit(Xp, Tab::E1, w.temp1);
+  x11e2(w.temp2, w.c17, w.d11, w.d12, rb, re);
+  emit(Xp, Tab::E2, w.temp2);
+  x11e3(Xp, w.temp3, w.c17, w.d13, rb, re);
+  emit(Xp, Tab::E3, w.temp3);
+  x11e5(Xp, w.avec1, w.original_in, rb + 1, re);
+  emit(Xp, Tab::E5, w.avec1);
+  x11e6(Xp, w.avec2, w.d11, rb + 1, re);
+  emit(Xp, Tab::E6, w.avec2);
+}
+
+void x113tf1(X11COM* Xp) {
+  TableGroup group(Xp, "F_Tables", 76);
+  X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  std::array<double, 48> d12p{};
+  std::array<double, 48> d13p{};
+  long ifirst = 0;
+  long ilast = 0;
+  int mcd = 0;
+  x11f1(Xp, w.avec1, d12p.data(), d13p.data(), w.d11, w.d12, w.d13, f.real_begin, f.real_end, &ifirst,
+        &ilast, &mcd);
+  emit(Xp, Tab::F1, w.avec1);
+}
+
+void x11flw1(X11COM* Xp) {
+  x111ta0(Xp);
+  x111tb0(Xp);
+  x111tc0(Xp);
+  x111td0(Xp);
+  x111te1(Xp);
+  x113tf1(Xp);
+}
+
+}  // namespace x11sa

@@ -1,0 +1,101 @@
+#include "run/ornqx11.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include <fmt/format.h>
+
+#include "host/exit.h"
+#include "host/host.h"
+#include "io/x11g.h"
+#include "io/x11in.h"
+#include "io/x11out.h"
+#include "io/x11pars.h"
+
+namespace x11sa {
+
+namespace {
+
+// Resets what belongs to one BY group.
+void reset_group(X11COM* Xp) {
+  Xp->error = 0;
+  Xp->rc.rc1 = 0;
+  Xp->memdef = 0;
+  Xp->bycnt += 1;
+  Xp->ptd_reg_done = 0;
+  Xp->util_pos = 0;
+  Xp->exitlvl = 0;
+}
+
+void by_loop(X11COM* Xp, int& step_level) {
+  Host& host = *Xp->host;
+  InputDataSet& ds = *Xp->in_ds;
+  host.progress().start("BY groups", 0);
+  Xp->bycnt = 0;
+  while (ds.next_group()) {
+    reset_group(Xp);
+    x11in(Xp);
+    if (Xp->exitlvl > 4) {
+      step_level = std::max(step_level, Xp->exitlvl);
+      if (Xp->nby > 0 && Xp->exitlvl == 108) {
+        host.log().note(fmt::format("BY group {} is skipped.", Xp->bycnt));
+        continue;
+      }
+      xexit(Xp->exitlvl);
+    }
+    if (check_bygroup(Xp) == 0) {
+      x11run(Xp);
+      if (Xp->op.output_f != 0 && Xp->tot_tbls > 0 && Xp->out_ds) x11out(Xp);
+    }
+    step_level = std::max(step_level, Xp->exitlvl);
+    host.progress().step(Xp->bycnt);
+  }
+  host.progress().finish();
+  if (Xp->bycnt == 0) {
+    // An empty data set has no group at all; say so rather than end silently.
+    host.msg(66);
+    step_level = std::max(step_level, 4);
+  }
+  if (const auto& err = ds.sort_error()) {
+    host.log().error(*err);
+    Xp->exitlvl = 1012;
+    xexit(1012);
+  }
+}
+
+}  // namespace
+
+int check_bygroup(X11COM* Xp) {
+  const long minimum = Xp->op.month_f != 0 ? 36 : 12;
+  if (Xp->obs < minimum) return 1;
+  int run = 0;
+  for (const VAR& v : Xp->vars) run += v.run_f;
+  return run == 0 ? 1 : 0;
+}
+
+int ornqx11(Host& host, const ProcStep& step) {
+  X11COM com;
+  X11COM* Xp = &com;
+  Xp->host = &host;
+  int step_level = 0;
+  try {
+    const ParsedStep parsed = xsparse(step, host);
+    // Options are read and checked even after a statement error, so that
+    // every diagnostic of the step shows at once.
+    x11pars(Xp, parsed);
+    if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
+    x11ds(Xp);
+    if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
+    step_level = Xp->exitlvl;
+    if (Xp->op.noprint_f == 0) Xp->fuzz = 1e-8;
+    by_loop(Xp, step_level);
+    commit_output_datasets(Xp);
+    step_level = std::max(step_level, Xp->exitlvl);
+  } catch (const StepExit& e) {
+    if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));
+    step_level = std::max(step_level, e.level());
+  }
+  return step_level;
+}
+
+}  // namespace x11sa

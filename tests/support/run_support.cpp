@@ -1,0 +1,94 @@
+#include "support/run_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "host/dataset.h"
+#include "host/program.h"
+#include "io/x11g.h"
+#include "io/x11pars.h"
+
+namespace x11sa::test {
+
+ScratchDir::ScratchDir() {
+  std::random_device rd;
+  const auto base = std::filesystem::temp_directory_path();
+  for (;;) {
+    path_ = base / ("x11sa-test-" + std::to_string(rd()));
+    if (std::filesystem::create_directory(path_)) break;
+  }
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void ScratchDir::copy_data(const std::string& name) const {
+  std::filesystem::copy_file(data_file(name), path_ / name, std::filesystem::copy_options::overwrite_existing);
+}
+
+void ScratchDir::write(const std::string& name, const std::string& text) const {
+  std::ofstream out(path_ / name, std::ios::binary);
+  out << text;
+}
+
+bool ScratchDir::exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+
+RunOutput run_in(const ScratchDir& dir, const std::string& program) {
+  RunOutput r;
+  RunOptions opt;
+  opt.libs.emplace_back("WORK", dir.path().string());
+  opt.log_text = &r.log;
+  opt.listing_text = &r.listing;
+  opt.progress = nullptr;
+  r.result = run_program(program, opt);
+  return r;
+}
+
+Table read_table(const std::filesystem::path& file) {
+  Table t;
+  std::string error;
+  auto ds = InputDataSet::open(file.string(), file.filename().string(), error);
+  if (!ds) {
+    ADD_FAILURE() << error;
+    return t;
+  }
+  for (const auto& v : ds->vars()) t.names.push_back(v.name);
+  ds->set_by({}, {}, false);
+  while (ds->next_group()) {
+    while (ds->next_row()) {
+      for (std::size_t k = 0; k < ds->vars().size(); ++k) {
+        const auto& v = ds->vars()[k];
+        if (v.type == VarType::Numeric) {
+          t.num[v.name].push_back(ds->num(static_cast<int>(k)));
+        } else {
+          t.text[v.name].emplace_back(ds->str(static_cast<int>(k)));
+        }
+      }
+      ++t.rows;
+    }
+  }
+  return t;
+}
+
+ParsedRun parse_in(const ScratchDir& dir, const std::string& program) {
+  ParsedRun r;
+  r.host = std::make_unique<Host>(TextOut(r.log_text.get()), TextOut(), TextOut(), HostSettings{});
+  r.host->library().assign("WORK", dir.path().string());
+  r.com = std::make_unique<X11COM>();
+  r.com->host = r.host.get();
+  const Program prog = read_program(program);
+  for (const auto& item : prog.items) {
+    if (!item.step) continue;
+    x11pars(r.com.get(), xsparse(*item.step, *r.host));
+    break;
+  }
+  return r;
+}
+
+std::filesystem::path data_file(const std::string& name) { return std::filesystem::path(X11SA_TEST_DATA) / name; }
+
+}  // namespace x11sa::test
