@@ -53,7 +53,7 @@ fuzz: deps
 	if [ -n "$$missing" ]; then \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; fi
 	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DX11SA_FUZZ=ON -DX11SA_TESTS=OFF >/dev/null
-	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target x11sa_fuzz_targets
 	./fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
 
 clean:

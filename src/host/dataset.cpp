@@ -739,7 +739,7 @@ void InputDataSet::Impl::reset_reading() {
   current.texts.clear();
 }
 
-InputDataSet::InputDataSet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+InputDataSet::InputDataSet(Key /*key*/, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 InputDataSet::~InputDataSet() = default;
 
 std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const std::string& display_name,
@@ -884,7 +884,7 @@ std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const 
   impl->current.cells.resize(ncols);
   impl->probe.cells.resize(ncols);
   impl->reset_reading();
-  return std::unique_ptr<InputDataSet>(new InputDataSet(std::move(impl)));
+  return std::make_unique<InputDataSet>(Key{}, std::move(impl));
 }
 
 std::optional<std::string> InputDataSet::locate(const std::string& folder, std::string_view member) {
@@ -1082,7 +1082,7 @@ struct OutputDataSet::Impl {
   }
 };
 
-OutputDataSet::OutputDataSet(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+OutputDataSet::OutputDataSet(Key /*key*/, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 OutputDataSet::~OutputDataSet() = default;
 
 std::unique_ptr<OutputDataSet> OutputDataSet::create(const std::string& folder, std::string_view member,
@@ -1141,7 +1141,7 @@ std::unique_ptr<OutputDataSet> OutputDataSet::create(const std::string& folder, 
     append_csv_text(impl->buffer, impl->columns[i].name);
   }
   impl->buffer += '\n';
-  return std::unique_ptr<OutputDataSet>(new OutputDataSet(std::move(impl)));
+  return std::make_unique<OutputDataSet>(Key{}, std::move(impl));
 }
 
 const std::vector<OutColumn>& OutputDataSet::columns() const noexcept { return impl_->columns; }

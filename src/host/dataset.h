@@ -102,9 +102,14 @@ class InputDataSet {
   [[nodiscard]] const std::optional<std::string>& sort_error() const noexcept;
 
   struct Impl;
+  // Only open() can make the key, so only open() constructs.
+  class Key {
+    friend class InputDataSet;
+    Key() = default;
+  };
+  InputDataSet(Key, std::unique_ptr<Impl> impl);
 
  private:
-  explicit InputDataSet(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 
@@ -142,9 +147,14 @@ class OutputDataSet {
   [[nodiscard]] const std::string& path() const noexcept;
 
   struct Impl;
+  // Only create() can make the key, so only create() constructs.
+  class Key {
+    friend class OutputDataSet;
+    Key() = default;
+  };
+  OutputDataSet(Key, std::unique_ptr<Impl> impl);
 
  private:
-  explicit OutputDataSet(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -72,14 +72,13 @@ void Listing::new_page() {
 
 int Listing::lines_left() const noexcept { return pages_ == 0 ? 0 : std::max(0, pagesize_ - used_); }
 
-void Progress::start(std::string_view what, long total) {
+void Progress::start(std::string_view what) {
   what_ = what;
-  total_ = total;
   t0_ = last_ = std::chrono::steady_clock::now();
   shown_ = false;
 }
 
-void Progress::step(long done) {
+void Progress::step(long done, double fraction) {
   if (!on_) return;
   const auto now = std::chrono::steady_clock::now();
   // Only work that lasts shows progress, and at most a few updates a second.
@@ -87,8 +86,12 @@ void Progress::step(long done) {
   last_ = now;
   const double secs = std::chrono::duration<double>(now - t0_).count();
   const double rate = secs > 0 ? static_cast<double>(done) / secs : 0.0;
-  std::string text = total_ > 0 ? fmt::format("\r{}: {} of {} ({:.0f}/s)   ", what_, done, total_, rate)
-                                : fmt::format("\r{}: {} ({:.0f}/s)   ", what_, done, rate);
+  std::string text = fmt::format("\r{} done: {} ({:.0f}/s)", what_, done, rate);
+  if (fraction > 0.0 && fraction <= 1.0) {
+    const double left = secs * (1.0 - fraction) / fraction;
+    text += fmt::format(", {:.0f}% of the data, about {:.0f} s left", 100.0 * fraction, left);
+  }
+  text += "   ";
   out_.write(text);
   out_.flush();
   shown_ = true;

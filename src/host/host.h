@@ -89,8 +89,10 @@ struct HostSettings {
 class Progress {
  public:
   explicit Progress(TextOut out) : out_(out), on_(out.is_terminal()) {}
-  void start(std::string_view what, long total);
-  void step(long done);
+  // `what` names the units counted (e.g. "BY groups").
+  void start(std::string_view what);
+  // `done` units so far; `fraction` of all the work done (0..1, negative when unknown).
+  void step(long done, double fraction);
   void finish();
 
  private:
@@ -98,7 +100,6 @@ class Progress {
   bool on_;
   bool shown_ = false;
   std::string what_;
-  long total_ = 0;
   std::chrono::steady_clock::time_point t0_{}, last_{};
 };
 

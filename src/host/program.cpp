@@ -236,7 +236,7 @@ std::optional<LibnameStmt> parse_libname(const Statement& s, std::vector<Program
     return std::nullopt;
   }
   if (t[1].text.size() > 8) {
-    errors.push_back({t[1].pos, fmt::format("The library name {} is longer than 8 characters.", t[1].text)});
+    errors.push_back({t[1].pos, fmt::format("The library name {} is longer than 8 characters.", shown_text(t[1].text))});
     return std::nullopt;
   }
   return LibnameStmt{upper_ascii(t[1].text), t[2].text, s.pos};
@@ -262,6 +262,23 @@ long Program::steps() const {
   long n = 0;
   for (const auto& it : items) n += it.step ? 1 : 0;
   return n;
+}
+
+std::string shown_text(std::string_view text, std::size_t limit) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n' || c == '\r') {
+      out += "...";
+      break;
+    }
+    // Cut only where a character starts.
+    if (out.size() >= limit && (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+      out += "...";
+      break;
+    }
+    out.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
+  }
+  return out;
 }
 
 bool valid_utf8(std::string_view s) noexcept {
@@ -334,7 +351,7 @@ Program read_program(std::string_view text) {
     if (!s.terminated && !s.tokens.empty())
       r.errors.push_back({s.end, fmt::format("The {} statement starting at line {} is not ended by ';' "
                                              "before the end of the file.",
-                                             s.keyword().empty() ? s.tokens.front().text : s.keyword(),
+                                             shown_text(s.keyword().empty() ? s.tokens.front().text : s.keyword()),
                                              s.pos.line)});
     const std::string kw = s.keyword();
     if (kw == "PROC") {
@@ -384,7 +401,7 @@ Program read_program(std::string_view text) {
     if (!s.tokens.empty())
       outside_error({s.pos, fmt::format("The statement {} is not valid outside a PROC step; start the "
                                         "step with PROC X11.",
-                                        kw.empty() ? s.tokens.front().text : kw)});
+                                        shown_text(kw.empty() ? s.tokens.front().text : kw))});
   }
   close_step();
   return prog;

@@ -82,6 +82,10 @@ struct Program {
 [[nodiscard]] std::vector<Token> lex_statement_text(std::string_view text,
                                                    std::vector<ProgramError>& errors);
 
+// Text from a program as it shows in a one-line message: up to the first
+// line break, control characters as blanks, cut after `limit` bytes.
+[[nodiscard]] std::string shown_text(std::string_view text, std::size_t limit = 40);
+
 // True when the bytes are valid UTF-8.
 [[nodiscard]] bool valid_utf8(std::string_view bytes) noexcept;
 

@@ -114,7 +114,6 @@ constexpr OptSpec kPdweightsOpts[] = {
     {"SUN", "SUNDAY", VK::Number, ""},
 };
 
-constexpr OptSpec kOutputOpts[] = {{"OUT", "", VK::DataSet, ""}};
 
 bool word_in(std::string_view upper, std::string_view list) {
   std::size_t i = 0;
@@ -156,7 +155,8 @@ class StepParser {
 
   void error(SourcePos pos, std::string_view word, std::string_view text) {
     host_.log().error(fmt::format("Line {}, column {}{}: {}", pos.line, pos.col,
-                                  word.empty() ? std::string() : fmt::format(" at '{}'", word), text));
+                                  word.empty() ? std::string() : fmt::format(" at '{}'", shown_text(word)),
+                                  shown_text(text, 400)));
     out_.level = std::max(out_.level, 3000);
   }
   void warning(SourcePos pos, std::string_view text) {

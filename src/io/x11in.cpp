@@ -302,34 +302,27 @@ void x11ds(X11COM* Xp) {
   Xp->in_ds->set_by(Xp->bylst, Xp->by_descending, Xp->by_notsorted);
 }
 
-void x11in(X11COM* Xp) {
-  Host& host = host_of(Xp);
-  InputDataSet& ds = *Xp->in_ds;
+void x11in_begin(X11COM* Xp) {
   set_test(Xp);
   Xp->inobs = 0;
   Xp->obs = 0;
-  std::vector<double> row(static_cast<std::size_t>(Xp->nvar));
   Xp->kept_dates.clear();
-  bool first_row = true;
-  while (ds.next_row()) {
-    if (first_row) {
-      first_row = false;
-      capture_by_values(Xp);
-    }
-    for (int i = 0; i < Xp->nvar; ++i)
-      row[static_cast<std::size_t>(i)] = ds.num(Xp->varlst[static_cast<std::size_t>(i)]);
-    if (Xp->date.varno >= 0) Xp->date.current = ds.num(Xp->date.varno);
-    if (Xp->vn_pmf >= 0) Xp->work.pmf_temp = ds.num(Xp->vn_pmf);
-    const int rc = check_range(Xp, ds.row_number(), row.data());
-    if (rc == -1) continue;
-    if (rc == 2) break;
-    if (Xp->date.varno >= 0) Xp->kept_dates.push_back(Xp->date.current);
-    if (!Xp->util1->write(row.data(), row.size() * sizeof(double))) {
-      host.msg(95);
-      raise_level(Xp, 1020);
-      xexit(Xp->exitlvl);
-    }
+}
+
+int x11in_row(X11COM* Xp, long row, const double* values) {
+  const int rc = check_range(Xp, row, values);
+  if (rc != 0) return rc;
+  if (Xp->date.varno >= 0) Xp->kept_dates.push_back(Xp->date.current);
+  if (!Xp->util1->write(values, static_cast<std::size_t>(Xp->nvar) * sizeof(double))) {
+    Xp->host->msg(95);
+    raise_level(Xp, 1020);
+    xexit(Xp->exitlvl);
   }
+  return 0;
+}
+
+void x11in_end(X11COM* Xp) {
+  Host& host = host_of(Xp);
   if (Xp->rc.rc1 != 0) return;
   if (Xp->inobs == 0) {
     host.msg(66);
@@ -351,6 +344,26 @@ void x11in(X11COM* Xp) {
   Xp->fake_array_size = Xp->array_size + Xp->x11acom.arima.ar_len;
   set_start_end_values(Xp);
   check_nobs_all(Xp);
+}
+
+void x11in(X11COM* Xp) {
+  InputDataSet& ds = *Xp->in_ds;
+  x11in_begin(Xp);
+  std::vector<double> row(static_cast<std::size_t>(Xp->nvar));
+  bool first_row = true;
+  while (ds.next_row()) {
+    if (first_row) {
+      first_row = false;
+      capture_by_values(Xp);
+    }
+    for (int i = 0; i < Xp->nvar; ++i)
+      row[static_cast<std::size_t>(i)] = ds.num(Xp->varlst[static_cast<std::size_t>(i)]);
+    if (Xp->date.varno >= 0) Xp->date.current = ds.num(Xp->date.varno);
+    if (Xp->vn_pmf >= 0) Xp->work.pmf_temp = ds.num(Xp->vn_pmf);
+    const int rc = x11in_row(Xp, ds.row_number(), row.data());
+    if (rc == 2) break;
+  }
+  x11in_end(Xp);
 }
 
 }  // namespace x11sa

@@ -15,6 +15,14 @@ void x11ds(X11COM* Xp);
 // PMFACTOR= values), and works out every variable's span.
 void x11in(X11COM* Xp);
 
+// The same in three steps, for callers that supply the rows themselves:
+// set up, one call per row (values of the nvar variables in VAR order, with
+// date.current and work.pmf_temp set first; returns check_range's code
+// after keeping the row), and the work after the last row.
+void x11in_begin(X11COM* Xp);
+int x11in_row(X11COM* Xp, long row, const double* values);
+void x11in_end(X11COM* Xp);
+
 // The per-observation check: 0 keeps the row, -1 skips it, 2 stops the group.
 int check_range(X11COM* Xp, long row, const double* values);
 

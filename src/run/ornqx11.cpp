@@ -30,7 +30,7 @@ void reset_group(X11COM* Xp) {
 void by_loop(X11COM* Xp, int& step_level) {
   Host& host = *Xp->host;
   InputDataSet& ds = *Xp->in_ds;
-  host.progress().start("BY groups", 0);
+  host.progress().start("BY groups");
   Xp->bycnt = 0;
   while (ds.next_group()) {
     reset_group(Xp);
@@ -48,7 +48,7 @@ void by_loop(X11COM* Xp, int& step_level) {
       if (Xp->op.output_f != 0 && Xp->tot_tbls > 0 && Xp->out_ds) x11out(Xp);
     }
     step_level = std::max(step_level, Xp->exitlvl);
-    host.progress().step(Xp->bycnt);
+    host.progress().step(Xp->bycnt, ds.nobs() > 0 ? static_cast<double>(ds.row_number()) / static_cast<double>(ds.nobs()) : -1.0);
   }
   host.progress().finish();
   if (Xp->bycnt == 0) {

@@ -113,6 +113,9 @@ struct X11ARIMA {
   TSACON* tscon = nullptr;
   TSMODEL* model = nullptr;
   TSFORECAST* forst = nullptr;
+  // Keeps the engine context that x11arie created for this record alive; a
+  // record sharing another record's context may copy it.
+  std::shared_ptr<TSACON> tscon_own;
 };
 
 struct X11ARIMAOPTS {
