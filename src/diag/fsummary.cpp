@@ -7,36 +7,52 @@ namespace x11sa {
 
 namespace {
 
+// One pass per block family, spans innermost, so that each position costs
+// one division whatever the number of spans.
 void span_stats(X11COM* Xp, double* r, const double* s, long begin, long end, int type, int spans) {
   std::fill(r, r + 48, 0.0);
   const bool additive = Xp->op.add_f != 0;
   const bool squares = type == 1 || type == 2;
   const bool signed_stats = type == 2 || type == 3;
+  double abs_sum[12] = {};
+  double sum[12] = {};
+  // The change from s[t] to s[t + d]: a percentage of s[t] (0 when s[t] is
+  // not positive) or a difference.
+  auto scale_at = [&](long t) { return additive ? 1.0 : (s[t] > 0.0 ? 100.0 / s[t] : 0.0); };
+  for (long t = begin; t < end - 1; ++t) {
+    const double k = scale_at(t);
+    const int top = static_cast<int>(std::min<long>(spans, end - 1 - t));
+    for (int d = 1; d <= top; ++d) {
+      const double change = (s[t + d] - s[t]) * k;
+      abs_sum[d - 1] += std::fabs(change);
+      sum[d - 1] += change;
+    }
+  }
+  double mean[12] = {};
   for (int d = 1; d <= spans; ++d) {
     const long count = end - begin - d;
     if (count <= 0) continue;
-    double abs_sum = 0;
-    double sum = 0;
-    for (long t = begin; t < end - d; ++t) {
-      double change = s[t + d] - s[t];
-      if (!additive) change = s[t] > 0.0 ? change * 100.0 / s[t] : 0.0;
-      abs_sum += std::fabs(change);
-      sum += change;
-    }
     const double n = static_cast<double>(count);
-    const int k = d - 1;
-    r[k] = abs_sum / n;
-    if (squares) r[12 + k] = r[k] * r[k];
-    if (!signed_stats) continue;
-    const double mean = sum / n;
-    double dev = 0;
-    for (long t = begin; t < end - d; ++t) {
-      double change = s[t + d] - s[t];
-      if (!additive) change = s[t] > 0.0 ? change * 100.0 / s[t] : 0.0;
-      dev += (change - mean) * (change - mean);
+    r[d - 1] = abs_sum[d - 1] / n;
+    if (squares) r[12 + d - 1] = r[d - 1] * r[d - 1];
+    mean[d - 1] = sum[d - 1] / n;
+    if (signed_stats) r[24 + d - 1] = mean[d - 1];
+  }
+  if (!signed_stats) return;
+  double dev[12] = {};
+  for (long t = begin; t < end - 1; ++t) {
+    const double k = scale_at(t);
+    const int top = static_cast<int>(std::min<long>(spans, end - 1 - t));
+    for (int d = 1; d <= top; ++d) {
+      const double e = (s[t + d] - s[t]) * k - mean[d - 1];
+      dev[d - 1] += e * e;
     }
-    r[24 + k] = mean;
-    r[36 + k] = dev / n > 0.0 ? std::sqrt(dev / n) : 0.0;
+  }
+  for (int d = 1; d <= spans; ++d) {
+    const long count = end - begin - d;
+    if (count <= 0) continue;
+    const double v = dev[d - 1] / static_cast<double>(count);
+    r[36 + d - 1] = v > 0.0 ? std::sqrt(v) : 0.0;
   }
 }
 

@@ -96,7 +96,7 @@ void open_input(X11COM* Xp, const ParsedStatement& proc) {
 }
 
 void proc_statement(X11COM* Xp, const ParsedStatement& proc) {
-  open_input(Xp, proc);
+  if (!Xp->memory_series) open_input(Xp, proc);
   if (const OptValue* v = proc.get("OUTSTB")) {
     set_output_dsn(Xp, Xp->ds.outstb, *v, 184);
     Xp->op.outstb_f = Xp->ds.outstb.given ? 1 : 0;
@@ -450,6 +450,12 @@ int resolve_var(X11COM* Xp, const std::string& name, const char* role, bool nume
 }
 
 void variables(X11COM* Xp, const ParsedStatement& proc, const ParsedStatement* mq, bool have_mq) {
+  if (Xp->memory_series) {
+    Xp->varlst = {0};
+    Xp->nvar = 1;
+    Xp->vn_pmf = Xp->memory_pmf ? 1 : -1;
+    return;
+  }
   if (!Xp->in_ds) return;
   for (std::size_t i = 0; i < proc.by.size(); ++i) {
     const int k = resolve_var(Xp, proc.by[i], "BY", false, proc.pos);
@@ -694,7 +700,7 @@ void x11pars(X11COM* Xp, const ParsedStep& step) {
   if (output != nullptr) output_statement(Xp, *output);
 
   // Finishers.
-  if (!Xp->in_ds) raise_level(Xp, 1012);
+  if (!Xp->in_ds && !Xp->memory_series) raise_level(Xp, 1012);
   Xp->prior = Xp->op.pdwgt_f != 0 ? (Xp->vn_pmf >= 0 ? 4 : 2) : (Xp->vn_pmf >= 0 ? 3 : 1);
   Xp->nper = Xp->op.month_f != 0 ? 12 : 4;
   Xp->date.fmt = Xp->op.month_f != 0 ? 0 : 1;

@@ -430,6 +430,11 @@ struct X11COM {
   OUTSTBL outstb;
   XtrmFcnt XtrmFcntPtr = nullptr;
 
+  // A series handed over in memory (the library call) rather than read from
+  // a data set: one analysis variable, and prior factors when memory_pmf.
+  bool memory_series = false;
+  bool memory_pmf = false;
+
   // Names the user wrote for PRINTOUT= and CHARTS=, to tell an explicit
   // setting from a default when a TABLES statement is given.
   bool printout_given = false;

@@ -1,0 +1,125 @@
+// The library call on a series in memory: the same tables as a program run,
+// the same checks on its options.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "support/run_support.h"
+#include "x11sa/adjust.h"
+#include "x11sa/missing.h"
+
+namespace x11sa::test {
+namespace {
+
+std::vector<double> column(const Table& t, const std::string& name) { return t.num.at(name); }
+
+void expect_same(const std::vector<double>& want, const std::vector<double>& got, const std::string& what) {
+  ASSERT_GE(got.size(), want.size()) << what;
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    if (is_missing(want[i]) || is_missing(got[i])) {
+      EXPECT_EQ(is_missing(want[i]), is_missing(got[i])) << what << " " << i;
+      continue;
+    }
+    EXPECT_NEAR(got[i], want[i], 1e-9 * std::fabs(want[i])) << what << " " << i;
+  }
+}
+
+TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
+  const Table ref = read_table(data_file("reference/airline_tables.csv"));
+  SeriesOptions o;
+  o.start_year = 1949;
+  const AdjustedSeries r = adjust_series(column(ref, "A1"), o);
+  ASSERT_EQ(r.exit_level, 0) << r.log;
+  EXPECT_EQ(r.tables.size(), 59u);
+  for (const char* t : {"B1", "B7", "B10", "C17", "D10", "D11", "D12", "D13", "E1", "E6", "F1"})
+    expect_same(column(ref, t), r.tables.at(t), t);
+  EXPECT_EQ(r.henderson, 13);
+  EXPECT_NEAR(r.ic_ratio, 1.0923182983440287, 1e-12);
+}
+
+TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
+  const Table ref = read_table(data_file("reference/ukgas_tables.csv"));
+  SeriesOptions o;
+  o.quarterly = true;
+  o.start_year = 1960;
+  const AdjustedSeries r = adjust_series(column(ref, "B1"), o);
+  ASSERT_EQ(r.exit_level, 0) << r.log;
+  for (const char* t : {"D10", "D11", "D12", "D13"}) expect_same(column(ref, t), r.tables.at(t), t);
+  EXPECT_EQ(r.tables.count("B16"), 0u);  // no trading-day tables for quarterly series
+}
+
+TEST(AdjustSeries, YearAheadFactorsExtendTheirTables) {
+  const Table ref = read_table(data_file("reference/airline_tables.csv"));
+  SeriesOptions o;
+  o.start_year = 1949;
+  o.year_ahead = true;
+  const AdjustedSeries r = adjust_series(column(ref, "A1"), o);
+  ASSERT_EQ(r.exit_level, 0) << r.log;
+  const auto& d10 = r.tables.at("D10");
+  ASSERT_EQ(d10.size(), 156u);
+  EXPECT_NEAR(d10[150], 1.5 * d10[138] - 0.5 * d10[126], 1e-9);
+  EXPECT_TRUE(is_missing(r.tables.at("D11")[150]));
+}
+
+TEST(AdjustSeries, OptionsPassTheSameChecksAsStatements) {
+  std::vector<double> values(48, 100.0);
+  SeriesOptions o;
+  o.quarterly = true;
+  o.tdregr = TradingDay::Adjust;  // monthly only
+  AdjustedSeries r = adjust_series(values, o);
+  EXPECT_EQ(r.exit_level, 3000);
+  EXPECT_NE(r.log.find("TDREGR= is valid only in the MONTHLY statement"), std::string::npos) << r.log;
+  EXPECT_TRUE(r.tables.empty());
+
+  o = SeriesOptions{};
+  o.fullweight = 3.0;  // above the zero-weight limit
+  r = adjust_series(values, o);
+  EXPECT_EQ(r.exit_level, 2000);
+
+  o = SeriesOptions{};
+  o.macurves[0] = "3X7";
+  r = adjust_series(values, o);
+  EXPECT_EQ(r.exit_level, 3000);
+  EXPECT_NE(r.log.find("JAN=3X7"), std::string::npos) << r.log;
+
+  o = SeriesOptions{};
+  o.prior_factors = {100.0, 100.0};
+  r = adjust_series(values, o);
+  EXPECT_EQ(r.exit_level, 1012);
+}
+
+TEST(AdjustSeries, SeriesThatCannotBeAdjusted) {
+  SeriesOptions o;
+  const std::vector<double> short_series(30, 100.0);
+  AdjustedSeries r = adjust_series(short_series, o);
+  EXPECT_GT(r.exit_level, 4);
+  EXPECT_TRUE(r.tables.empty());
+  std::vector<double> with_zero(48, 100.0);
+  with_zero[3] = 0.0;
+  r = adjust_series(with_zero, o);
+  EXPECT_GT(r.exit_level, 4);
+  EXPECT_NE(r.log.find("zero or below"), std::string::npos);
+  o.additive = true;
+  r = adjust_series(with_zero, o);
+  EXPECT_EQ(r.exit_level, 0) << r.log;
+}
+
+TEST(AdjustSeries, LeadingMissingValuesAndPriorFactors) {
+  const Table ref = read_table(data_file("reference/airline_tables.csv"));
+  std::vector<double> values = column(ref, "A1");
+  values.insert(values.begin(), 3, kMissing);
+  SeriesOptions o;
+  o.start_year = 1948;
+  o.start_period = 10;
+  o.prior_factors.assign(values.size(), 100.0);
+  const AdjustedSeries r = adjust_series(values, o);
+  ASSERT_EQ(r.exit_level, 0) << r.log;
+  const auto& d11 = r.tables.at("D11");
+  ASSERT_EQ(d11.size(), 147u);
+  EXPECT_TRUE(is_missing(d11[2]));
+  // Neutral prior factors change nothing.
+  EXPECT_NEAR(d11[3], column(ref, "D11")[0], 1e-9 * d11[3]);
+}
+
+}  // namespace
+}  // namespace x11sa::test
