@@ -93,10 +93,8 @@ int main(int argc, char** argv) {
     }
     options.log = log_file.get();
   }
-  if (!html_path.empty() || !json_path.empty()) {
-    std::cerr << "x11sa: --html and --json are not available in this version\n";
-    return 2;
-  }
+  options.html_path = html_path;
+  options.json_path = json_path;
   std::string program;
   if (!read_all(program_path, program)) {
     std::cerr << "x11sa: cannot read the program file '" << program_path << "'\n";

@@ -24,6 +24,10 @@ struct RunOptions {
   std::string* log_text = nullptr;
   // Progress of long steps on this stream when it is a terminal (nullptr: none).
   std::FILE* progress = stderr;
+  // When set, the whole output also goes to a self-contained HTML report
+  // and to a JSON document at these paths.
+  std::string html_path;
+  std::string json_path;
 };
 
 struct StepResult {

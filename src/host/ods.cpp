@@ -11,6 +11,22 @@
 
 namespace x11sa {
 
+void OdsManager::begin_step(const std::string& proc, int line) {
+  path_.clear();
+  open_ = false;
+  for (OdsSink* s : sinks_) s->begin_step(proc, line);
+}
+
+void OdsManager::end_step(int exit_level) {
+  // A step that ended early may leave groups open; close them in order.
+  open_ = false;
+  while (!path_.empty()) {
+    for (OdsSink* s : sinks_) s->close_group(path_);
+    path_.pop_back();
+  }
+  for (OdsSink* s : sinks_) s->end_step(exit_level);
+}
+
 int OdsManager::open_group(std::string name, std::string label) {
   if (open_) return -1;
   path_.push_back(OdsGroup{std::move(name), std::move(label)});
@@ -90,27 +106,33 @@ std::string format_cell(const OdsCell& cell, int decimals) {
   return fmt::format("{:.10g}", *v);
 }
 
-namespace {
-
 void centred(Listing& listing, std::string_view text) {
   const int margin = std::max(0, (listing.linesize() - static_cast<int>(text.size())) / 2);
   listing.line(std::string(static_cast<std::size_t>(margin), ' ') + std::string(text));
 }
 
-}  // namespace
-
 void ListingSink::open_group(const std::vector<OdsGroup>& /*path*/) {}
 
 void ListingSink::close_group(const std::vector<OdsGroup>& /*path*/) {}
 
-void ListingSink::table(const OdsTable& table) {
-  if (!listing_.enabled()) return;
+void ListingSink::start_table(const OdsTable& table) {
   if (!table.page_title.empty() &&
       (listing_.titles().empty() || listing_.titles().front() != table.page_title)) {
     listing_.set_titles({table.page_title});
     listing_.new_page();
   }
+}
+
+void ListingSink::table(const OdsTable& table) {
+  if (!listing_.enabled()) return;
+  start_table(table);
   const std::size_t ncol = table.columns.size();
+  if (ncol == 0) {
+    listing_.skip(1);
+    if (!table.title.empty()) centred(listing_, table.title);
+    for (const auto& note : table.notes) listing_.line(note);
+    return;
+  }
   // Cell texts and column widths.
   std::vector<std::vector<std::string>> text(table.rows.size(), std::vector<std::string>(ncol));
   std::vector<std::size_t> width(ncol, 0);

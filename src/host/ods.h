@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -43,6 +44,10 @@ struct OdsTable {
 class OdsSink {
  public:
   virtual ~OdsSink() = default;
+  // A procedure step starts (its name and the line of its PROC statement)
+  // and ends (its exit level).
+  virtual void begin_step(const std::string& /*proc*/, int /*line*/) {}
+  virtual void end_step(int /*exit_level*/) {}
   virtual void open_group(const std::vector<OdsGroup>& path) = 0;
   virtual void close_group(const std::vector<OdsGroup>& path) = 0;
   virtual void table(const OdsTable& table) = 0;
@@ -56,6 +61,8 @@ class OdsManager {
   void clear_sinks() { sinks_.clear(); }
   [[nodiscard]] bool active() const noexcept { return !sinks_.empty(); }
 
+  void begin_step(const std::string& proc, int line);
+  void end_step(int exit_level);
   int open_group(std::string name, std::string label);
   int close_group();
   int open_table(std::string template_path, std::string name, std::string title);
@@ -88,9 +95,14 @@ class ListingSink : public OdsSink {
   void close_group(const std::vector<OdsGroup>& path) override;
   void table(const OdsTable& table) override;
 
- private:
+ protected:
+  // Starts a page when the table's page title differs from the current one.
+  void start_table(const OdsTable& table);
   Listing& listing_;
 };
+
+// Writes `text` centred within the listing's line size.
+void centred(Listing& listing, std::string_view text);
 
 // Text of a numeric cell: fixed decimals when given, else up to 10
 // significant digits; "" for missing.

@@ -1,6 +1,8 @@
 #include "report/prn1.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -103,34 +105,41 @@ int fill(X11COM* Xp, int per, int freq, int totflag, int sumflag, long& n, const
   return count > 0 ? 0 : 1;
 }
 
+// Decimals for the numbers of a table: NDEC= when given, none for whole
+// numbers, else as many as keep about seven significant digits (at most three).
+int choose_decimals(const std::vector<std::vector<OdsCell>>& rows, int ndec) {
+  if (ndec >= 0) return ndec;
+  double largest = 0;
+  bool whole = true;
+  for (const auto& row : rows)
+    for (std::size_t c = 1; c < row.size(); ++c) {
+      const auto* v = std::get_if<double>(&row[c]);
+      if (v == nullptr || !std::isfinite(*v)) continue;
+      largest = std::max(largest, std::fabs(*v));
+      if (std::fabs(*v - std::nearbyint(*v)) > 1e-9 * std::max(1.0, std::fabs(*v))) whole = false;
+    }
+  if (whole) return 0;
+  if (largest < 1e4) return 3;
+  if (largest < 1e5) return 2;
+  if (largest < 1e6) return 1;
+  return 0;
+}
+
 void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int startyr, int startper,
              long n, const double* x, int iarg, double farg, int ttype) {
   OdsManager& ods = Xp->host->ods();
   const bool monthly = Xp->op.month_f != 0;
   const int p = monthly ? 12 : 4;
   const bool plain = ttype == 4;
-  const std::string tmpl = fmt::format("lum.x11.{}.{}", monthly ? "month" : "qtr", plain ? "type5" : "type1");
-  std::string name = NameMsg(title);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  ods_check(ods.open_table(tmpl, name, msgtext(title, farg, iarg)));
-  static constexpr int kStatLabel[4] = {251, 252, 254, 253};
-  if (!plain) ods_check(ods.set_entry("stat_type", msgtext(kStatLabel[ttype])));
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
-  for (int j = 0; j < p; ++j) {
-    const std::string col = monthly ? fmt::format("{}", msgtext(231 + j)) : fmt::format("Q{}", j + 1);
-    std::string upper_col = col;
-    for (char& c : upper_col) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    ods_check(ods.add_column(OdsColumn{upper_col, col, ColType::Num, Xp->ndec}));
-  }
-  ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]),
-                                     ColType::Num, Xp->ndec}));
+  const bool summary = ttype == 0 || ttype == 1 || ttype == 3;
+  const double base = Xp->op.add_f != 0 ? 0.0 : 100.0;
   TOTALS t;
-  const long rows = (startper + n + p - 1) / p;
+  std::vector<std::vector<OdsCell>> rows;
+  const long nrows = (startper + n + p - 1) / p;
   int year = startyr;
   int per = startper;
   double cells[12];
-  for (long r = 0; r < rows; ++r, ++year, per = 0) {
+  for (long r = 0; r < nrows; ++r, ++year, per = 0) {
     double stat = kMissing;
     fill(Xp, per, p, totcol, sumflag, n, x, &t, cells, &stat);
     std::vector<OdsCell> row;
@@ -138,10 +147,9 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     for (int j = 0; j < p; ++j) row.push_back(cell(cells[j]));
     row.emplace_back(std::string(" "));
     row.push_back(cell(stat));
-    ods_check(ods.add_row(std::move(row)));
+    rows.push_back(std::move(row));
   }
-  const double base = Xp->op.add_f != 0 ? 0.0 : 100.0;
-  if (ttype == 0 || ttype == 1 || ttype == 3) {
+  if (summary) {
     std::vector<OdsCell> row;
     row.emplace_back(ttype == 3 ? -2.0 : -1.0);
     for (int j = 0; j < p; ++j) {
@@ -165,7 +173,29 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     }
     row.emplace_back(std::string("-"));
     row.emplace_back();
-    ods_check(ods.add_row(std::move(row)));
+    rows.push_back(std::move(row));
+  }
+  const int dec = choose_decimals(rows, Xp->ndec);
+
+  const std::string tmpl = fmt::format("lum.x11.{}.{}", monthly ? "month" : "qtr", plain ? "type5" : "type1");
+  std::string name = NameMsg(title);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  ods_check(ods.open_table(tmpl, name, msgtext(title, farg, iarg)));
+  static constexpr int kStatLabel[4] = {251, 252, 254, 253};
+  static constexpr int kSummaryLabel[4] = {0, 251, 252, 253};
+  if (!plain) ods_check(ods.set_entry("stat_type", msgtext(kStatLabel[ttype])));
+  if (summary && totrow >= 1 && totrow <= 3) ods_check(ods.set_entry("summary", msgtext(kSummaryLabel[totrow])));
+  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
+  for (int j = 0; j < p; ++j) {
+    const std::string label = monthly ? msgtext(231 + j) : fmt::format("Q{}", j + 1);
+    std::string col = label;
+    for (char& c : col) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ods_check(ods.add_column(OdsColumn{col, label, ColType::Num, dec}));
+  }
+  ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]), ColType::Num, dec}));
+  for (auto& row : rows) ods_check(ods.add_row(std::move(row)));
+  if (summary) {
     double total = kMissing;
     double mean = kMissing;
     double dev = kMissing;
@@ -176,7 +206,7 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
         dev = fuzzed(Xp, rms_from_base(t.ts, t.tt, t.tn, base));
       }
     }
-    auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, Xp->ndec); };
+    auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, dec); };
     ods_check(ods.add_note(msgtext(ttype == 1 ? 260 : 261, num(total), num(mean), num(dev))));
   }
   ods_check(ods.close_table());

@@ -1,11 +1,16 @@
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include <fmt/format.h>
 
 #include "host/host.h"
 #include "host/program.h"
+#include "report/html.h"
+#include "report/json.h"
+#include "report/listing.h"
 #include "run/ornqx11.h"
 #include "x11sa/x11sa.h"
 
@@ -24,6 +29,38 @@ void assign_library(Host& host, const std::string& libref, const std::string& fo
   host.log().note(fmt::format("Library {} is the folder '{}'.", libref, folder));
 }
 
+// A file written in full to a temporary name beside its place, then moved
+// there: a failing run never leaves half a report.
+class ReportFile {
+ public:
+  explicit ReportFile(std::string path) : path_(std::move(path)), tmp_(path_ + ".tmp") {}
+  ~ReportFile() {
+    if (file_ != nullptr) std::fclose(file_);
+    if (!done_) std::remove(tmp_.c_str());
+  }
+  ReportFile(const ReportFile&) = delete;
+  ReportFile& operator=(const ReportFile&) = delete;
+  bool open() {
+    file_ = std::fopen(tmp_.c_str(), "w");
+    return file_ != nullptr;
+  }
+  [[nodiscard]] std::FILE* get() const { return file_; }
+  bool commit() {
+    const bool ok = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!ok || std::rename(tmp_.c_str(), path_.c_str()) != 0) return false;
+    done_ = true;
+    return true;
+  }
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string tmp_;
+  std::FILE* file_ = nullptr;
+  bool done_ = false;
+};
+
 }  // namespace
 
 RunResult run_program(std::string_view program, const RunOptions& options) {
@@ -35,8 +72,32 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
   settings.linesize = std::clamp(options.linesize, 64, 256);
   settings.pagesize = std::clamp(options.pagesize, 15, 32767);
   Host host(log_out, listing_out, TextOut(options.progress), settings);
-  ListingSink listing_sink(host.listing());
+  X11ListingSink listing_sink(host.listing());
   host.ods().add_sink(&listing_sink);
+  std::optional<ReportFile> json_file;
+  std::optional<JsonSink> json_sink;
+  if (!options.json_path.empty()) {
+    json_file.emplace(options.json_path);
+    if (!json_file->open()) {
+      host.log().error(fmt::format("The JSON file '{}' cannot be written.", options.json_path));
+      result.exit_status = 2;
+      return result;
+    }
+    json_sink.emplace(json_file->get());
+    host.ods().add_sink(&*json_sink);
+  }
+  std::optional<ReportFile> html_file;
+  std::optional<HtmlSink> html_sink;
+  if (!options.html_path.empty()) {
+    html_file.emplace(options.html_path);
+    if (!html_file->open()) {
+      host.log().error(fmt::format("The HTML report '{}' cannot be written.", options.html_path));
+      result.exit_status = 2;
+      return result;
+    }
+    html_sink.emplace();
+    host.ods().add_sink(&*html_sink);
+  }
 
   bool failed = false;
   for (const auto& [name, folder] : options.libs) assign_library(host, name, folder, failed);
@@ -81,7 +142,9 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
                                      step.name.empty() ? "(none)" : step.name));
         sr.exit_level = 3000;
       } else {
+        host.ods().begin_step(step.name, sr.line);
         sr.exit_level = ornqx11(host, step);
+        host.ods().end_step(sr.exit_level);
       }
       sr.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
       host.log().note(fmt::format("The PROC {} step ended with exit level {} (real time {:.2f} "
@@ -91,6 +154,14 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
     }
   }
   host.listing().flush();
+  if (json_sink && !(json_sink->finish() && json_file->commit())) {
+    host.log().error(fmt::format("The JSON file '{}' could not be written.", options.json_path));
+    failed = true;
+  }
+  if (html_sink && !(html_sink->write(html_file->get()) && html_file->commit())) {
+    host.log().error(fmt::format("The HTML report '{}' could not be written.", options.html_path));
+    failed = true;
+  }
   const bool any_failed = std::any_of(result.steps.begin(), result.steps.end(),
                                       [](const StepResult& s) { return s.exit_level > 4; });
   result.exit_status = any_failed || failed ? 1 : 0;

@@ -5,6 +5,7 @@
 #include "core/tradingday.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "report/preface.h"
 #include "run/flows.h"
 #include "run/ornqx11.h"
 #include "run/workspace.h"
@@ -107,6 +108,7 @@ void x11run(X11COM* Xp) {
     if (Xp->op.noprint_f == 0) {
       std::fill(std::begin(Xp->a_tbl_prnt), std::end(Xp->a_tbl_prnt), 0);
       reset_header(Xp, v);
+      x11prn0(Xp, &v);
     } else if (a.ar_prnt > 0) {
       reset_header(Xp, v);
     }

@@ -1,0 +1,110 @@
+#include "report/listing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "host/host.h"
+#include "x11sa/missing.h"
+
+namespace x11sa {
+
+namespace {
+
+bool starts_with(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
+
+std::string entry(const OdsTable& t, std::string_view key) {
+  for (const auto& [k, v] : t.entries)
+    if (k == key) return v;
+  return {};
+}
+
+// Index of the column of a month-by-year table, or -1.
+int column_index(const OdsTable& t, std::string_view name) {
+  for (std::size_t i = 0; i < t.columns.size(); ++i)
+    if (t.columns[i].name == name) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+void X11ListingSink::table(const OdsTable& table) {
+  if (!listing_.enabled()) return;
+  if (starts_with(table.template_path, "lum.x11.month.type") || starts_with(table.template_path, "lum.x11.qtr.type")) {
+    month_by_year(table);
+  } else if (table.template_path == "lum.x11.preface") {
+    preface(table);
+  } else {
+    ListingSink::table(table);
+  }
+}
+
+void X11ListingSink::month_by_year(const OdsTable& t) {
+  start_table(t);
+  const int year_col = column_index(t, "Year");
+  const int stat_col = column_index(t, "Stat");
+  const int control_col = column_index(t, "ControlVar");
+  std::vector<int> periods;
+  for (int c = 0; c < static_cast<int>(t.columns.size()); ++c)
+    if (c != year_col && c != stat_col && c != control_col) periods.push_back(c);
+  const int dec = t.columns.size() > 1 ? t.columns[1].decimals : -1;
+  auto number = [&](const OdsCell& cell) {
+    const auto* v = std::get_if<double>(&cell);
+    if (v == nullptr || is_missing(*v)) return std::string();
+    return format_cell(cell, dec);
+  };
+  const std::string stat_label = entry(t, "stat_type");
+  const std::string summary_label = entry(t, "summary");
+  const bool has_stat = !stat_label.empty();
+  // Column width: the widest number or heading, and at least 8.
+  std::size_t width = 8;
+  for (const auto& row : t.rows) {
+    for (int c : periods) width = std::max(width, number(row[static_cast<std::size_t>(c)]).size());
+    if (has_stat) width = std::max(width, number(row[static_cast<std::size_t>(stat_col)]).size());
+  }
+  width += 1;
+  const std::size_t label_width = std::max<std::size_t>(6, summary_label.size() + 1);
+  // Periods per panel: as many as fit the line with the statistic column.
+  const std::size_t line = static_cast<std::size_t>(listing_.linesize());
+  const std::size_t room = line > label_width + (has_stat ? width : 0) ? line - label_width - (has_stat ? width : 0) : 0;
+  const std::size_t per_panel = std::max<std::size_t>(1, room / width);
+
+  listing_.skip(1);
+  const std::string name = t.name == "XXX" ? std::string() : t.name;
+  centred(listing_, name.empty() ? t.title : fmt::format("{}   {}", name, t.title));
+  for (std::size_t first = 0; first < periods.size(); first += per_panel) {
+    const std::size_t last = std::min(periods.size(), first + per_panel);
+    const bool stat_here = has_stat && last == periods.size();
+    listing_.skip(1);
+    std::string head = fmt::format("{:>{}}", t.columns[static_cast<std::size_t>(year_col)].label, label_width - 2) + "  ";
+    for (std::size_t k = first; k < last; ++k)
+      head += fmt::format("{:>{}}", t.columns[static_cast<std::size_t>(periods[k])].label, width);
+    if (stat_here) head += fmt::format("{:>{}}", stat_label, width);
+    listing_.line(head);
+    for (const auto& row : t.rows) {
+      const auto* year = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
+      const bool summary = year != nullptr && *year < 0;
+      if (summary) listing_.line(std::string(label_width - 2, '-'));
+      std::string text = summary ? fmt::format("{:>{}}", summary_label, label_width - 2)
+                                 : fmt::format("{:>{}}", year != nullptr ? fmt::format("{:.0f}", *year) : "", label_width - 2);
+      text += "  ";
+      for (std::size_t k = first; k < last; ++k)
+        text += fmt::format("{:>{}}", number(row[static_cast<std::size_t>(periods[k])]), width);
+      if (stat_here && !summary) text += fmt::format("{:>{}}", number(row[static_cast<std::size_t>(stat_col)]), width);
+      listing_.line(text);
+    }
+  }
+  if (!t.notes.empty()) listing_.skip(1);
+  for (const auto& note : t.notes) listing_.line(note);
+}
+
+void X11ListingSink::preface(const OdsTable& t) {
+  listing_.set_titles(t.page_title.empty() ? std::vector<std::string>{} : std::vector<std::string>{t.page_title});
+  listing_.new_page();
+  for (const auto& row : t.rows)
+    if (!row.empty())
+      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.line(*s);
+}
+
+}  // namespace x11sa

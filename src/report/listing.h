@@ -1,0 +1,19 @@
+// The listing of the procedure: the month-by-year tables and the preface in
+// their classic layouts; every other object in the host's plain layout.
+#pragma once
+
+#include "host/ods.h"
+
+namespace x11sa {
+
+class X11ListingSink : public ListingSink {
+ public:
+  explicit X11ListingSink(Listing& listing) : ListingSink(listing) {}
+  void table(const OdsTable& table) override;
+
+ private:
+  void month_by_year(const OdsTable& table);
+  void preface(const OdsTable& table);
+};
+
+}  // namespace x11sa

@@ -1,0 +1,176 @@
+#include "report/svg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <map>
+
+#include <fmt/format.h>
+
+#include "report/html.h"
+#include "report/zscale.h"
+#include "x11sa/missing.h"
+
+namespace x11sa {
+
+namespace {
+
+constexpr const char* kColours[] = {"#1f5fa8", "#d9541e", "#2e8b3d", "#7a3fa0"};
+
+struct Series {
+  std::string label;
+  std::vector<double> y;  // missing where absent
+};
+
+double value(const OdsCell& c) {
+  const auto* v = std::get_if<double>(&c);
+  return v != nullptr && std::isfinite(*v) && !is_missing(*v) ? *v : kMissing;
+}
+
+std::string text(const OdsCell& c) {
+  if (const auto* s = std::get_if<std::string>(&c)) return *s;
+  return format_cell(c, -1);
+}
+
+// One line chart of the series against the row labels.
+std::string line_chart(const std::vector<std::string>& labels, const std::vector<Series>& series, int width,
+                       int height, bool legend) {
+  const int left = 64, right = 16, top = legend ? 28 : 12, bottom = 40;
+  const int plot_w = width - left - right;
+  const int plot_h = height - top - bottom;
+  double lo = 0, hi = 0;
+  bool any = false;
+  for (const auto& s : series)
+    for (double v : s.y) {
+      if (is_missing(v)) continue;
+      lo = any ? std::min(lo, v) : v;
+      hi = any ? std::max(hi, v) : v;
+      any = true;
+    }
+  std::string out = fmt::format(
+      "<svg class=\"chart\" xmlns=\"http://www.w3.org/2000/svg\" width=\"{}\" height=\"{}\" viewBox=\"0 0 {} {}\" "
+      "role=\"img\">\n",
+      width, height, width, height);
+  if (!any) return out + "<text x=\"10\" y=\"20\" font-size=\"12\">No values</text></svg>\n";
+  SCALESTR sc;
+  sc.xmin = lo;
+  sc.xmax = hi;
+  sc.plotpos = plot_h;
+  sc.ticpos = -40;
+  if (zscale(&sc) != 0) {
+    sc.xmin = lo;
+    sc.xmax = hi > lo ? hi : lo + 1.0;
+    sc.ntic = 1;
+    sc.inc = sc.xmax - sc.xmin;
+  }
+  const std::size_t n = labels.size();
+  auto x_of = [&](std::size_t i) {
+    return left + (n > 1 ? static_cast<double>(i) * plot_w / static_cast<double>(n - 1) : plot_w / 2.0);
+  };
+  auto y_of = [&](double v) { return top + plot_h - (v - sc.xmin) / (sc.xmax - sc.xmin) * plot_h; };
+  out += fmt::format("<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"none\" stroke=\"#999\"/>\n", left, top,
+                     plot_w, plot_h);
+  // Value axis: ticks and labels.
+  for (int k = 0; k <= sc.ntic; ++k) {
+    const double v = sc.xmin + k * sc.inc;
+    const double y = y_of(v);
+    out += fmt::format("<line x1=\"{}\" y1=\"{:.1f}\" x2=\"{}\" y2=\"{:.1f}\" stroke=\"#e0e0e0\"/>\n", left, y,
+                       left + plot_w, y);
+    out += fmt::format("<text x=\"{}\" y=\"{:.1f}\" font-size=\"11\" text-anchor=\"end\">{}</text>\n", left - 6, y + 4,
+                       html_escape(fmt::format("{:.10g}", v)));
+  }
+  // Time axis: about eight labels.
+  const std::size_t step = std::max<std::size_t>(1, (n + 7) / 8);
+  for (std::size_t i = 0; i < n; i += step) {
+    const double x = x_of(i);
+    out += fmt::format("<line x1=\"{:.1f}\" y1=\"{}\" x2=\"{:.1f}\" y2=\"{}\" stroke=\"#999\"/>\n", x, top + plot_h, x,
+                       top + plot_h + 5);
+    out += fmt::format("<text x=\"{:.1f}\" y=\"{}\" font-size=\"11\" text-anchor=\"middle\">{}</text>\n", x,
+                       top + plot_h + 18, html_escape(labels[i]));
+  }
+  // One polyline per unbroken stretch of each series.
+  for (std::size_t k = 0; k < series.size(); ++k) {
+    const char* colour = kColours[k % std::size(kColours)];
+    std::string points;
+    auto flush = [&] {
+      if (!points.empty())
+        out += fmt::format("<polyline fill=\"none\" stroke=\"{}\" stroke-width=\"1.5\" points=\"{}\"/>\n", colour,
+                           points);
+      points.clear();
+    };
+    for (std::size_t i = 0; i < n && i < series[k].y.size(); ++i) {
+      const double v = series[k].y[i];
+      if (is_missing(v)) {
+        flush();
+        continue;
+      }
+      points += fmt::format("{:.1f},{:.1f} ", x_of(i), y_of(v));
+    }
+    flush();
+  }
+  if (legend) {
+    double x = left;
+    for (std::size_t k = 0; k < series.size(); ++k) {
+      const char* colour = kColours[k % std::size(kColours)];
+      out += fmt::format("<line x1=\"{:.0f}\" y1=\"12\" x2=\"{:.0f}\" y2=\"12\" stroke=\"{}\" stroke-width=\"3\"/>\n", x,
+                         x + 18, colour);
+      out += fmt::format("<text x=\"{:.0f}\" y=\"16\" font-size=\"12\">{}</text>\n", x + 22,
+                         html_escape(series[k].label));
+      x += 40 + 7.0 * static_cast<double>(series[k].label.size());
+    }
+  }
+  return out + "</svg>\n";
+}
+
+}  // namespace
+
+std::string svg_chart(const OdsTable& t) {
+  int panel_col = -1;
+  std::vector<std::size_t> series_cols;
+  for (std::size_t c = 1; c < t.columns.size(); ++c) {
+    if (t.columns[c].name == "Panel") {
+      panel_col = static_cast<int>(c);
+    } else if (t.columns[c].type == ColType::Num) {
+      series_cols.push_back(c);
+    }
+  }
+  auto collect = [&](const std::vector<const std::vector<OdsCell>*>& rows) {
+    std::vector<std::string> labels;
+    std::vector<Series> series(series_cols.size());
+    for (std::size_t k = 0; k < series_cols.size(); ++k) {
+      const auto& col = t.columns[series_cols[k]];
+      series[k].label = col.label.empty() ? col.name : col.label;
+    }
+    for (const auto* row : rows) {
+      labels.push_back(text((*row)[0]));
+      for (std::size_t k = 0; k < series_cols.size(); ++k) series[k].y.push_back(value((*row)[series_cols[k]]));
+    }
+    return std::pair{labels, series};
+  };
+  if (panel_col < 0) {
+    std::vector<const std::vector<OdsCell>*> rows;
+    for (const auto& r : t.rows) rows.push_back(&r);
+    const auto [labels, series] = collect(rows);
+    return line_chart(labels, series, 900, 320, true);
+  }
+  // Small multiples: one chart per panel, in the order the panels appear.
+  std::vector<std::string> order;
+  std::map<std::string, std::vector<const std::vector<OdsCell>*>> panels;
+  for (const auto& r : t.rows) {
+    const std::string p = text(r[static_cast<std::size_t>(panel_col)]);
+    if (panels.find(p) == panels.end()) order.push_back(p);
+    panels[p].push_back(&r);
+  }
+  std::string out = "<div class=\"panels\" style=\"display:flex;flex-wrap:wrap;gap:8px\">\n";
+  bool first = true;
+  for (const auto& p : order) {
+    const auto [labels, series] = collect(panels[p]);
+    out += "<div><div style=\"font-size:0.85em;font-weight:600\">" + html_escape(p) + "</div>\n";
+    out += line_chart(labels, series, 300, 200, first);
+    out += "</div>\n";
+    first = false;
+  }
+  return out + "</div>\n";
+}
+
+}  // namespace x11sa
