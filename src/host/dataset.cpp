@@ -1168,7 +1168,7 @@ bool OutputDataSet::write_row() {
     StagedCell& c = s.staged[i];
     if (c.kind == Staged::Number) {
       if (!s.columns[i].is_date) append_number(s.buffer, c.number);
-      else if (date_in_range(c.number)) s.buffer += format_iso_date(c.number);
+      else if (date_in_range(c.number)) append_iso_date(s.buffer, c.number);
       // A date outside the valid range has no calendar form: written as missing.
     } else if (c.kind == Staged::Text) {
       append_csv_text(s.buffer, c.text);

@@ -231,6 +231,25 @@ std::string format_iso_date(double date) {
   return fmt::format("{:04d}-{:02d}-{:02d}", c->year, c->month, c->day);
 }
 
+void append_iso_date(std::string& out, double date) {
+  const auto c = zjuldat(date);
+  if (!c) return;
+  if (c->year < 0 || c->year > 9999) {
+    out += format_iso_date(date);
+    return;
+  }
+  char buf[10];
+  const auto put = [&](int at, int v, int width) {
+    for (int i = width - 1; i >= 0; --i, v /= 10) buf[at + i] = static_cast<char>('0' + v % 10);
+  };
+  put(0, c->year, 4);
+  buf[4] = '-';
+  put(5, c->month, 2);
+  buf[7] = '-';
+  put(8, c->day, 2);
+  out.append(buf, sizeof buf);
+}
+
 std::optional<double> informat_monyy(std::string_view text) {
   const std::string_view s = trim(text);
   if (s.size() != 5 && s.size() != 7) return std::nullopt;
@@ -262,14 +281,22 @@ std::optional<double> informat_yyq(std::string_view text) {
 }
 
 std::optional<double> parse_iso_date(std::string_view text) noexcept {
-  if (text.size() != 7 && text.size() != 10) return std::nullopt;
-  if (text[4] != '-' || (text.size() == 10 && text[7] != '-')) return std::nullopt;
-  const auto y = parse_digits(text.substr(0, 4));
-  const auto m = parse_digits(text.substr(5, 2));
-  const auto d = text.size() == 10 ? parse_digits(text.substr(8, 2)) : std::optional<int>(1);
-  if (!y || !m || !d || text.substr(0, 4).size() != 4) return std::nullopt;
-  if (*m < 1 || *m > 12 || *d < 1 || *d > days_in_month(*y, *m)) return std::nullopt;
-  return static_cast<double>(days_from_civil(*y, *m, *d) + kEpochShift);
+  // Reading data sets calls this for every date cell: fixed positions, no
+  // general parsing.
+  const std::size_t n = text.size();
+  if ((n != 7 && n != 10) || text[4] != '-' || (n == 10 && text[7] != '-')) return std::nullopt;
+  auto digit = [&](std::size_t i) { return static_cast<unsigned>(text[i] - '0'); };
+  for (std::size_t i : {0u, 1u, 2u, 3u, 5u, 6u})
+    if (digit(i) > 9) return std::nullopt;
+  const int y = static_cast<int>(digit(0) * 1000 + digit(1) * 100 + digit(2) * 10 + digit(3));
+  const int m = static_cast<int>(digit(5) * 10 + digit(6));
+  int d = 1;
+  if (n == 10) {
+    if (digit(8) > 9 || digit(9) > 9) return std::nullopt;
+    d = static_cast<int>(digit(8) * 10 + digit(9));
+  }
+  if (m < 1 || m > 12 || d < 1 || d > days_in_month(y, m)) return std::nullopt;
+  return static_cast<double>(days_from_civil(y, m, d) + kEpochShift);
 }
 
 }  // namespace x11sa

@@ -48,6 +48,8 @@ struct CivilDate {
 [[nodiscard]] std::string format_yyq(double date, int width = 6);
 [[nodiscard]] std::string format_yyqc(double date);
 [[nodiscard]] std::string format_iso_date(double date);
+// Appends the ISO form of a usable date to `out` (nothing for an unusable one).
+void append_iso_date(std::string& out, double date);
 
 // Informats; nullopt when the text is not a valid value. Case and surrounding
 // blanks are ignored. Two-digit years 50..99 are 1950..1999, 00..49 are 2000..2049.

@@ -248,3 +248,21 @@ TEST(Dates, IsoDates) {
 
 }  // namespace
 }  // namespace x11sa
+
+namespace x11sa {
+namespace {
+
+TEST(IsoDates, AppendedFormMatchesTheFormattedOneAndReadsBack) {
+  for (double d = -138061; d <= 2936547; d += 97) {  // up to 9999-12-31
+    std::string s;
+    append_iso_date(s, d);
+    ASSERT_EQ(s, format_iso_date(d)) << d;
+    ASSERT_EQ(parse_iso_date(s), d) << s;
+  }
+  std::string none;
+  append_iso_date(none, kMissing);
+  EXPECT_TRUE(none.empty());
+}
+
+}  // namespace
+}  // namespace x11sa
