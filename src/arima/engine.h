@@ -1,0 +1,362 @@
+// The ARIMA engine: records of one engine context (series, models, forecasts)
+// and the routines that transform a series, estimate a seasonal ARIMA model
+// and forecast it.
+//
+// Lag polynomials are written 1 - sum c_j B^lag_j on both sides: the AR side
+// phi(B), the MA side theta(B), so the model is
+//   phi(B) (w_t - mu) = theta(B) a_t,   w = (1 - B)^d (1 - B^s)^D y.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <new>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "x11sa/missing.h"
+
+namespace x11sa {
+
+struct X11ARIMA;
+
+// Engine return codes, shared by the driver, the engine and the forecaster.
+inline constexpr int kTsOk = 0;
+inline constexpr int kTsInvalid = 1;       // invalid argument
+inline constexpr int kTsTransform = 2;     // a value cannot be transformed
+inline constexpr int kTsFewData = 3;       // insufficient data
+inline constexpr int kTsMemory = 4;        // memory problem
+inline constexpr int kTsZeroVar = 5;       // zero variance
+inline constexpr int kTsSingular = 6;      // singularity encountered
+inline constexpr int kTsMaxIter = 7;       // iteration limit exceeded
+inline constexpr int kTsNoImprove = 8;     // no improvement of the objective
+inline constexpr int kTsUnstable = 9;      // instability or overflow
+inline constexpr int kTsGiven = 10;        // nothing estimated, parameters given
+inline constexpr int kTsCapability = 11;   // capabilities of the algorithm exceeded
+inline constexpr int kTsStalled = 12;      // sum of squares unchanged 5 times
+
+// Estimation methods (TSMODEL::method).
+inline constexpr char kTsCls = 0;
+inline constexpr char kTsUls = 1;
+inline constexpr char kTsMl = 2;
+
+// Forecast methods (TSFORECAST::method).
+inline constexpr char kTsForConditional = 1;
+inline constexpr char kTsForKalman = 2;
+
+// Transformation types (TSERIES::tranopt).
+inline constexpr int kTrNone = 0;
+inline constexpr int kTrLog = 1;
+inline constexpr int kTrBoxCox = 2;
+inline constexpr int kTrPower = 3;
+
+// Steps of TSERIES::order.
+inline constexpr int kStepTransform = 1;
+inline constexpr int kStepDifference = 2;
+inline constexpr int kStepCentre = 3;
+
+// One lag polynomial factor 1 - sum vptr[j] B^dptr[j].
+struct FILTER {
+  int df = 0;                // number of coefficients
+  std::vector<int> dptr;     // the lags, ascending
+  std::vector<double> vptr;  // the coefficients
+};
+
+// A numbered message the engine raised, with its arguments, kept for the
+// caller to report: set 267 for the procedure's messages, 499 for the
+// engine's own, 0 for the host's (number 1 the memory message with the
+// deficit, number 2 an internal error with its text).
+struct EngineMessage {
+  int set = 0;
+  int number = 0;
+  std::vector<std::variant<long, double, std::string>> args;
+};
+
+struct TSERIES;
+struct TSMODEL;
+struct TSFORECAST;
+
+// Models registered in one context, keyed by the driver's model record.
+struct MODTREE {
+  std::map<const void*, TSMODEL*> nodes;
+};
+
+// Owner of everything a context creates; contexts copied from one another
+// share it, as they would share a memory pool.
+struct EngineStore {
+  std::vector<std::unique_ptr<TSMODEL>> models;
+  std::vector<std::unique_ptr<TSERIES>> series;
+  std::vector<std::unique_ptr<TSFORECAST>> forecasts;
+  MODTREE tree;
+  std::size_t limit = 0;  // bytes the context may take for its arrays; 0 no limit
+  std::size_t used = 0;
+};
+
+// The engine context. Copying it copies the handles: the copy sees the same
+// models, series and forecast records.
+struct TSACON {
+  std::shared_ptr<EngineStore> mempool;
+  long memdef = 0;  // bytes that could not be allocated
+  int rc = 0;       // last return code
+  TSERIES* tseries = nullptr;
+  TSMODEL* model = nullptr;
+  TSFORECAST* tsfor = nullptr;
+  MODTREE* modtre = nullptr;
+  std::vector<EngineMessage> messages;
+  int debug = 0;
+};
+
+// The series and its working form.
+struct TSERIES {
+  std::string name;
+  int varnum = 0;
+  long n = 0;
+  const double* data = nullptr;  // the caller's values, not owned
+  std::vector<double> bctrandt;  // transformed values of the span [start, start + nobs)
+  std::vector<double> trandata;  // working series after every step of `order`
+  std::vector<double> corr, pcorr, icorr;  // autocorrelations of the working series
+  std::vector<long> dfcorr;                // pairs behind each autocorrelation
+  int nlags = 0;
+  long start = 0, nobs = 0, nnonmis = 0;     // span of the non-missing values
+  long tstart = 0, tnobs = 0, tnonmis = 0;   // the same for the working series
+  int tranopt = kTrNone;
+  double mu = 0, sigma = 1;  // centring: shift and scale
+  double bclamb = -1;        // power of the transform; -1 untransformed
+  double addcon = 0;
+  int ndif = 0;
+  std::vector<int> differ;  // total lag, then the lag of each difference
+  int order[4] = {};        // steps, 0-terminated
+  double mean = 0, variance = 0, std = 0;      // before transformation
+  double tmean = 0, tvarianc = 0, tstd = 0;    // of the working series
+  std::vector<double> chisq;  // white-noise check of the working series
+  std::vector<int> chidf;
+  int nchi = 0;
+};
+
+// Parameters of a model, in the order mu, MA factor by factor, AR likewise.
+struct MODPARMS {
+  std::vector<std::string> name;
+  std::vector<double*> value;  // where each parameter lives
+  std::vector<double> parmest, parmold, std;
+  std::vector<int> factor, degree;  // factor number (1-based) and lag
+  std::vector<double> estcor;       // correlations of the estimates, row-major
+};
+
+// Optimiser options and counters.
+struct TSNONLOPT {
+  char stoprule = 0;  // 0 relative parameter change, 1 relative objective change,
+                      // 2 largest gradient, 3 R-square change
+  double converge = 0.001;
+  double obj = 0, oldobj = 0;  // sum of squares minimised
+  char startup = 0;            // 0 starting values computed, 2 given and no start-up stage
+  char restart = 0;
+  int nstartit = 4;
+  double relparm = 0, relobj = 0, maxgrad = 0, rsquare = 0;
+  int maxit = 15;
+  double lambda = 0;
+  double delta = 0.001;
+  int numiter = 0, stbiter = 0, subiter = 0;
+};
+
+// Work arrays of the estimation and forecasting loops, sized once per run.
+struct TSWORK {
+  std::vector<double> res, trial, lower, jac, cross, w;  // residual vectors, Jacobian, normal equations
+  std::vector<double> theta, oldtheta, step;
+  std::vector<double> ar, ma;          // dense product polynomials (index = lag)
+  std::vector<int> arlags, malags;     // their non-zero lags
+  std::vector<double> gam, psi, cma, sys;  // autocovariances and weights
+  std::vector<double> pmat, state, rowsave;  // Kalman filter
+  std::vector<double> band, z;               // banded Cholesky
+  std::vector<double> fcst, fvar;            // one-step forecasts and variances
+  std::vector<double> poly;                  // stability tests
+  int nar = 0, nma = 0;                      // non-zero lags in arlags, malags
+};
+
+struct TSMODEL {
+  TSMODEL() = default;
+  TSMODEL(const TSMODEL&) = delete;
+  TSMODEL& operator=(const TSMODEL&) = delete;
+
+  std::string name, modname;
+  char method = kTsCls;
+  MODPARMS parms;
+  int nmafac = 0, narfac = 0;
+  std::vector<FILTER> mafac, arfac;  // the factors
+  FILTER mafilt, arfilt;             // their products
+  int maxmad = 0, maxard = 0;        // largest MA and AR lags
+  int ndif = 0;
+  std::vector<int> differ;
+  double mu = 0;
+  double constant = 0;
+  char center = 0;
+  char noconst = 0;
+  int nparm = 0;
+  TSERIES* tseries = nullptr;
+  long backlim = 0;
+  long ncalc = 0;
+  long numres = 0;
+  std::vector<double> res;  // residuals on the working series' positions; missing where none
+  char kalman = 0;
+  char nostable = 0;
+  double singular = 1e-7;
+  double mean = 0;
+  double variance = 0;
+  char nodf = 0;
+  std::vector<double> chisq;  // Ljung-Box statistics
+  std::vector<int> chidf;
+  int nchi = 0;
+  double aic = 0, sbc = 0, sse = 0, loglik = 0, logdet = 0;
+  std::vector<double> corr, pcorr, icorr;  // residual correlations
+  std::vector<long> dfcorr;
+  int nlags = 0;
+  TSNONLOPT nonlopt;
+  int rc = 0;
+  int debug = 0;
+  TSWORK work;
+};
+
+// The forecast record: arrays indexed like the series, multstep + lead long.
+struct TSFORECAST {
+  TSMODEL* model = nullptr;
+  TSERIES* series = nullptr;  // the series forecast; the model's when null
+  char method = kTsForConditional;
+  std::vector<double> block;  // psi, xfor, std and res, one after the other
+  double* psi = nullptr;
+  double* xfor = nullptr;
+  double* std = nullptr;
+  double* res = nullptr;
+  long start = 0, multstep = 0, lead = 0;
+  long index = 0;
+  std::vector<double> work;  // working-scale values of the forecaster
+  int debug = 0;
+};
+
+// --- context and records -----------------------------------------------------
+
+// Creates a context with its first model and series.
+int ztsinit(TSACON* tscon);
+// Adds a model (it becomes the current one).
+int ztsimod(TSACON* tscon);
+// Adds a series (it becomes the current one).
+int ztsitss(TSACON* tscon);
+// Adds a forecast record (it becomes the current one).
+int ztsifor(TSACON* tscon);
+// The model tree: register a model under a key, find it again.
+int ztrebld(MODTREE* tree, const void* key, TSMODEL* model);
+[[nodiscard]] TSMODEL* ztrefnd(const MODTREE* tree, const void* key);
+// Records an engine message for the caller.
+void engine_message(TSACON* tscon, int set, int number,
+                    std::vector<std::variant<long, double, std::string>> args = {});
+// Reports an invalid argument to routine `where`; returns rc.
+int ztsgerr(TSACON* tscon, int rc, const char* where);
+// Sizes an array of the context, accounting for it; 4 on failure (with the
+// deficit added, the memory message recorded and the context's rc set).
+template <class T>
+int ts_alloc(TSACON* tscon, std::vector<T>& v, std::size_t n);
+
+// Lag polynomial factors with lags 1..p and period, 2 period, ..., p period.
+int getord(TSACON* tscon, FILTER* filt, int p);
+int getors(TSACON* tscon, FILTER* filt, int p, int period);
+
+// --- polynomials ---------------------------------------------------------------
+
+// Shrink factor of one factor: 1 when stationary (invertible); otherwise the
+// factor r < 1 such that the coefficients c_j r^lag_j lie just inside.
+[[nodiscard]] double zstable(const FILTER& filt, std::span<double> work);
+// 9 when a factor of the list is not stationary; with code 1 such a factor is
+// shrunk to the boundary instead and 0 is returned.
+int ztsgmst(int num, FILTER* filt, int code, std::span<double> work);
+// Product of the factors into a dense polynomial (index = lag, coefficient of
+// 1 - sum): poly.size() must exceed the sum of the largest lags.
+void ztsgpml(std::span<const FILTER> factors, std::span<double> poly);
+// Sum of the largest lags of the factors.
+[[nodiscard]] int ztsgpsp(std::span<const FILTER> factors);
+// The constant mu * prod (1 - sum phi_j) over the AR factors.
+[[nodiscard]] double ztsegcn(double mu, std::span<const FILTER> arfac);
+// Psi weights of the model (with its differencing when diflg): np values.
+int ztsgpsi(TSACON* tscon, double* psi, long np, int diflg);
+
+// --- transformation --------------------------------------------------------------
+
+int ztsgbct(const double* x, double* y, long n, double lambda, double addcon, int flag);
+void transt(const double* x, double* y, long n, double mu, double sigma);
+void ztstdif(double* x, long* n, int ndifs, const int* difper);
+void ztsfudf(double* x, long* n, int period);
+int untrbc(double* x, double* y, double* std, long n, double lambda, double addcon, int flag);
+long ztsgmis(const double* x, long* nobs, long* pre, long n);
+int ztsgtr(TSACON* tscon, TSERIES* tseries);
+// Autocorrelations (about the mean, over the pairs present), partial and
+// inverse autocorrelations of x for lags 1..nlags.
+void ztsspcr(std::span<const double> x, int nlags, std::vector<double>& corr,
+             std::vector<long>& dfcorr, std::vector<double>& pcorr, std::vector<double>& icorr);
+
+// --- linear algebra -----------------------------------------------------------------
+
+// Sweeps the symmetric n x n matrix a (row-major, lda) on pivot k. Returns
+// false when the pivot is not above tol times its original value `orig`.
+bool zsweep(double* a, int n, int lda, int k, double orig, double tol);
+// Makes the autocovariances gam[0..k] positive definite by damping; returns
+// the number of dampings done.
+int zposdef(std::span<double> gam);
+
+// --- estimation ----------------------------------------------------------------------
+
+int ztseprm(TSACON* tscon, TSMODEL* model);
+int ztsepre(TSACON* tscon, int p, int q, int sp, int sq, int period);
+using TsIterFn = void (*)(TSACON* tscon);
+int ztsest(TSACON* tscon, TsIterFn itfun, int printit);
+// Residuals (into res, sized to the working series) and objective of the
+// model's current parameters.
+int ztseres(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj);
+int ztsecls(TSMODEL* model, std::span<double> res, double* sse, long* numres);
+int ztselik(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+// Exact innovations by the Kalman filter (missing values skipped) and by the
+// banded Cholesky factor of the ARMA covariance matrix; both give the
+// standardised residuals, their sum of squares and the log-determinant.
+int ztsekal(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+int ztsechl(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+int ztsejac(TSACON* tscon, TSMODEL* model);
+int ztsesol(TSACON* tscon, TSMODEL* model);
+int ztsslb(TSACON* tscon, int flag);
+
+// --- forecasting ------------------------------------------------------------------------
+
+int ztsfor(TSACON* tscon);
+
+// --- the driver's entry points ---------------------------------------------------------
+
+int x11arie(X11ARIMA* iopts, int mcode, TsIterFn itfun, int printit);
+int x11arif(X11ARIMA* iopts);
+
+// ------------------------------------------------------------------------------------
+
+template <class T>
+int ts_alloc(TSACON* tscon, std::vector<T>& v, std::size_t n) {
+  if (v.size() >= n) {
+    v.resize(n);
+    return kTsOk;
+  }
+  EngineStore& store = *tscon->mempool;
+  const std::size_t bytes = (n - v.size()) * sizeof(T);
+  bool ok = store.limit == 0 || bytes <= store.limit - std::min(store.used, store.limit);
+  if (ok) {
+    try {
+      v.resize(n);
+      store.used += bytes;
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
+  }
+  if (!ok) {
+    tscon->memdef += static_cast<long>(bytes);
+    engine_message(tscon, 0, 1, {tscon->memdef});
+    tscon->rc = kTsMemory;
+    return kTsMemory;
+  }
+  return kTsOk;
+}
+
+}  // namespace x11sa

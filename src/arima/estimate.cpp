@@ -1,0 +1,414 @@
+// Estimation: numerical Jacobian, damped Gauss-Newton steps, the stages of
+// the iteration, the statistics of the fit and the Ljung-Box checks.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "arima/engine.h"
+#include "arima/internal.h"
+
+namespace x11sa {
+
+using namespace detail;
+
+namespace {
+
+constexpr double kMinConverge = 1.053671212772351e-08;
+constexpr double kMinDelta = 1.110223024625157e-16;
+constexpr double kMaxLambda = 1e12;
+constexpr int kStallLimit = 5;
+
+void set_parameters(TSMODEL* m, const double* theta) {
+  for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = theta[i];
+}
+
+void get_parameters(const TSMODEL* m, double* theta) {
+  for (int i = 0; i < m->nparm; ++i) theta[i] = *m->parms.value[i];
+}
+
+std::span<double> residuals(TSMODEL* m, std::vector<double>& v) {
+  return {v.data(), static_cast<std::size_t>(m->tseries->tnobs)};
+}
+
+// Iterates stay inside the stationary and invertible region.
+int trial_stable(TSMODEL* m) { return m->nostable ? kTsOk : check_stable(m); }
+
+}  // namespace
+
+int ztsejac(TSACON* tscon, TSMODEL* m) {
+  if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
+  TSWORK& wk = m->work;
+  const long n = m->tseries->tnobs;
+  const double delta = m->nonlopt.delta;
+  // Central differences: the error of a one-sided difference would shift the
+  // point where the Gauss-Newton iteration comes to rest by about the step.
+  double* below = wk.lower.data();
+  for (int i = 0; i < m->nparm; ++i) {
+    double* value = m->parms.value[i];
+    const double saved = *value;
+    // A hundredth of the parameter's scale: with the default delta a relative
+    // step of 1e-5, close to the most accurate central difference in double
+    // precision; a coarser one leaves the gradient too inexact to converge
+    // tightly near a nearly non-invertible factor.
+    double h = 0.01 * parameter_scale(m, i);
+    int rc = kTsUnstable;
+    double* col = wk.jac.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n);
+    // Residuals with the parameter moved by `by`; false when that model is
+    // not stationary or not invertible.
+    auto moved = [&](double by, std::vector<double>& out) {
+      *value = saved + by;
+      Evaluation ev;
+      rc = trial_stable(m);
+      if (rc == kTsOk) rc = evaluate(m, residuals(m, out), &ev);
+      return rc == kTsOk;
+    };
+    for (int attempt = 0; attempt < 6 && rc == kTsUnstable; ++attempt) {
+      if (attempt > 0) h = std::max(h / 100.0, 1e-9);
+      if (!moved(-h * delta, wk.trial)) continue;
+      const double low = *value;
+      std::copy(wk.trial.begin(), wk.trial.begin() + n, below);
+      if (!moved(h * delta, wk.trial)) continue;
+      // The step actually taken, as rounding left it.
+      const double step = *value - low;
+      for (long t = 0; t < n; ++t) col[t] = (wk.trial[t] - below[t]) / step;
+    }
+    // On the boundary of the region only one side can be moved to: a
+    // one-sided difference then.
+    for (double sign : {-1.0, 1.0}) {
+      if (rc != kTsUnstable) break;
+      if (!moved(sign * h * delta, wk.trial)) continue;
+      const double step = *value - saved;
+      for (long t = 0; t < n; ++t) col[t] = (wk.trial[t] - wk.res[t]) / step;
+    }
+    *value = saved;
+    if (rc != kTsOk) {
+      load_polynomials(m);
+      return rc;
+    }
+  }
+  load_polynomials(m);
+  return kTsOk;
+}
+
+namespace {
+
+// J'J (k x k, row-major with stride k + 1) and J'r in column k.
+void normal_equations(const TSMODEL* m, double* cross) {
+  const int k = m->nparm;
+  const long n = m->tseries->tnobs;
+  const int lda = k + 1;
+  const double* jac = m->work.jac.data();
+  const double* res = m->work.res.data();
+  for (int i = 0; i < k; ++i) {
+    const double* ci = jac + static_cast<std::size_t>(i) * static_cast<std::size_t>(n);
+    for (int j = 0; j <= i; ++j) {
+      const double* cj = jac + static_cast<std::size_t>(j) * static_cast<std::size_t>(n);
+      double s = 0;
+      for (long t = 0; t < n; ++t) s += ci[t] * cj[t];
+      cross[i * lda + j] = cross[j * lda + i] = s;
+    }
+    double g = 0;
+    for (long t = 0; t < n; ++t) g += ci[t] * res[t];
+    cross[i * lda + k] = cross[k * lda + i] = g;
+  }
+  cross[k * lda + k] = 0.0;
+}
+
+// Solves (J'J with its diagonal times 1 + lambda) x = J'r by sweeping;
+// false when a pivot is singular.
+bool damped_solve(const TSMODEL* m, const double* cross, double lambda, double* work, double* x) {
+  const int k = m->nparm;
+  const int lda = k + 1;
+  std::copy(cross, cross + lda * lda, work);
+  for (int i = 0; i < k; ++i) work[i * lda + i] *= 1.0 + lambda;
+  for (int i = 0; i < k; ++i)
+    if (!zsweep(work, lda, lda, i, cross[i * lda + i] * (1.0 + lambda), m->singular)) return false;
+  for (int i = 0; i < k; ++i) x[i] = work[i * lda + k];
+  return true;
+}
+
+}  // namespace
+
+int ztsesol(TSACON* tscon, TSMODEL* m) {
+  if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
+  TSWORK& wk = m->work;
+  TSNONLOPT& opt = m->nonlopt;
+  const int k = m->nparm;
+  const int lda = k + 1;
+  double* cross = wk.cross.data();
+  double* work = cross + lda * lda;
+  double* old = wk.oldtheta.data();
+  double* step = wk.step.data();
+  double* theta = wk.theta.data();
+  normal_equations(m, cross);
+  get_parameters(m, old);
+
+  // R-square of the linear step: the share of the objective it can remove.
+  if (damped_solve(m, cross, 0.0, work, step)) {
+    double explained = 0;
+    for (int i = 0; i < k; ++i) explained += step[i] * cross[i * lda + k];
+    opt.rsquare = opt.obj > 0.0 ? explained / opt.obj : 0.0;
+  }
+  double grad = 0;
+  for (int i = 0; i < k; ++i) grad = std::max(grad, std::fabs(cross[i * lda + k]) * parameter_scale(m, i));
+  opt.maxgrad = opt.obj > 0.0 ? grad / opt.obj : grad;
+
+  int failure = kTsNoImprove;
+  bool solved = false;  // some damping gave a regular system
+  opt.lambda = 0.0;
+  for (;;) {
+    ++opt.subiter;
+    // A nearly singular system (parameters close to redundant) is regular
+    // once damped.
+    if (!damped_solve(m, cross, opt.lambda, work, step)) {
+      if (opt.lambda >= kMaxLambda) break;
+      opt.lambda = opt.lambda == 0.0 ? 1e-4 : std::min(10.0 * opt.lambda, kMaxLambda);
+      continue;
+    }
+    solved = true;
+    // A step that leaves the stationary and invertible region is shortened
+    // along its direction first; turning it towards the gradient by more
+    // damping would crawl along the boundary.
+    int rc = kTsUnstable;
+    double fraction = 1.0;
+    for (int halving = 0; halving < 20 && rc == kTsUnstable; ++halving, fraction *= 0.5) {
+      for (int i = 0; i < k; ++i) theta[i] = old[i] - fraction * step[i];
+      set_parameters(m, theta);
+      rc = trial_stable(m);
+    }
+    Evaluation ev;
+    if (rc == kTsOk) rc = evaluate(m, residuals(m, wk.trial), &ev);
+    if (rc == kTsOk && ev.obj < opt.obj) {
+      std::swap(wk.res, wk.trial);
+      double rel = 0;
+      for (int i = 0; i < k; ++i) rel = std::max(rel, std::fabs(theta[i] - old[i]) / parameter_scale(m, i));
+      for (int i = 0; i < k; ++i) {
+        m->parms.parmold[i] = old[i];
+        m->parms.parmest[i] = theta[i];
+      }
+      opt.relparm = rel;
+      opt.relobj = opt.obj > 0.0 ? (opt.obj - ev.obj) / opt.obj : 0.0;
+      opt.oldobj = opt.obj;
+      opt.obj = ev.obj;
+      m->sse = ev.sse;
+      m->logdet = ev.logdet;
+      m->numres = ev.numres;
+      return kTsOk;
+    }
+    if (rc != kTsOk) failure = rc;
+    if (opt.lambda >= kMaxLambda) break;
+    opt.lambda = opt.lambda == 0.0 ? 1e-4 : std::min(10.0 * opt.lambda, kMaxLambda);
+  }
+  set_parameters(m, old);
+  load_polynomials(m);
+  return solved ? failure : kTsSingular;
+}
+
+namespace {
+
+double change_measure(const TSNONLOPT& opt) {
+  switch (opt.stoprule) {
+    case 1: return opt.relobj;
+    case 2: return opt.maxgrad;
+    case 3: return opt.rsquare;
+    default: return opt.relparm;
+  }
+}
+
+// Residuals, variance, constant, likelihood, information criteria and the
+// standard errors and correlations of the estimates at the current parameters.
+int finish(TSACON* tscon, TSMODEL* m) {
+  TSWORK& wk = m->work;
+  Evaluation ev;
+  int rc = evaluate(m, residuals(m, wk.res), &ev);
+  if (rc != kTsOk) return rc;
+  m->sse = ev.sse;
+  m->logdet = ev.logdet;
+  m->numres = ev.numres;
+  m->nonlopt.obj = ev.obj;
+  const long n = m->tseries->tnobs;
+  for (long t = 0; t < n; ++t) m->res[t] = residual_used(m, t) ? wk.res[t] / ev.scale : kMissing;
+  const auto nres = static_cast<double>(m->numres);
+  const double df = m->nodf ? nres : nres - m->nparm;
+  if (!(df > 0.0)) return kTsFewData;
+  m->variance = m->sse / df;
+  m->mean = m->tseries->tmean;
+  m->constant = m->noconst ? 0.0 : ztsegcn(m->mu, m->arfac);
+  m->loglik = -0.5 * (nres * (std::log(2.0 * std::numbers::pi * m->sse / nres) + 1.0) + m->logdet);
+  m->aic = -2.0 * m->loglik + 2.0 * m->nparm;
+  m->sbc = -2.0 * m->loglik + m->nparm * std::log(nres);
+  update_products(m);
+  MODPARMS& pp = m->parms;
+  const int k = m->nparm;
+  for (int i = 0; i < k; ++i) pp.parmest[i] = *pp.value[i];
+  std::fill(pp.std.begin(), pp.std.end(), kMissing);
+  std::fill(pp.estcor.begin(), pp.estcor.end(), kMissing);
+  if (k == 0) return kTsOk;
+
+  // Covariance of the estimates: s^2 (J'J)^-1 with J and s^2 of the sum of
+  // squares minimised.
+  if (int jrc = ztsejac(tscon, m); jrc != kTsOk) return jrc;
+  const int lda = k + 1;
+  double* cross = wk.cross.data();
+  double* inv = cross + lda * lda;
+  normal_equations(m, cross);
+  std::copy(cross, cross + lda * lda, inv);
+  for (int i = 0; i < k; ++i)
+    if (!zsweep(inv, k, lda, i, cross[i * lda + i], m->singular)) return kTsSingular;
+  const double s2 = ev.obj / df;
+  for (int i = 0; i < k; ++i) {
+    const double var = s2 * inv[i * lda + i];
+    if (!(var >= 0.0)) return kTsSingular;
+    pp.std[i] = std::sqrt(var);
+  }
+  for (int i = 0; i < k; ++i)
+    for (int j = 0; j < k; ++j) {
+      const double d = pp.std[i] * pp.std[j];
+      pp.estcor[i * k + j] = d > 0.0 ? s2 * inv[i * lda + j] / d : kMissing;
+    }
+  return kTsOk;
+}
+
+struct Stage {
+  char method;
+  int limit;
+};
+
+}  // namespace
+
+int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
+  if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
+  TSMODEL* m = tscon->model;
+  TSNONLOPT& opt = m->nonlopt;
+  if (opt.converge < 0.0) {
+    opt.converge = 0.001;
+    engine_message(tscon, 267, 68, {opt.converge});
+  } else if (opt.converge > 0.0 && opt.converge < kMinConverge) {
+    opt.converge = kMinConverge;
+    engine_message(tscon, 267, 69, {opt.converge});
+  }
+  if (opt.delta < kMinDelta) opt.delta = 0.001;
+  if (opt.maxit < 0) opt.maxit = 15;
+  if (int rc = work_setup(tscon, m, *m->tseries); rc != kTsOk) return rc;
+  opt.numiter = opt.stbiter = opt.subiter = 0;
+  m->rc = 0;
+  // No residuals until a fit has produced them.
+  fill_missing(m->res.data(), m->tseries->tnobs);
+
+  const char requested = m->method;
+  const TSERIES& ts = *m->tseries;
+  long usable = 0;
+  for (long t = 0; t < ts.tnobs; ++t) usable += residual_used(m, t) ? 1 : 0;
+  if (usable <= m->nparm) return m->rc = kTsFewData;
+  if (zero_variance(ts, m->singular)) return m->rc = kTsZeroVar;
+  if (opt.maxit == 0 || m->nparm == 0) {
+    const int rc = finish(tscon, m);
+    return m->rc = rc != kTsOk ? rc : kTsGiven;
+  }
+
+  Stage stages[2];
+  int nstages = 0;
+  if (requested != kTsCls && opt.startup != 2 && opt.nstartit > 0) stages[nstages++] = {kTsCls, opt.nstartit};
+  stages[nstages++] = {requested, opt.maxit};
+
+  int code = kTsOk;
+  for (int s = 0; s < nstages && code == kTsOk; ++s) {
+    const bool last = s + 1 == nstages;
+    m->method = stages[s].method;
+    Evaluation ev;
+    int rc = trial_stable(m);
+    if (rc == kTsOk) rc = evaluate(m, residuals(m, m->work.res), &ev);
+    if (rc != kTsOk) {
+      m->method = requested;
+      return m->rc = rc;
+    }
+    opt.obj = opt.oldobj = ev.obj;
+    m->sse = ev.sse;
+    m->logdet = ev.logdet;
+    m->numres = ev.numres;
+    opt.numiter = opt.stbiter = opt.subiter = 0;
+    opt.relparm = opt.relobj = opt.maxgrad = opt.rsquare = std::numeric_limits<double>::infinity();
+    if (printit == 1 && itfun != nullptr) itfun(tscon);
+    int same = 0;
+    bool converged = false;
+    while (opt.numiter < stages[s].limit) {
+      if (change_measure(opt) <= opt.converge) {
+        converged = true;
+        break;
+      }
+      const double before = m->sse;
+      rc = ztsejac(tscon, m);
+      if (rc == kTsOk) rc = ztsesol(tscon, m);
+      m->rc = rc;
+      if (rc == kTsNoImprove || rc == kTsUnstable) {
+        converged = true;
+        break;
+      }
+      if (rc != kTsOk) {
+        code = rc;
+        break;
+      }
+      ++opt.numiter;
+      ++opt.stbiter;
+      if (m->sse == before) {
+        if (++same == kStallLimit) {
+          engine_message(tscon, 499, 145, {static_cast<long>(kStallLimit)});
+          code = kTsStalled;
+          break;
+        }
+      } else {
+        same = 0;
+      }
+    }
+    if (!converged && change_measure(opt) <= opt.converge) converged = true;
+    if (code == kTsOk && last && !converged) code = kTsMaxIter;
+  }
+  m->method = requested;
+  m->rc = 0;
+  const int rc = finish(tscon, m);
+  if (rc != kTsOk && rc != kTsSingular) return m->rc = rc;
+  return m->rc = std::max(code, rc);
+}
+
+int ztsslb(TSACON* tscon, int flag) {
+  if (tscon == nullptr || tscon->model == nullptr) return kTsInvalid;
+  TSMODEL* m = tscon->model;
+  TSERIES* ts = m->tseries;
+  if (ts == nullptr) return kTsInvalid;
+  const bool model = flag == 1;
+  std::span<const double> x = model ? std::span<const double>(m->res.data(), static_cast<std::size_t>(ts->tnobs))
+                                    : std::span<const double>(ts->trandata);
+  long count = 0;
+  for (double v : x) count += is_missing(v) ? 0 : 1;
+  int nlags = model ? (m->nlags > 0 ? m->nlags : ts->nlags) : ts->nlags;
+  nlags = static_cast<int>(std::clamp<long>(nlags, 0, std::max(0L, count - 1)));
+  std::vector<double>& corr = model ? m->corr : ts->corr;
+  std::vector<long>& dfcorr = model ? m->dfcorr : ts->dfcorr;
+  std::vector<double>& pcorr = model ? m->pcorr : ts->pcorr;
+  std::vector<double>& icorr = model ? m->icorr : ts->icorr;
+  std::vector<double>& chisq = model ? m->chisq : ts->chisq;
+  std::vector<int>& chidf = model ? m->chidf : ts->chidf;
+  const int fitted = model ? m->nparm - (m->noconst ? 0 : 1) : 0;
+  try {
+    ztsspcr(x, nlags, corr, dfcorr, pcorr, icorr);
+    chisq.assign(static_cast<std::size_t>(nlags), kMissing);
+    chidf.assign(static_cast<std::size_t>(nlags), 0);
+  } catch (const std::bad_alloc&) {
+    tscon->rc = kTsMemory;
+    return kTsMemory;
+  }
+  const auto n = static_cast<double>(count);
+  double sum = 0;
+  for (int k = 1; k <= nlags; ++k) {
+    if (is_missing(corr[k - 1])) break;
+    sum += corr[k - 1] * corr[k - 1] / (n - k);
+    chisq[k - 1] = n * (n + 2.0) * sum;
+    chidf[k - 1] = k - fitted;
+  }
+  (model ? m->nchi : ts->nchi) = nlags;
+  if (model) m->nlags = nlags;
+  return kTsOk;
+}
+
+}  // namespace x11sa

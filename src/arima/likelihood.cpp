@@ -1,0 +1,451 @@
+// Residuals and objective of a model: the conditional filter, the exact
+// Gaussian likelihood by the Kalman filter and by the banded Cholesky factor
+// of the covariance matrix of the AR-filtered series.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "arima/engine.h"
+#include "arima/internal.h"
+
+namespace x11sa {
+
+namespace detail {
+
+namespace {
+
+constexpr double kLogLikLimit = 1.6179238213760842e+308;
+
+int state_dim(const TSMODEL* m) { return std::max(m->maxard, m->maxmad + 1); }
+
+// w - mu of a series into work.w, the dense polynomials loaded.
+void prepare(TSMODEL* m, const TSERIES& ts) {
+  load_polynomials(m);
+  const long n = ts.tnobs;
+  double* w = m->work.w.data();
+  for (long t = 0; t < n; ++t) w[t] = is_missing(ts.trandata[t]) ? kMissing : ts.trandata[t] - m->mu;
+}
+
+}  // namespace
+
+int work_setup(TSACON* tscon, TSMODEL* m, const TSERIES& ts) {
+  const auto n = static_cast<std::size_t>(std::max(0L, ts.tnobs));
+  const auto p = static_cast<std::size_t>(m->maxard);
+  const auto q = static_cast<std::size_t>(m->maxmad);
+  const auto k = static_cast<std::size_t>(m->nparm);
+  const auto dim = static_cast<std::size_t>(state_dim(m));
+  const std::size_t band = std::max(p, q) + 1;
+  TSWORK& w = m->work;
+  int rc = kTsOk;
+  auto grow = [&](auto& v, std::size_t size) {
+    if (rc == kTsOk && v.size() < size) rc = ts_alloc(tscon, v, size);
+  };
+  grow(w.res, n);
+  grow(w.trial, n);
+  grow(w.lower, n);
+  grow(w.w, n);
+  grow(w.fcst, n);
+  grow(w.fvar, n);
+  grow(w.jac, n * k);
+  grow(w.cross, 2 * (k + 1) * (k + 1));
+  grow(w.theta, k + 1);
+  grow(w.oldtheta, k + 1);
+  grow(w.step, k + 1);
+  grow(w.ar, p + 1);
+  grow(w.ma, q + 1);
+  grow(w.arlags, p + 1);
+  grow(w.malags, q + 1);
+  grow(w.gam, dim + 2);
+  grow(w.psi, dim + q + 2);
+  grow(w.cma, q + 1);
+  grow(w.sys, (p + 1) * (p + 2));
+  grow(w.pmat, dim * dim);
+  grow(w.state, dim);
+  grow(w.rowsave, 2 * dim);
+  grow(w.band, n * band);
+  grow(w.z, n);
+  grow(w.poly, 2 * (p + q + 2));
+  grow(m->res, n);
+  return rc;
+}
+
+void load_polynomials(TSMODEL* m) {
+  TSWORK& w = m->work;
+  ztsgpml(m->arfac, std::span<double>(w.ar.data(), static_cast<std::size_t>(m->maxard) + 1));
+  ztsgpml(m->mafac, std::span<double>(w.ma.data(), static_cast<std::size_t>(m->maxmad) + 1));
+  // Non-zero lags come from the product factors' structure, not the values,
+  // so that the loops do not depend on a coefficient being exactly zero.
+  w.nar = 0;
+  for (int lag : m->arfilt.dptr) w.arlags[w.nar++] = lag;
+  w.nma = 0;
+  for (int lag : m->mafilt.dptr) w.malags[w.nma++] = lag;
+}
+
+void update_products(TSMODEL* m) {
+  load_polynomials(m);
+  for (int j = 0; j < m->arfilt.df; ++j) m->arfilt.vptr[j] = m->work.ar[m->arfilt.dptr[j]];
+  for (int j = 0; j < m->mafilt.df; ++j) m->mafilt.vptr[j] = m->work.ma[m->mafilt.dptr[j]];
+}
+
+bool residual_used(const TSMODEL* m, long t) {
+  const TSERIES* ts = m->tseries;
+  if (t < 0 || t >= ts->tnobs || is_missing(ts->trandata[t])) return false;
+  return m->method != kTsCls || t >= m->maxard;
+}
+
+int check_stable(TSMODEL* m) {
+  std::span<double> work(m->work.poly);
+  if (ztsgmst(static_cast<int>(m->arfac.size()), m->arfac.data(), 0, work) != kTsOk) return kTsUnstable;
+  if (ztsgmst(static_cast<int>(m->mafac.size()), m->mafac.data(), 0, work) != kTsOk) return kTsUnstable;
+  return kTsOk;
+}
+
+double parameter_scale(const TSMODEL* m, int i) {
+  const double v = std::fabs(*m->parms.value[i]);
+  if (m->noconst == 0 && i == 0) {
+    const double floor = m->tseries != nullptr && m->tseries->tstd > 0.0 ? 0.1 * m->tseries->tstd : 0.1;
+    return std::max(v, floor);
+  }
+  return std::max(v, 0.1);
+}
+
+int arma_moments(TSMODEL* m, int nlag, int npsi) {
+  TSWORK& w = m->work;
+  const int p = m->maxard, q = m->maxmad;
+  const double* phi = w.ar.data();  // phi[1..p]
+  auto tstar = [&](int j) { return j == 0 ? 1.0 : (j <= q ? -w.ma[j] : 0.0); };
+  double* psi = w.psi.data();
+  npsi = std::max(npsi, q + 1);
+  for (int j = 0; j < npsi; ++j) {
+    double s = tstar(j);
+    for (int k = 1; k <= std::min(j, p); ++k) s += phi[k] * psi[j - k];
+    psi[j] = s;
+  }
+  double* c = w.cma.data();
+  for (int k = 0; k <= q; ++k) {
+    double s = 0;
+    for (int j = k; j <= q; ++j) s += tstar(j) * psi[j - k];
+    c[k] = s;
+  }
+  double* gam = w.gam.data();
+  const int top = std::max(nlag, p);
+  if (p == 0) {
+    for (int k = 0; k <= top; ++k) {
+      double s = 0;
+      for (int j = 0; j + k <= q; ++j) s += tstar(j) * tstar(j + k);
+      gam[k] = s;
+    }
+  } else {
+    // gam_k - sum_j phi_j gam_|k-j| = c_k for k = 0..p, solved for gam_0..gam_p.
+    const int n = p + 1;
+    double* a = w.sys.data();
+    double* rhs = a + n * n;
+    std::fill(a, a + n * n, 0.0);
+    for (int k = 0; k < n; ++k) {
+      a[k * n + k] += 1.0;
+      for (int j = 1; j <= p; ++j) a[k * n + std::abs(k - j)] -= phi[j];
+      rhs[k] = k <= q ? c[k] : 0.0;
+    }
+    for (int col = 0; col < n; ++col) {
+      int piv = col;
+      for (int r = col + 1; r < n; ++r)
+        if (std::fabs(a[r * n + col]) > std::fabs(a[piv * n + col])) piv = r;
+      if (!(std::fabs(a[piv * n + col]) > 1e-12)) return kTsUnstable;
+      if (piv != col) {
+        for (int j = 0; j < n; ++j) std::swap(a[col * n + j], a[piv * n + j]);
+        std::swap(rhs[col], rhs[piv]);
+      }
+      for (int r = col + 1; r < n; ++r) {
+        const double f = a[r * n + col] / a[col * n + col];
+        if (f == 0.0) continue;
+        for (int j = col; j < n; ++j) a[r * n + j] -= f * a[col * n + j];
+        rhs[r] -= f * rhs[col];
+      }
+    }
+    for (int r = n - 1; r >= 0; --r) {
+      double s = rhs[r];
+      for (int j = r + 1; j < n; ++j) s -= a[r * n + j] * gam[j];
+      gam[r] = s / a[r * n + r];
+    }
+    for (int k = p + 1; k <= top; ++k) {
+      double s = k <= q ? c[k] : 0.0;
+      for (int j = 1; j <= p; ++j) s += phi[j] * gam[k - j];
+      gam[k] = s;
+    }
+  }
+  if (!(gam[0] > 0.0) || !std::isfinite(gam[0])) return kTsUnstable;
+  return kTsOk;
+}
+
+int kalman_filter(TSMODEL* m, const TSERIES& ts, long nuse, std::span<double> res, double* sse,
+                  double* logdet, long* numres) {
+  prepare(m, ts);
+  TSWORK& wk = m->work;
+  const int dim = state_dim(m);
+  const int p = m->maxard, q = m->maxmad;
+  if (int rc = arma_moments(m, dim, dim + 1); rc != kTsOk) return rc;
+  const double* phi = wk.ar.data();
+  auto phi_at = [&](int j) { return j >= 1 && j <= p ? phi[j] : 0.0; };
+  auto tstar = [&](int j) { return j == 0 ? 1.0 : (j <= q ? -wk.ma[j] : 0.0); };
+  const double* gam = wk.gam.data();
+  const double* psi = wk.psi.data();
+  double* pm = wk.pmat.data();
+  const auto at = [dim](int i, int k) { return i * dim + k; };
+
+  // Stationary covariance of the state: its first row from the
+  // autocovariances and psi weights, the rest by the transition equation.
+  pm[0] = gam[0];
+  for (int k = 1; k < dim; ++k) {
+    double s = 0;
+    for (int j = k; j < dim; ++j) s += phi_at(j + 1) * gam[j + 1 - k] + tstar(j) * psi[j - k];
+    pm[at(0, k)] = pm[at(k, 0)] = s;
+  }
+  for (int i = dim - 1; i >= 1; --i)
+    for (int k = dim - 1; k >= i; --k) {
+      double s = tstar(i) * tstar(k) + phi_at(i + 1) * phi_at(k + 1) * gam[0];
+      if (i + 1 < dim && k + 1 < dim) s += pm[at(i + 1, k + 1)];
+      if (k + 1 < dim) s += phi_at(i + 1) * pm[at(0, k + 1)];
+      if (i + 1 < dim) s += phi_at(k + 1) * pm[at(i + 1, 0)];
+      pm[at(i, k)] = pm[at(k, i)] = s;
+    }
+
+  double* a = wk.state.data();
+  std::fill(a, a + dim, 0.0);
+  double* u = wk.rowsave.data();
+  double* v = u + dim;
+  const double* w = wk.w.data();
+  const long n = std::min(nuse, ts.tnobs);
+  double ss = 0, ld = 0;
+  long count = 0;
+  for (long t = 0; t < n; ++t) {
+    const double f = pm[0];
+    wk.fcst[t] = a[0];
+    wk.fvar[t] = f;
+    if (!is_missing(w[t])) {
+      if (!(f > 0.0) || !std::isfinite(f)) return kTsUnstable;
+      const double innov = w[t] - a[0];
+      res[t] = innov / std::sqrt(f);
+      ss += innov * innov / f;
+      ld += std::log(f);
+      ++count;
+      for (int i = 0; i < dim; ++i) u[i] = pm[at(0, i)];
+      const double g = innov / f;
+      for (int i = 0; i < dim; ++i) a[i] += u[i] * g;
+      // Only the upper triangle of the symmetric P is kept up to date.
+      for (int i = 0; i < dim; ++i) {
+        const double ui = u[i] / f;
+        double* row = pm + at(i, 0);
+        for (int k = i; k < dim; ++k) row[k] -= ui * u[k];
+      }
+    } else {
+      res[t] = 0.0;
+    }
+    // Prediction: a <- T a, P <- T P T' + R R'.
+    const double p00 = pm[0];
+    for (int k = 0; k + 1 < dim; ++k) u[k] = pm[at(0, k + 1)];
+    u[dim - 1] = 0.0;
+    const double a0 = a[0];
+    for (int i = 0; i + 1 < dim; ++i) a[i] = phi_at(i + 1) * a0 + a[i + 1];
+    a[dim - 1] = phi_at(dim) * a0;
+    if (dim > 1) std::memmove(pm, pm + dim + 1, sizeof(double) * static_cast<std::size_t>(dim * dim - dim - 1));
+    for (int k = 0; k < dim; ++k) pm[at(dim - 1, k)] = pm[at(k, dim - 1)] = 0.0;
+    if (wk.nar > 0) {
+      for (int k = 0; k < dim; ++k) v[k] = u[k] + 0.5 * phi_at(k + 1) * p00;
+      for (int j = 0; j < wk.nar; ++j) {
+        const int i = wk.arlags[j] - 1;
+        const double ph = phi[i + 1];
+        for (int k = i; k < dim; ++k) pm[at(i, k)] += ph * v[k];
+        for (int k = 0; k <= i; ++k) pm[at(k, i)] += ph * v[k];
+      }
+    }
+    pm[0] += 1.0;
+    for (int j = 0; j < wk.nma; ++j) {
+      const int lj = wk.malags[j];
+      const double tj = tstar(lj);
+      pm[at(0, lj)] += tj;
+      for (int l = j; l < wk.nma; ++l) pm[at(lj, wk.malags[l])] += tj * tstar(wk.malags[l]);
+    }
+  }
+  for (int i = 1; i < dim; ++i)
+    for (int k = 0; k < i; ++k) pm[at(i, k)] = pm[at(k, i)];
+  if (!std::isfinite(ss) || !std::isfinite(ld)) return kTsUnstable;
+  *sse = ss;
+  *logdet = ld;
+  *numres = count;
+  return kTsOk;
+}
+
+int conditional_filter(TSMODEL* m, const TSERIES& ts, long nuse, std::span<double> res, double* sse,
+                       long* numres) {
+  prepare(m, ts);
+  TSWORK& wk = m->work;
+  double* w = wk.w.data();
+  const long n = std::min(nuse, ts.tnobs);
+  const long r = std::min<long>(m->maxard, n);
+  for (long t = 0; t < r; ++t) {
+    res[t] = 0.0;
+    wk.fcst[t] = kMissing;
+    if (is_missing(w[t])) w[t] = 0.0;
+  }
+  double ss = 0;
+  long count = 0;
+  for (long t = r; t < n; ++t) {
+    double pred = 0;
+    for (int j = 0; j < wk.nar; ++j) pred += wk.ar[wk.arlags[j]] * w[t - wk.arlags[j]];
+    for (int j = 0; j < wk.nma; ++j) {
+      const long lag = wk.malags[j];
+      if (t - lag >= r) pred -= wk.ma[lag] * res[t - lag];
+    }
+    wk.fcst[t] = pred;
+    if (is_missing(w[t])) {
+      w[t] = pred;
+      res[t] = 0.0;
+      continue;
+    }
+    const double e = w[t] - pred;
+    res[t] = e;
+    ss += e * e;
+    ++count;
+  }
+  if (!std::isfinite(ss)) return kTsUnstable;
+  *sse = ss;
+  *numres = count;
+  return kTsOk;
+}
+
+}  // namespace detail
+
+using namespace detail;
+
+int ztsekal(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres) {
+  if (model == nullptr || model->tseries == nullptr) return kTsInvalid;
+  return kalman_filter(model, *model->tseries, model->tseries->tnobs, res, sse, logdet, numres);
+}
+
+int ztsechl(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long* numres) {
+  if (m == nullptr || m->tseries == nullptr) return kTsInvalid;
+  const TSERIES& ts = *m->tseries;
+  prepare(m, ts);
+  TSWORK& wk = m->work;
+  const long n = ts.tnobs;
+  const double* w = wk.w.data();
+  for (long t = 0; t < n; ++t)
+    if (is_missing(w[t])) return kTsInvalid;  // the Kalman filter handles gaps
+  const int p = m->maxard, q = m->maxmad;
+  const int bw = std::max(p, q);
+  if (int rc = arma_moments(m, p, q + 1); rc != kTsOk) return rc;
+  const double* phi = wk.ar.data();
+  const double* gam = wk.gam.data();
+  const double* c = wk.cma.data();
+  auto tstar = [&](int j) { return j == 0 ? 1.0 : (j <= q ? -wk.ma[j] : 0.0); };
+  // Autocovariances of the MA part, which the AR-filtered values follow.
+  double* mac = wk.psi.data() + (q + 1);
+  for (int j = 0; j <= q; ++j) {
+    double s = 0;
+    for (int i = 0; i + j <= q; ++i) s += tstar(i) * tstar(i + j);
+    mac[j] = s;
+  }
+  // z_t = w_t before p, phi(B) w_t from p on: its covariance matrix is banded.
+  double* z = wk.z.data();
+  for (long t = 0; t < n; ++t) {
+    double s = w[t];
+    if (t >= p)
+      for (int j = 0; j < wk.nar; ++j) s -= phi[wk.arlags[j]] * w[t - wk.arlags[j]];
+    z[t] = s;
+  }
+  auto cov = [&](long t, long s) {  // s <= t, t - s <= bw
+    const long d = t - s;
+    if (t < p) return gam[d];
+    if (s < p) return d <= q ? c[d] : 0.0;
+    return d <= q ? mac[d] : 0.0;
+  };
+  const long stride = bw + 1;
+  double* band = wk.band.data();  // band[t * stride + j] = L(t, t - j)
+  double ss = 0, ld = 0;
+  for (long t = 0; t < n; ++t) {
+    const long lo = std::max(0L, t - bw);
+    double* lt = band + t * stride;
+    for (long s = lo; s <= t; ++s) {
+      const double* ls = band + s * stride;
+      double sum = cov(t, s);
+      for (long k = lo; k < s; ++k) sum -= lt[t - k] * ls[s - k];
+      if (s < t) {
+        lt[t - s] = sum / ls[0];
+      } else {
+        if (!(sum > 0.0) || !std::isfinite(sum)) return kTsUnstable;
+        lt[0] = std::sqrt(sum);
+      }
+    }
+    double e = z[t];
+    for (long k = lo; k < t; ++k) e -= lt[t - k] * res[k];
+    e /= lt[0];
+    res[t] = e;
+    ss += e * e;
+    ld += 2.0 * std::log(lt[0]);
+  }
+  if (!std::isfinite(ss) || !std::isfinite(ld)) return kTsUnstable;
+  *sse = ss;
+  *logdet = ld;
+  *numres = n;
+  return kTsOk;
+}
+
+int ztsecls(TSMODEL* model, std::span<double> res, double* sse, long* numres) {
+  if (model == nullptr || model->tseries == nullptr) return kTsInvalid;
+  return conditional_filter(model, *model->tseries, model->tseries->tnobs, res, sse, numres);
+}
+
+int ztselik(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long* numres) {
+  if (m == nullptr || m->tseries == nullptr) return kTsInvalid;
+  if (m->nostable == 0 && check_stable(m) != kTsOk) return kTsUnstable;
+  const bool gaps = m->tseries->tnonmis < m->tseries->tnobs;
+  const int rc = gaps || m->kalman != 0 ? ztsekal(m, res, sse, logdet, numres) : ztsechl(m, res, sse, logdet, numres);
+  if (rc != kTsOk) return rc;
+  if (*numres <= 0) return kTsFewData;
+  const double ll = -0.5 * (static_cast<double>(*numres) * std::log(*sse) + *logdet);
+  if (!std::isfinite(ll) || std::fabs(ll) > kLogLikLimit) return kTsUnstable;
+  return kTsOk;
+}
+
+namespace detail {
+
+int evaluate(TSMODEL* m, std::span<double> res, Evaluation* ev) {
+  Evaluation out;
+  int rc;
+  if (m->method == kTsCls) {
+    rc = ztsecls(m, res, &out.sse, &out.numres);
+  } else {
+    rc = ztselik(m, res, &out.sse, &out.logdet, &out.numres);
+  }
+  if (rc != kTsOk) return rc;
+  if (out.numres <= 0) return kTsFewData;
+  out.obj = out.sse;
+  if (m->method == kTsMl) {
+    // Minimising |Sigma|^(1/n) SSE maximises the concentrated likelihood.
+    out.scale = std::exp(out.logdet / (2.0 * static_cast<double>(out.numres)));
+    if (!std::isfinite(out.scale)) return kTsUnstable;
+    const long n = m->tseries->tnobs;
+    for (long t = 0; t < n; ++t) res[t] *= out.scale;
+    out.obj = out.sse * out.scale * out.scale;
+  }
+  if (!std::isfinite(out.obj)) return kTsUnstable;
+  *ev = out;
+  return kTsOk;
+}
+
+}  // namespace detail
+
+int ztseres(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj) {
+  if (tscon == nullptr || model == nullptr || model->tseries == nullptr) return kTsInvalid;
+  if (res.size() < static_cast<std::size_t>(model->tseries->tnobs)) return ztsgerr(tscon, kTsInvalid, "ZTSERES");
+  Evaluation ev;
+  const int rc = evaluate(model, res, &ev);
+  if (rc != kTsOk) return rc;
+  model->sse = ev.sse;
+  model->logdet = ev.logdet;
+  model->numres = ev.numres;
+  if (obj != nullptr) *obj = ev.obj;
+  return kTsOk;
+}
+
+}  // namespace x11sa

@@ -1,0 +1,144 @@
+// Lag polynomials: stability, products, the constant term and psi weights.
+#include <algorithm>
+#include <cmath>
+
+#include "arima/engine.h"
+
+namespace x11sa {
+
+namespace {
+
+// Coefficients just inside the unit circle: the shrink target of a factor.
+constexpr double kInside = 0.9999999999;
+
+// True when 1 - sum phi_j z^j (phi[1..deg], phi[0] unused) has every root
+// outside the unit circle: the reflection coefficients of the step-down
+// recursion all lie strictly inside (-1, 1). Overwrites phi.
+bool step_down_stable(double* phi, int deg) {
+  for (int k = deg; k >= 1; --k) {
+    const double kappa = phi[k];
+    if (!(std::fabs(kappa) < 1.0)) return false;
+    const double scale = 1.0 - kappa * kappa;
+    for (int j = 1, i = k - 1; j <= i; ++j, --i) {
+      const double a = phi[j], b = phi[i];
+      phi[j] = (a + kappa * b) / scale;
+      if (i != j) phi[i] = (b + kappa * a) / scale;
+    }
+  }
+  return true;
+}
+
+// Stability of the factor with its coefficients scaled by r^lag.
+bool stable_scaled(const FILTER& filt, double r, std::span<double> work) {
+  const int deg = filt.dptr[filt.df - 1];
+  double* phi = work.data();
+  std::fill(phi, phi + deg + 1, 0.0);
+  for (int j = 0; j < filt.df; ++j) phi[filt.dptr[j]] += filt.vptr[j] * std::pow(r, filt.dptr[j]);
+  return step_down_stable(phi, deg);
+}
+
+}  // namespace
+
+double zstable(const FILTER& filt, std::span<double> work) {
+  if (filt.df <= 0) return 1.0;
+  if (filt.df == 1) {
+    const double c = std::fabs(filt.vptr[0]);
+    if (c < 1.0) return 1.0;
+    return kInside / std::pow(c, 1.0 / filt.dptr[0]);
+  }
+  if (work.size() < static_cast<std::size_t>(filt.dptr[filt.df - 1]) + 1) return 0.0;
+  for (int j = 0; j < filt.df; ++j)
+    if (!std::isfinite(filt.vptr[j])) return 0.0;
+  if (stable_scaled(filt, 1.0, work)) return 1.0;
+  // Largest r with the scaled factor stable: the smallest root modulus.
+  double lo = 0.0, hi = 1.0;
+  for (int it = 0; it < 60; ++it) {
+    const double mid = 0.5 * (lo + hi);
+    (stable_scaled(filt, mid, work) ? lo : hi) = mid;
+  }
+  return lo * kInside;
+}
+
+int ztsgmst(int num, FILTER* filt, int code, std::span<double> work) {
+  for (int f = 0; f < num; ++f) {
+    const double r = zstable(filt[f], work);
+    if (r >= 1.0) continue;
+    if (code != 1) return kTsUnstable;
+    for (int j = 0; j < filt[f].df; ++j) filt[f].vptr[j] *= std::pow(r, filt[f].dptr[j]);
+  }
+  return kTsOk;
+}
+
+int ztsgpsp(std::span<const FILTER> factors) {
+  int deg = 0;
+  for (const FILTER& f : factors)
+    if (f.df > 0) deg += f.dptr[f.df - 1];
+  return deg;
+}
+
+void ztsgpml(std::span<const FILTER> factors, std::span<double> poly) {
+  // Multiply in the form 1 + sum b_k B^k, then report c_k = -b_k.
+  std::fill(poly.begin(), poly.end(), 0.0);
+  if (poly.empty()) return;
+  poly[0] = 1.0;
+  int deg = 0;
+  for (const FILTER& f : factors) {
+    if (f.df <= 0) continue;
+    deg += f.dptr[f.df - 1];
+    for (int k = deg; k >= 1; --k) {
+      double s = poly[k];
+      for (int j = 0; j < f.df; ++j)
+        if (f.dptr[j] <= k) s -= f.vptr[j] * poly[k - f.dptr[j]];
+      poly[k] = s;
+    }
+  }
+  poly[0] = 0.0;
+  for (int k = 1; k <= deg; ++k) poly[k] = -poly[k];
+}
+
+double ztsegcn(double mu, std::span<const FILTER> arfac) {
+  double c = mu;
+  for (const FILTER& f : arfac) {
+    double s = 1.0;
+    for (int j = 0; j < f.df; ++j) s -= f.vptr[j];
+    c *= s;
+  }
+  return c;
+}
+
+int ztsgpsi(TSACON* tscon, double* psi, long np, int diflg) {
+  if (tscon == nullptr || tscon->model == nullptr || psi == nullptr || np < 0) return kTsInvalid;
+  TSMODEL* m = tscon->model;
+  const int difdeg = diflg != 0 && !m->differ.empty() ? m->differ[0] : 0;
+  const int ardeg = ztsgpsp(m->arfac) + difdeg;
+  const int madeg = ztsgpsp(m->mafac);
+  std::vector<double>& poly = m->work.poly;
+  if (int rc = ts_alloc(tscon, poly, static_cast<std::size_t>(ardeg + madeg) + 2); rc != kTsOk)
+    return rc;
+  std::span<double> ar(poly.data(), static_cast<std::size_t>(ardeg) + 1);
+  std::span<double> ma(poly.data() + ardeg + 1, static_cast<std::size_t>(madeg) + 1);
+  ztsgpml(m->arfac, ar);
+  ztsgpml(m->mafac, ma);
+  if (difdeg > 0) {
+    // Multiply the AR polynomial by each difference (1 - B^lag), in the
+    // 1 + sum b_k B^k form.
+    for (int k = 1; k <= ardeg; ++k) ar[k] = -ar[k];
+    ar[0] = 1.0;
+    int deg = ardeg - difdeg;
+    for (int d = 0; d < m->ndif; ++d) {
+      const int lag = m->differ[1 + d];
+      deg += lag;
+      for (int k = deg; k >= lag; --k) ar[k] -= ar[k - lag];
+    }
+    ar[0] = 0.0;
+    for (int k = 1; k <= ardeg; ++k) ar[k] = -ar[k];
+  }
+  for (long j = 0; j < np; ++j) {
+    double s = j == 0 ? 1.0 : (j <= madeg ? -ma[j] : 0.0);
+    for (long k = 1; k <= std::min<long>(j, ardeg); ++k) s += ar[k] * psi[j - k];
+    psi[j] = s;
+  }
+  return kTsOk;
+}
+
+}  // namespace x11sa

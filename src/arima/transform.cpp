@@ -1,0 +1,295 @@
+// The working series: transforms, differences, centring, their inverses, and
+// the autocorrelations of the result.
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "arima/engine.h"
+
+namespace x11sa {
+
+namespace {
+
+// Exponents beyond these under- or overflow a double.
+constexpr double kExpUnder = -708.3964185;
+constexpr double kExpOver = 709.782712893384;
+
+}  // namespace
+
+int ztsgbct(const double* x, double* y, long n, double lambda, double addcon, int flag) {
+  if (flag < kTrNone || flag > kTrPower) return kTsInvalid;
+  int rc = kTsOk;
+  for (long t = 0; t < n; ++t) {
+    if (is_missing(x[t])) {
+      y[t] = kMissing;
+      continue;
+    }
+    const double v = x[t] + addcon;
+    double out = kMissing;
+    switch (flag) {
+      case kTrNone: out = x[t]; break;
+      case kTrLog:
+        if (v > 0.0) out = std::log(v);
+        break;
+      case kTrBoxCox:
+        if (v >= 0.0 && lambda > 0.0) out = (std::pow(v, lambda) - 1.0) / lambda;
+        break;
+      case kTrPower:
+        if (v >= 0.0 && lambda > 0.0) out = std::pow(v, lambda);
+        break;
+      default: break;
+    }
+    if (is_missing(out) || !std::isfinite(out)) {
+      out = kMissing;
+      rc = kTsTransform;
+    }
+    y[t] = out;
+  }
+  return rc;
+}
+
+void transt(const double* x, double* y, long n, double mu, double sigma) {
+  for (long t = 0; t < n; ++t) y[t] = is_missing(x[t]) ? kMissing : (x[t] - mu) / sigma;
+}
+
+void ztstdif(double* x, long* n, int ndifs, const int* difper) {
+  for (int d = 0; d < ndifs; ++d) {
+    const long lag = difper[d];
+    const long len = *n - lag;
+    for (long t = 0; t < len; ++t)
+      x[t] = is_missing(x[t + lag]) || is_missing(x[t]) ? kMissing : x[t + lag] - x[t];
+    *n = std::max(0L, len);
+  }
+}
+
+void ztsfudf(double* x, long* n, int period) {
+  for (long t = period; t < *n; ++t)
+    x[t] = is_missing(x[t]) || is_missing(x[t - period]) ? kMissing : x[t] + x[t - period];
+}
+
+int untrbc(double* x, double* y, double* std, long n, double lambda, double addcon, int flag) {
+  if (flag < kTrNone || flag > kTrPower) return kTsInvalid;
+  int rc = kTsOk;
+  for (long t = 0; t < n; ++t) {
+    const double f = x[t];
+    const double s = std == nullptr || is_missing(std[t]) ? 0.0 : std[t];
+    if (is_missing(f)) {
+      y[t] = kMissing;
+      if (std != nullptr) std[t] = kMissing;
+      continue;
+    }
+    double out = f, sd = s;
+    switch (flag) {
+      case kTrNone: break;
+      case kTrLog: {
+        // Mean of a lognormal variable: the median exp(f) times exp(s^2 / 2).
+        const double e = f + 0.5 * s * s;
+        if (e >= kExpOver || s * s >= kExpOver) {
+          out = sd = kMissing;
+        } else if (e <= kExpUnder) {
+          out = -addcon;
+          sd = 0.0;
+        } else {
+          out = std::exp(e) - addcon;
+          sd = std::exp(e) * std::sqrt(std::expm1(s * s));
+        }
+        break;
+      }
+      case kTrBoxCox: {
+        const double base = lambda * f + 1.0;
+        if (base < 0.0) {
+          out = sd = kMissing;
+        } else {
+          out = std::pow(base, 1.0 / lambda) - addcon;
+          sd = s == 0.0 ? 0.0 : std::pow(base, 1.0 / lambda - 1.0) * s;
+        }
+        break;
+      }
+      case kTrPower:
+        if (f < 0.0) {
+          out = sd = kMissing;
+        } else {
+          out = std::pow(f, 1.0 / lambda) - addcon;
+          sd = s == 0.0 ? 0.0 : std::pow(f, 1.0 / lambda - 1.0) * s / lambda;
+        }
+        break;
+      default: break;
+    }
+    if (is_missing(out) || !std::isfinite(out) || (!is_missing(sd) && !std::isfinite(sd))) {
+      out = sd = kMissing;
+    }
+    if (is_missing(out)) rc = kTsCapability;
+    y[t] = out;
+    if (std != nullptr) std[t] = sd;
+  }
+  return rc;
+}
+
+long ztsgmis(const double* x, long* nobs, long* pre, long n) {
+  long first = 0;
+  while (first < n && is_missing(x[first])) ++first;
+  long last = n - 1;
+  while (last >= first && is_missing(x[last])) --last;
+  *pre = first;
+  *nobs = last >= first ? last - first + 1 : 0;
+  long count = 0;
+  for (long t = first; t <= last; ++t)
+    if (!is_missing(x[t])) ++count;
+  return count;
+}
+
+namespace {
+
+struct Moments {
+  double mean = 0, variance = 0;
+  long count = 0;
+};
+
+Moments moments(std::span<const double> x) {
+  Moments m;
+  double sum = 0;
+  for (double v : x)
+    if (!is_missing(v)) {
+      sum += v;
+      ++m.count;
+    }
+  if (m.count == 0) return m;
+  m.mean = sum / static_cast<double>(m.count);
+  double ss = 0;
+  for (double v : x)
+    if (!is_missing(v)) ss += (v - m.mean) * (v - m.mean);
+  m.variance = m.count > 1 ? ss / static_cast<double>(m.count - 1) : 0.0;
+  return m;
+}
+
+}  // namespace
+
+void ztsspcr(std::span<const double> x, int nlags, std::vector<double>& corr, std::vector<long>& dfcorr,
+             std::vector<double>& pcorr, std::vector<double>& icorr) {
+  const auto k = static_cast<std::size_t>(std::max(0, nlags));
+  corr.assign(k, kMissing);
+  pcorr.assign(k, kMissing);
+  icorr.assign(k, kMissing);
+  dfcorr.assign(k, 0);
+  const Moments m = moments(x);
+  if (m.count == 0 || k == 0) return;
+  const auto n = static_cast<long>(x.size());
+  double c0 = 0;
+  for (double v : x)
+    if (!is_missing(v)) c0 += (v - m.mean) * (v - m.mean);
+  if (!(c0 > 0.0)) return;
+  for (std::size_t lag = 1; lag <= k; ++lag) {
+    double c = 0;
+    long pairs = 0;
+    for (long t = 0; t + static_cast<long>(lag) < n; ++t) {
+      const double a = x[t], b = x[t + static_cast<long>(lag)];
+      if (is_missing(a) || is_missing(b)) continue;
+      c += (a - m.mean) * (b - m.mean);
+      ++pairs;
+    }
+    corr[lag - 1] = c / c0;
+    dfcorr[lag - 1] = pairs;
+  }
+  // Durbin-Levinson: partial autocorrelations, and the AR fit of order k
+  // whose dual moving average gives the inverse autocorrelations.
+  std::vector<double> phi(k + 1, 0.0), prev(k + 1, 0.0);
+  double v = 1.0;
+  std::size_t order = 0;
+  for (std::size_t j = 1; j <= k; ++j) {
+    double num = corr[j - 1];
+    for (std::size_t i = 1; i < j; ++i) num -= prev[i] * corr[j - i - 1];
+    const double kappa = num / v;
+    if (!(std::fabs(kappa) < 1.0)) break;
+    phi[j] = kappa;
+    for (std::size_t i = 1; i < j; ++i) phi[i] = prev[i] - kappa * prev[j - i];
+    v *= 1.0 - kappa * kappa;
+    pcorr[j - 1] = kappa;
+    prev = phi;
+    order = j;
+  }
+  double norm = 1.0;
+  for (std::size_t j = 1; j <= order; ++j) norm += prev[j] * prev[j];
+  for (std::size_t lag = 1; lag <= k; ++lag) {
+    double s = lag <= order ? -prev[lag] : 0.0;
+    for (std::size_t j = 1; j + lag <= order; ++j) s += prev[j] * prev[j + lag];
+    icorr[lag - 1] = s / norm;
+  }
+}
+
+namespace {
+
+void internal_error(TSACON* tscon, std::string text) { engine_message(tscon, 0, 2, {std::move(text)}); }
+
+}  // namespace
+
+int ztsgtr(TSACON* tscon, TSERIES* ts) {
+  if (tscon == nullptr || ts == nullptr || ts->data == nullptr) return kTsInvalid;
+  if (ts->start < 0 || ts->nobs < 0 || ts->start + ts->nobs > ts->n) return ztsgerr(tscon, kTsInvalid, "ZTSGTR");
+  const auto nobs = static_cast<std::size_t>(ts->nobs);
+  if (int rc = ts_alloc(tscon, ts->bctrandt, nobs); rc != kTsOk) return rc;
+  if (int rc = ts_alloc(tscon, ts->trandata, nobs); rc != kTsOk) return rc;
+  const double* span = ts->data + ts->start;
+  const Moments raw = moments(std::span<const double>(span, nobs));
+  ts->mean = raw.mean;
+  ts->variance = raw.variance;
+  ts->std = std::sqrt(raw.variance);
+  ts->mu = 0.0;  // set again by a centre step
+
+  std::copy(span, span + ts->nobs, ts->bctrandt.begin());
+  long len = ts->nobs;
+  long lag = 0;
+  int rc = kTsOk;
+  bool transformed = false, differenced = false;
+  for (int step : ts->order) {
+    if (step == 0) break;
+    if (step == kStepTransform && !transformed) {
+      transformed = true;
+      if ((ts->tranopt == kTrBoxCox || ts->tranopt == kTrPower) && !(ts->bclamb > 0.0)) {
+        internal_error(tscon, fmt::format("ZTSGTR: Non-positive power transformation, LAMBDA={:g}", ts->bclamb));
+        return kTsTransform;
+      }
+      const int trc = ztsgbct(span, ts->bctrandt.data(), ts->nobs, ts->bclamb, ts->addcon, ts->tranopt);
+      if (trc == kTsInvalid) {
+        internal_error(tscon, "ZTSGTR: Unknown transformation type.");
+        return kTsInvalid;
+      }
+      if (trc != kTsOk) rc = trc;
+      std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
+    } else if (step == kStepDifference && !differenced) {
+      differenced = true;
+      if (!transformed) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
+      if (ts->ndif > 0) {
+        lag = ts->differ[0];
+        ztstdif(ts->trandata.data(), &len, ts->ndif, ts->differ.data() + 1);
+      }
+    } else if (step == kStepCentre) {
+      if (!transformed && !differenced) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
+      // The shift is the working series' own mean; it is kept in mu so that
+      // forecasts can add it back.
+      const Moments c = moments(std::span<const double>(ts->trandata.data(), static_cast<std::size_t>(len)));
+      ts->mu = c.mean;
+      if (!(ts->sigma > 0.0)) ts->sigma = 1.0;
+      transt(ts->trandata.data(), ts->trandata.data(), len, ts->mu, ts->sigma);
+    } else {
+      internal_error(tscon, "ZTSGTR: Filter transformation not supported.");
+      return kTsInvalid;
+    }
+  }
+  if (!transformed && !differenced) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
+  ts->trandata.resize(static_cast<std::size_t>(std::max(0L, len)));
+  ts->tstart = ts->start + lag;
+  ts->tnobs = std::max(0L, len);
+  const Moments w = moments(ts->trandata);
+  ts->tnonmis = w.count;
+  ts->tmean = w.mean;
+  ts->tvarianc = w.variance;
+  ts->tstd = std::sqrt(w.variance);
+  const int lags = static_cast<int>(std::min<long>(std::max(0, ts->nlags), std::max(0L, w.count - 1)));
+  ztsspcr(ts->trandata, lags, ts->corr, ts->dfcorr, ts->pcorr, ts->icorr);
+  if (rc == kTsOk && ts->tnonmis == 0) rc = kTsFewData;
+  return rc;
+}
+
+}  // namespace x11sa
