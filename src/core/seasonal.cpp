@@ -169,17 +169,6 @@ void fill_with_mean(double* out, const double* values, long c) {
   for (long k = 0; k < c; ++k) out[k] = mean;
 }
 
-}  // namespace
-
-void get_wt(X11COM* Xp, int m, long c, int p) {
-  const short code = (m >= 0 && m < 12) ? Xp->macrv.spec[m] : short{0};
-  const SeasonalTable table = seasonal_table(monthly_filter(code, p), c);
-  Xp->macrv.wt = table.wt;
-  Xp->macrv.len = table.len;
-}
-
-namespace {
-
 // Smooths all months with one odd-length table that none of them is shorter
 // than. The interior years of all months then form a single run of positions,
 // filtered with a stride of one year; the sums are those of x11mvg on each
@@ -226,6 +215,13 @@ void smooth_months_together(double* out, const double* in, long first, long last
 }
 
 }  // namespace
+
+void get_wt(X11COM* Xp, int m, long c, int p) {
+  const short code = (m >= 0 && m < 12) ? Xp->macrv.spec[m] : short{0};
+  const SeasonalTable table = seasonal_table(monthly_filter(code, p), c);
+  Xp->macrv.wt = table.wt;
+  Xp->macrv.len = table.len;
+}
 
 void x11seas(X11COM* Xp, double* out, const double* in, double* wrk1, double* wrk2, double* wrk3,
              int mon, int pass, long first, long last) {

@@ -321,13 +321,15 @@ TEST(MonthlyReplacement, InteriorYearsTakeTwoFullWeightYearsOnEachSide) {
   JanuaryColumn c;
   c.wt[48] = 40.0;  // year 4
   c.wt[60] = 70.0;  // year 5: not full, so never a neighbour
+  c.wt[72] = 10.0;  // year 6, the second to last: three neighbours
   c.run();
   const auto y = JanuaryColumn::year;
-  EXPECT_NEAR(c.sf[48], (0.4 * y(4) + y(3) + y(2) + y(6) + y(7)) / 4.4, 1e-12);
-  EXPECT_NEAR(c.sf[60], (0.7 * y(5) + y(3) + y(2) + y(6) + y(7)) / 4.7, 1e-12);
+  EXPECT_NEAR(c.sf[48], (0.4 * y(4) + y(3) + y(2) + y(7) + y(1)) / 4.4, 1e-12);
+  EXPECT_NEAR(c.sf[60], (0.7 * y(5) + y(3) + y(2) + y(7) + y(1)) / 4.7, 1e-12);
+  EXPECT_NEAR(c.sf[72], (0.1 * y(6) + y(3) + y(2) + y(7)) / 3.1, 1e-12);
   // The table of replacements holds them and nothing else.
   for (long p = 0; p < JanuaryColumn::n; ++p) {
-    if (p == 48 || p == 60)
+    if (p == 48 || p == 60 || p == 72)
       EXPECT_DOUBLE_EQ(c.wrk[p], c.sf[p]);
     else
       EXPECT_TRUE(is_missing(c.wrk[p])) << p;

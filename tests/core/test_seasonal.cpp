@@ -203,6 +203,23 @@ TEST(MonthlyFactors, EachMonthTakesTheTableOfItsOwnYearCount) {
   EXPECT_NEAR(w.w3[3 + 48], nov5, 1e-12);
 }
 
+TEST(MonthlyFactors, MovingAverageChoiceFollowsTheCalendarMonth) {
+  // From October; March alone is stable, so only March's smoothed values are
+  // all the same across the years.
+  const long n = 72;
+  X11COM com;
+  prepare(com, n);
+  com.macrv.spec[2] = -1;
+  const auto in = noisy(n, 100.0, 8.0);
+  Work w(n);
+  x11seas(&com, w.out.data(), in.data(), w.w1.data(), w.w2.data(), w.w3.data(), 9, 1, 0, n);
+  const long march = 5, april = 6;  // offsets from October
+  double sum = 0.0;
+  for (long p = march; p < n; p += 12) sum += in[p];
+  for (long p = march; p < n; p += 12) EXPECT_NEAR(w.w3[p], sum / 6.0, 1e-12) << p;
+  EXPECT_GT(std::fabs(w.w3[april] - w.w3[april + 24]), 1e-6);
+}
+
 TEST(MonthlyFactors, TooFewYearsGiveTheMeanOfTheMonth) {
   const long n = 24;  // two years of each month
   X11COM com;
