@@ -125,6 +125,7 @@ void HtmlSink::table(const OdsTable& t) {
 
 void HtmlSink::month_by_year(const OdsTable& t) {
   const std::string summary_label = entry(t, "summary");
+  const std::string sum_dec = entry(t, "summary_decimals");
   body_ += "<table><thead><tr>";
   std::vector<std::size_t> shown;
   for (std::size_t c = 0; c < t.columns.size(); ++c) {
@@ -143,7 +144,7 @@ void HtmlSink::month_by_year(const OdsTable& t) {
       if (c == 0) {
         text = summary ? summary_label : format_cell(row[c], 0);
       } else if (!(summary && t.columns[c].name == "Stat")) {
-        text = format_cell(row[c], t.columns[c].decimals);
+        text = format_cell(row[c], summary && !sum_dec.empty() ? std::stoi(sum_dec) : t.columns[c].decimals);
       }
       body_ += "<td class=\"num\">" + html_escape(text) + "</td>";
     }

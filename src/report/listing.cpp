@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "host/host.h"
+#include "report/charts.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -35,6 +36,8 @@ void X11ListingSink::table(const OdsTable& table) {
     month_by_year(table);
   } else if (table.template_path == "lum.x11.preface") {
     preface(table);
+  } else if (starts_with(table.template_path, "lum.x11.chart")) {
+    chart(table);
   } else {
     ListingSink::table(table);
   }
@@ -49,10 +52,13 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
   for (int c = 0; c < static_cast<int>(t.columns.size()); ++c)
     if (c != year_col && c != stat_col && c != control_col) periods.push_back(c);
   const int dec = t.columns.size() > 1 ? t.columns[1].decimals : -1;
-  auto number = [&](const OdsCell& cell) {
+  const std::string sum_dec = entry(t, "summary_decimals");
+  const int summary_dec = sum_dec.empty() ? dec : std::stoi(sum_dec);
+  const int stat_dec = stat_col >= 0 ? t.columns[static_cast<std::size_t>(stat_col)].decimals : dec;
+  auto number_as = [&](const OdsCell& cell, int d) {
     const auto* v = std::get_if<double>(&cell);
     if (v == nullptr || is_missing(*v)) return std::string();
-    return format_cell(cell, dec);
+    return format_cell(cell, d);
   };
   const std::string stat_label = entry(t, "stat_type");
   const std::string summary_label = entry(t, "summary");
@@ -60,8 +66,10 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
   // Column width: the widest number or heading, and at least 8.
   std::size_t width = 8;
   for (const auto& row : t.rows) {
-    for (int c : periods) width = std::max(width, number(row[static_cast<std::size_t>(c)]).size());
-    if (has_stat) width = std::max(width, number(row[static_cast<std::size_t>(stat_col)]).size());
+    const auto* year = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
+    const int d = year != nullptr && *year < 0 ? summary_dec : dec;
+    for (int c : periods) width = std::max(width, number_as(row[static_cast<std::size_t>(c)], d).size());
+    if (has_stat) width = std::max(width, number_as(row[static_cast<std::size_t>(stat_col)], stat_dec).size());
   }
   width += 1;
   const std::size_t label_width = std::max<std::size_t>(6, summary_label.size() + 1);
@@ -90,13 +98,41 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
                                  : fmt::format("{:>{}}", year != nullptr ? fmt::format("{:.0f}", *year) : "", label_width - 2);
       text += "  ";
       for (std::size_t k = first; k < last; ++k)
-        text += fmt::format("{:>{}}", number(row[static_cast<std::size_t>(periods[k])]), width);
-      if (stat_here && !summary) text += fmt::format("{:>{}}", number(row[static_cast<std::size_t>(stat_col)]), width);
+        text += fmt::format("{:>{}}", number_as(row[static_cast<std::size_t>(periods[k])], summary ? summary_dec : dec),
+                            width);
+      if (stat_here && !summary)
+        text += fmt::format("{:>{}}", number_as(row[static_cast<std::size_t>(stat_col)], stat_dec), width);
       listing_.line(text);
     }
   }
   if (!t.notes.empty()) listing_.skip(1);
   for (const auto& note : t.notes) listing_.line(note);
+}
+
+void X11ListingSink::chart(const OdsTable& t) {
+  start_table(t);
+  listing_.skip(1);
+  centred(listing_, t.title);
+  for (const auto& [k, v] : t.entries)
+    if (k == "headings") {
+      std::size_t from = 0;
+      while (from <= v.size()) {
+        const std::size_t nl = std::min(v.find('\n', from), v.size());
+        if (nl > from) centred(listing_, v.substr(from, nl - from));
+        from = nl + 1;
+      }
+    }
+  listing_.skip(1);
+  const auto lines = line_printer_chart(t, listing_.linesize());
+  // The axis repeats at the top of a page the chart runs onto.
+  std::vector<std::string> head(lines.begin(), lines.begin() + std::min<std::size_t>(2, lines.size()));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i >= 2 && listing_.lines_left() < 4 && i + 2 < lines.size()) {
+      listing_.new_page();
+      for (const auto& h : head) listing_.line(h);
+    }
+    listing_.line(lines[i]);
+  }
 }
 
 void X11ListingSink::preface(const OdsTable& t) {

@@ -14,6 +14,7 @@ class X11ListingSink : public ListingSink {
  private:
   void month_by_year(const OdsTable& table);
   void preface(const OdsTable& table);
+  void chart(const OdsTable& table);
 };
 
 }  // namespace x11sa

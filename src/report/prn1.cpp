@@ -176,6 +176,8 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     rows.push_back(std::move(row));
   }
   const int dec = choose_decimals(rows, Xp->ndec);
+  // Means and deviations of whole numbers are not whole.
+  const int stat_dec = Xp->ndec >= 0 ? Xp->ndec : std::max(dec, 3);
 
   const std::string tmpl = fmt::format("lum.x11.{}.{}", monthly ? "month" : "qtr", plain ? "type5" : "type1");
   std::string name = NameMsg(title);
@@ -184,7 +186,10 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
   static constexpr int kStatLabel[4] = {251, 252, 254, 253};
   static constexpr int kSummaryLabel[4] = {0, 251, 252, 253};
   if (!plain) ods_check(ods.set_entry("stat_type", msgtext(kStatLabel[ttype])));
-  if (summary && totrow >= 1 && totrow <= 3) ods_check(ods.set_entry("summary", msgtext(kSummaryLabel[totrow])));
+  if (summary && totrow >= 1 && totrow <= 3) {
+    ods_check(ods.set_entry("summary", msgtext(kSummaryLabel[totrow])));
+    ods_check(ods.set_entry("summary_decimals", std::to_string(stat_dec)));
+  }
   ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
   for (int j = 0; j < p; ++j) {
     const std::string label = monthly ? msgtext(231 + j) : fmt::format("Q{}", j + 1);
@@ -193,7 +198,8 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     ods_check(ods.add_column(OdsColumn{col, label, ColType::Num, dec}));
   }
   ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]), ColType::Num, dec}));
+  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]), ColType::Num,
+                                     totcol == 1 ? dec : stat_dec}));
   for (auto& row : rows) ods_check(ods.add_row(std::move(row)));
   if (summary) {
     double total = kMissing;
@@ -206,7 +212,7 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
         dev = fuzzed(Xp, rms_from_base(t.ts, t.tt, t.tn, base));
       }
     }
-    auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, dec); };
+    auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, stat_dec); };
     ods_check(ods.add_note(msgtext(ttype == 1 ? 260 : 261, num(total), num(mean), num(dev))));
   }
   ods_check(ods.close_table());

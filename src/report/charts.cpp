@@ -1,0 +1,203 @@
+#include "report/charts.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "host/dates.h"
+#include "host/host.h"
+#include "report/zscale.h"
+#include "x11sa/missing.h"
+
+namespace x11sa {
+
+namespace {
+
+constexpr int kG1Bit = 63;
+constexpr const char kSymbols[] = "X0+";
+
+struct SeriesRef {
+  const char* name;   // column name
+  std::string label;  // legend
+  const double* v;
+};
+
+OdsCell num(double v) { return is_missing(v) || !std::isfinite(v) ? OdsCell{} : OdsCell{v}; }
+
+// One chart object: a row per period in time order, or per year within
+// each period of the year (panels).
+void emit_chart(X11COM* Xp, int g, int title, std::initializer_list<int> headings,
+                const std::vector<SeriesRef>& series, bool panels) {
+  OdsManager& ods = Xp->host->ods();
+  const X11FLOW& f = Xp->x11flow;
+  const bool monthly = Xp->op.month_f != 0;
+  const int p = Xp->nper;
+  ods_check(ods.open_table(fmt::format("lum.x11.chart.g{}", g), fmt::format("ChartG{}", g), msgtext(title)));
+  std::string heading;
+  for (int m : headings) heading += fmt::format("{}{}", heading.empty() ? "" : "\n", msgtext(m));
+  ods_check(ods.set_entry("headings", heading));
+  ods_check(ods.set_entry("symbols", std::string(kSymbols, series.size())));
+  ods_check(ods.add_column(OdsColumn{"Label", panels ? "Year" : "Date", panels ? ColType::Num : ColType::Char, 0}));
+  if (panels) ods_check(ods.add_column(OdsColumn{"Panel", "Period", ColType::Char, -1}));
+  for (const auto& s : series) ods_check(ods.add_column(OdsColumn{s.name, s.label, ColType::Num, -1}));
+  const long rb = f.real_begin;
+  const long n = f.nobs;
+  auto row_at = [&](long i) {
+    std::vector<OdsCell> row;
+    for (const auto& s : series) row.push_back(num(s.v[rb + i]));
+    return row;
+  };
+  if (!panels) {
+    double date = f.b_date;
+    for (long i = 0; i < n; ++i, date = zintnx(monthly ? "MONTH" : "QTR", date, 1)) {
+      std::vector<OdsCell> row;
+      row.emplace_back(monthly ? format_monyy(date, 5) : format_yyqc(date));
+      for (auto& c : row_at(i)) row.push_back(std::move(c));
+      ods_check(ods.add_row(std::move(row)));
+    }
+  } else {
+    static constexpr const char* kMonths[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                                "July",    "August",   "September", "October", "November", "December"};
+    static constexpr const char* kQuarters[4] = {"First quarter", "Second quarter", "Third quarter", "Fourth quarter"};
+    for (int k = 0; k < p; ++k) {
+      // Period k of the year is at offsets where (firstper + i) mod p == k.
+      const long start = ((k - f.firstper) % p + p) % p;
+      for (long i = start; i < n; i += p) {
+        std::vector<OdsCell> row;
+        row.emplace_back(static_cast<double>(f.firstyr + (f.firstper + i) / p));
+        row.emplace_back(std::string(monthly ? kMonths[k] : kQuarters[k]));
+        for (auto& c : row_at(i)) row.push_back(std::move(c));
+        ods_check(ods.add_row(std::move(row)));
+      }
+    }
+  }
+  ods_check(ods.close_table());
+}
+
+}  // namespace
+
+void x11chrt(X11COM* Xp, const double* d8, const double* d9, const double* d10, const double* d11,
+             const double* d12, const double* d13, const double* work) {
+  if (Xp->op.noprint_f != 0) return;
+  bool wanted[5] = {false, false, false, false, false};
+  bool any = false;
+  for (int g = 1; g <= 4; ++g) {
+    const bool bit = table_bit(Xp, kG1Bit + g - 1);
+    wanted[g] = bit || (g <= 2 ? Xp->charts >= 1 : Xp->charts > 3);
+    any = any || wanted[g];
+  }
+  if (!any) return;
+  OdsManager& ods = Xp->host->ods();
+  ods_check(ods.open_group("Charts", msgtext(77)));
+  const bool add = Xp->op.add_f != 0;
+  if (wanted[1])
+    emit_chart(Xp, 1, 312, {370, 371, 372, 381},
+               {{"D11", "D11 seasonally adjusted (X)", d11}, {"D12", "D12 trend-cycle (0)", d12}}, false);
+  const std::vector<SeriesRef> si = {{"D8", add ? "D8 SI differences (X)" : "D8 SI ratios (X)", d8},
+                                     {"D9", "D9 modified SI (0)", d9},
+                                     {"D10", "D10 seasonal factors (+)", d10}};
+  if (wanted[2]) emit_chart(Xp, 2, 313, {374, 375, 376, 381}, si, true);
+  if (wanted[3]) emit_chart(Xp, 3, 314, {374, 375, 376, 381}, si, false);
+  if (wanted[4])
+    emit_chart(Xp, 4, 315, {378, 379, 380, 381},
+               {{"D13", "D13 irregular (X)", d13}, {"E3", "E3 modified irregular (0)", work}}, false);
+  ods_check(ods.close_group());
+}
+
+namespace {
+
+// The value axis: a line of tick values over a line of tick marks, or the
+// other way round at the bottom.
+std::vector<std::string> axis(const SCALESTR& sc, int width, bool top) {
+  std::string values(static_cast<std::size_t>(width), ' ');
+  std::string ticks(static_cast<std::size_t>(width), ' ');
+  for (int k = 0; k <= sc.ntic; ++k) {
+    const int col = 7 + k * sc.ticpos;
+    if (col < width) ticks[static_cast<std::size_t>(col)] = '.';
+    std::string label = fmt::format("{:.6g}", sc.xmin + k * sc.inc);
+    if (label.size() > 6) label = fmt::format("{:.2g}", sc.xmin + k * sc.inc);
+    const int at = 2 + k * sc.ticpos;
+    for (std::size_t c = 0; c < label.size() && at + static_cast<int>(c) < width; ++c)
+      values[static_cast<std::size_t>(at) + c] = label[c];
+  }
+  auto trim = [](std::string s) {
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+  };
+  return top ? std::vector<std::string>{trim(values), trim(ticks)} : std::vector<std::string>{trim(ticks), trim(values)};
+}
+
+}  // namespace
+
+std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
+  std::vector<std::string> out;
+  int panel_col = -1;
+  std::vector<std::size_t> series;
+  for (std::size_t c = 1; c < t.columns.size(); ++c) {
+    if (t.columns[c].name == "Panel") {
+      panel_col = static_cast<int>(c);
+    } else if (t.columns[c].type == ColType::Num) {
+      series.push_back(c);
+    }
+  }
+  // The scale over every value of the chart.
+  SCALESTR sc;
+  bool any = false;
+  for (const auto& row : t.rows)
+    for (std::size_t c : series) {
+      const auto* v = std::get_if<double>(&row[c]);
+      if (v == nullptr) continue;
+      sc.xmin = any ? std::min(sc.xmin, *v) : *v;
+      sc.xmax = any ? std::max(sc.xmax, *v) : *v;
+      any = true;
+    }
+  if (!any) return out;
+  sc.plotpos = linesize - 8;
+  sc.ticpos = -8;
+  if (zscale(&sc) != 0) return out;
+  const int width = std::min(linesize, 7 + sc.ntic * sc.ticpos + 1);
+  std::string symbols;
+  for (const auto& [k, v] : t.entries)
+    if (k == "symbols") symbols = v;
+  std::string panel;
+  for (const auto& row : t.rows) {
+    if (panel_col >= 0) {
+      const auto* name = std::get_if<std::string>(&row[static_cast<std::size_t>(panel_col)]);
+      const std::string this_panel = name != nullptr ? *name : "";
+      if (this_panel != panel) {
+        if (!panel.empty()) {
+          for (auto& l : axis(sc, width, false)) out.push_back(std::move(l));
+          out.insert(out.end(), 3, std::string());
+        }
+        panel = this_panel;
+        out.push_back(fmt::format("  {}", panel));
+        for (auto& l : axis(sc, width, true)) out.push_back(std::move(l));
+      }
+      // A period's line is plotted only when all its values are there.
+      bool complete = true;
+      for (std::size_t c : series) complete = complete && std::holds_alternative<double>(row[c]);
+      if (!complete) continue;
+    } else if (out.empty()) {
+      for (auto& l : axis(sc, width, true)) out.push_back(std::move(l));
+    }
+    std::string line(static_cast<std::size_t>(width), ' ');
+    std::string label = format_cell(row[0], 0);
+    line.replace(0, std::min<std::size_t>(label.size(), 6), label.substr(0, 6));
+    for (std::size_t k = 0; k < series.size(); ++k) {
+      const auto* v = std::get_if<double>(&row[series[k]]);
+      if (v == nullptr) continue;
+      const long col = std::lround((*v - sc.xmin) / sc.unit) + 7;
+      if (col < 7 || col >= width) continue;
+      char& cell = line[static_cast<std::size_t>(col)];
+      const char sym = k < symbols.size() ? symbols[k] : '*';
+      cell = cell == ' ' ? sym : '*';
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out.push_back(std::move(line));
+  }
+  for (auto& l : axis(sc, width, false)) out.push_back(std::move(l));
+  return out;
+}
+
+}  // namespace x11sa
