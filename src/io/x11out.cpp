@@ -118,6 +118,33 @@ void write_row(X11COM* Xp, OutputDataSet& ds) {
   }
 }
 
+// Clears the OUTSTB= row record.
+void zero_stb(X11COM* Xp) {
+  OUTSTBL& r = Xp->outstb;
+  r.source.clear();
+  r.ss = kMissing;
+  r.df = kMissing;
+  r.ms = kMissing;
+  r.f = kMissing;
+  r.probf = kMissing;
+}
+
+// Writes the OUTSTB= row record.
+void put_stb(X11COM* Xp, OutputDataSet& ds) {
+  constexpr int kBy = 8;
+  const OUTSTBL& r = Xp->outstb;
+  ds.set_str(0, r.varname);
+  ds.set_str(1, r.table);
+  ds.set_str(2, r.source);
+  ds.set_num(3, r.ss);
+  ds.set_num(4, r.df);
+  ds.set_num(5, r.ms);
+  ds.set_num(6, r.f);
+  ds.set_num(7, r.probf);
+  set_by_cells(Xp, ds, kBy);
+  write_row(Xp, ds);
+}
+
 }  // namespace
 
 void define_output_datasets(X11COM* Xp) {
@@ -195,6 +222,41 @@ void x11out(X11COM* Xp) {
   if (reread)
     while (in.next_row()) {
     }
+}
+
+void x11ostb(X11COM* Xp, const STBAOV& stable, const OUTMOV& moving) {
+  if (!Xp->outstb_ds) return;
+  OutputDataSet& ds = *Xp->outstb_ds;
+  Xp->outstb.varname = Xp->x11flow.vv->v_vs;
+  Xp->outstb.table = "D8";
+  const int sources[3] = {Xp->op.month_f != 0 ? 350 : 354, 391, 392};
+  for (int k = 0; k < 3; ++k) {
+    zero_stb(Xp);
+    OUTSTBL& r = Xp->outstb;
+    r.source = msgtext(sources[k]);
+    r.ss = stable.ss[k];
+    r.df = stable.df[k];
+    r.ms = stable.ms[k];
+    if (k == 0) {
+      r.f = stable.f;
+      r.probf = stable.probf;
+    }
+    put_stb(Xp, ds);
+  }
+  zero_stb(Xp);
+  Xp->outstb.source = msgtext(351);
+  Xp->outstb.ss = moving.ss_years;
+  Xp->outstb.df = moving.df_years;
+  Xp->outstb.ms = moving.ms_years;
+  Xp->outstb.f = moving.f;
+  Xp->outstb.probf = moving.probf;
+  put_stb(Xp, ds);
+  zero_stb(Xp);
+  Xp->outstb.source = msgtext(352);
+  Xp->outstb.ss = moving.ss_error;
+  Xp->outstb.df = moving.df_error;
+  Xp->outstb.ms = moving.ms_error;
+  put_stb(Xp, ds);
 }
 
 void x11otdr(X11COM* Xp, const char* table) {

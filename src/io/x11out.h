@@ -15,6 +15,11 @@ void x11out(X11COM* Xp);
 // Writes the OUTTDR= rows of the regression just run (table "B15" or "C15").
 void x11otdr(X11COM* Xp, const char* table);
 
+// Writes the OUTSTB= rows of the current variable from the seasonality tests
+// on D8: the stable test (between periods, residual, total) and the moving
+// test (between years, error), all with TABLE "D8".
+void x11ostb(X11COM* Xp, const STBAOV& stable, const OUTMOV& moving);
+
 // Moves every completed output data set into place at the end of a step;
 // data errors are logged and raise the level.
 void commit_output_datasets(X11COM* Xp);

@@ -225,6 +225,8 @@ struct FTEST {
   int fail = 0;
   double f[2] = {};
   double p[2] = {};
+  // The T statistics of the combined test (missing when the stable F is 0).
+  double t1 = kMissing, t2 = kMissing, t = kMissing;
 };
 
 struct KWSTATS {
@@ -334,6 +336,27 @@ struct OUTSTBL {
   double ss = kMissing, df = kMissing, ms = kMissing, f = kMissing, probf = kMissing;
 };
 
+// The analysis of variance of the stable seasonality test: rows between
+// periods, residual and total (MS of the total, F and PROBF of the last two
+// rows stay missing).
+struct STBAOV {
+  double ss[3] = {kMissing, kMissing, kMissing};
+  double df[3] = {kMissing, kMissing, kMissing};
+  double ms[3] = {kMissing, kMissing, kMissing};
+  double f = kMissing, probf = kMissing;
+};
+
+// The two-way analysis of variance of the moving seasonality test on the
+// complete years [first, last) of the series.
+struct OUTMOV {
+  long first = 0, last = 0;
+  long nyr = 0;
+  double ss_periods = kMissing, ss_years = kMissing, ss_error = kMissing, ss_total = kMissing;
+  double df_years = kMissing, df_error = kMissing;
+  double ms_years = kMissing, ms_error = kMissing;
+  double f = kMissing, probf = kMissing;
+};
+
 using XtrmFcnt = void (*)(X11COM* Xp, double* wt, double* std, const double* in, long adj,
                           long first, long last);
 
@@ -428,6 +451,8 @@ struct X11COM {
   unsigned char print_table_f[12] = {};
   OUTTDR_ROW outtdr;
   OUTSTBL outstb;
+  STBAOV stbaov;  // the latest stable seasonality test
+  OUTMOV outmov;  // the latest moving seasonality test
   XtrmFcnt XtrmFcntPtr = nullptr;
 
   // A series handed over in memory (the library call) rather than read from
