@@ -13,14 +13,24 @@ SUDO         := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 BUILD_PACKAGES := g++ cmake make libfmt-dev libcli11-dev libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
+TEST_PACKAGES  := chromium
 
-.PHONY: all deps build build-san demo check bench fuzz clean
+.PHONY: all deps deps-test build build-san demo check bench fuzz clean
 
 all: build
 
 # Installs the Debian packages the build needs, only when one is missing.
 deps:
 	@missing=""; for p in $(BUILD_PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+# The browser that renders the HTML report in the tests.
+deps-test:
+	@missing=""; for p in $(TEST_PACKAGES); do \
 	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
@@ -38,7 +48,7 @@ build-san: deps
 demo: build
 	@./examples/run-demo.sh $(BUILD)/x11sa
 
-check: build build-san
+check: deps-test build build-san
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 

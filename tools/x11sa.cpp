@@ -49,7 +49,10 @@ int main(int argc, char** argv) {
   int linesize = 132;
   int pagesize = 60;
   app.add_option("PROGRAM", program_path, "program file, or - for standard input")->required();
-  app.add_option("--lib", libs, "library NAME is FOLDER (repeatable)")->type_name("NAME=FOLDER");
+  // One NAME=FOLDER per --lib, so that the program name is never taken for a second one.
+  app.add_option("--lib", libs, "library NAME is FOLDER (repeatable)")
+      ->type_name("NAME=FOLDER")
+      ->allow_extra_args(false);
   app.add_option("--print", print_path, "write the listing to FILE instead of standard output")
       ->type_name("FILE");
   app.add_option("--log", log_path, "write the log to FILE instead of standard error")->type_name("FILE");

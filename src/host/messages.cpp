@@ -161,7 +161,7 @@ constexpr std::array kMessages = std::to_array<Message>({
     {150, Text, "Original Series Modified for Extremes"},
     {151, Text, "Modified Seasonally Adjusted Series"},
     {152, Text, "Modified Irregular Series"},
-    {153, Text, "Ratios of Annual Totals"},
+    {153, Text, "Differences of Annual Totals (Original Minus Seasonally Adjusted)"},
     {154, Text, "Percent Changes in Original Series"},
     {155, Text, "Percent Changes in Final Seasonally Adjusted Series"},
     {156, Text, "MCD Moving Average"},
@@ -198,6 +198,7 @@ constexpr std::array kMessages = std::to_array<Message>({
     {209, Warning, "OUTSPAN= needs an SSPAN statement; it is ignored."},
     {223, Text, "Label - {0}"},
     {226, Text, "QCD Moving Average"},
+    {230, Text, "Moving Seasonality Test"},
     {231, Text, "Jan"},
     {232, Text, "Feb"},
     {233, Text, "Mar"},
@@ -219,11 +220,43 @@ constexpr std::array kMessages = std::to_array<Message>({
     {275, Text, "Total: {0}  Mean: {1}  S.D.: {2}"},
     {280, Text, "Day          Weight"},
     {281, Text, "Prior Daily Weights"},
+    {282, Text, "Moving Seasonality Ratio"},
+    {283, Text, "Average Irregular Change (I)"},
+    {284, Text, "Average Seasonal Change (S)"},
+    {285, Text, "Moving Seasonality Ratio (I/S)"},
+    {286, Text,
+     "Period {0} has fewer than two values in D9; its average changes and their ratio are left "
+     "blank."},
     {300, Text, ""},
     {316, Text, "Adjusted Prior Daily Weights"},
     {317, Text, "Day"},
     {318, Text, "Weight"},
+    {320, Text, "Average Percent Change without Sign over the Indicated Span"},
+    {321, Text, "Average Differences without Sign over the Indicated Span"},
+    {322, Text, "Relative Contributions of the Components to the Variance of the Original Series"},
+    {323, Text, "Average Duration of Run"},
+    {324, Text, "I/C Ratio for the Indicated Span"},
+    {325, Text, "Months for cyclical dominance (MCD): {0}"},
+    {326, Text, "Quarters for cyclical dominance (QCD): {0}"},
+    {327, Text, "Average Percent Change with Sign and Standard Deviation over the Indicated Span"},
+    {328, Text, "Average Differences with Sign and Standard Deviation over the Indicated Span"},
+    {329, Text, "The trend-cycle does not change over span {0}; its I/C ratio is left blank."},
+    {330, Text,
+     "The original series does not change over span {0}; its ratio of the components' variance "
+     "to the original's is left blank."},
     {346, Text, "the periods of the other frequency"},
+    {350, Text, "Between Months"},
+    {351, Text, "Between Years"},
+    {352, Text, "Error"},
+    {353, Text, "Probability of a larger F value by chance: {0:.4f}."},
+    {354, Text, "Between Quarters"},
+    {355, Text, "Kruskal-Wallis Test for Stable Seasonality"},
+    {356, Text, "Kruskal-Wallis statistic"},
+    {357, Text, "Probability of a larger statistic by chance"},
+    {383, Text, "Probability of a larger F value by chance: below 0.0001."},
+    {391, Text, "Residual"},
+    {392, Text, "Total"},
+    {453, Text, "Ratios of Annual Totals (Original to Seasonally Adjusted, in Percent)"},
     {490, Text, "QUARTERLY"},
     {491, Text, "MONTHLY"},
     {542, Warning, "MAPECR={0} is outside {1} to {2}; {3} is used."},
@@ -249,7 +282,7 @@ constexpr std::array kMessages = std::to_array<Message>({
     {620, Text, "Trading day factors"},
     {654, Text, "The X11 Procedure"},
     {655, Text, "X-11 Seasonal Adjustment Program"},
-    {656, Text, "Census Method II, X-11 variant"},
+    {656, Text, "Seasonal adjustment by the X-11 method"},
     {657, Text, ""},
     {669, Text, "PRINTOUT=STANDARD"},
     {670, Text, "PRINTOUT=LONG"},
@@ -262,31 +295,76 @@ constexpr std::array kMessages = std::to_array<Message>({
     {881, Text, "Variable {0}"},
 });
 
-constexpr bool sorted_unique() {
-  for (std::size_t i = 1; i < kMessages.size(); ++i)
-    if (kMessages[i - 1].number >= kMessages[i].number) return false;
+// The texts of the combined test for identifiable seasonality, a set of
+// their own (their numbers overlap the procedure's set).
+constexpr std::array kMessages881 = std::to_array<Message>({
+    {200, Text, "Combined Test for the Presence of Identifiable Seasonality"},
+    {201, Text, "Identifiable seasonality"},
+    {202, Text, "probably not present"},
+    {203, Text, "not present"},
+    {204, Text, "present"},
+    {205, Text, "Stable seasonality F-test, probability"},
+    {206, Text, "Moving seasonality F-test, probability"},
+    {207, Text, "Kruskal-Wallis test, probability"},
+    {208, Text, "T1 = 7 / stable F"},
+    {209, Text, "T2 = 3 x moving F / stable F"},
+    {211, Text, "T = (T1 + T2) / 2"},
+    {212, Text, "Test"},
+    {213, Text, "Value"},
+});
+
+template <std::size_t N>
+constexpr bool sorted_unique(const std::array<Message, N>& messages) {
+  for (std::size_t i = 1; i < messages.size(); ++i)
+    if (messages[i - 1].number >= messages[i].number) return false;
   return true;
 }
-static_assert(sorted_unique(), "message numbers must be ascending and unique");
+static_assert(sorted_unique(kMessages), "message numbers must be ascending and unique");
+static_assert(sorted_unique(kMessages881), "message numbers must be ascending and unique");
 
-}  // namespace
-
-std::span<const Message> message_catalogue() noexcept { return kMessages; }
-
-const Message* find_message(int number) noexcept {
-  const auto it = std::lower_bound(kMessages.begin(), kMessages.end(), number,
+const Message* find_in(std::span<const Message> messages, int number) noexcept {
+  const auto it = std::lower_bound(messages.begin(), messages.end(), number,
                                    [](const Message& m, int n) { return m.number < n; });
-  return it != kMessages.end() && it->number == number ? &*it : nullptr;
+  return it != messages.end() && it->number == number ? &*it : nullptr;
 }
 
-std::string message_vtext(int number, fmt::format_args args) {
-  const Message* m = find_message(number);
+std::string format_message(const Message* m, int number, fmt::format_args args) {
   if (m == nullptr) return fmt::format("(message {} is missing from the catalogue)", number);
   try {
     return fmt::vformat(m->text, args);
   } catch (const fmt::format_error&) {
     return fmt::format("{} (message {}: arguments do not fit)", m->text, number);
   }
+}
+
+}  // namespace
+
+std::vector<Message> message_catalogue() {
+  std::vector<Message> all;
+  for (const auto table : {std::span<const Message>(kMessages), report_messages(), arima_messages(), spans_messages()})
+    all.insert(all.end(), table.begin(), table.end());
+  std::sort(all.begin(), all.end(), [](const Message& a, const Message& b) { return a.number < b.number; });
+  return all;
+}
+
+const Message* find_message(int number) noexcept {
+  // The set is kept in one table per part of the system; numbers are unique
+  // across the tables.
+  for (const auto table : {std::span<const Message>(kMessages), report_messages(), arima_messages(), spans_messages()})
+    if (const Message* m = find_in(table, number)) return m;
+  return nullptr;
+}
+
+std::string message_vtext(int number, fmt::format_args args) {
+  return format_message(find_message(number), number, args);
+}
+
+std::span<const Message> message_catalogue881() noexcept { return kMessages881; }
+
+const Message* find_message881(int number) noexcept { return find_in(kMessages881, number); }
+
+std::string message881_vtext(int number, fmt::format_args args) {
+  return format_message(find_message881(number), number, args);
 }
 
 std::string_view severity_prefix(Severity s) noexcept {

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -19,7 +20,13 @@ struct Message {
 };
 
 // Every message of the procedure's set, ordered by number.
-[[nodiscard]] std::span<const Message> message_catalogue() noexcept;
+[[nodiscard]] std::vector<Message> message_catalogue();
+
+// The parts of the set kept with the subsystems that use them (each ordered
+// by number; numbers are unique across the parts).
+[[nodiscard]] std::span<const Message> report_messages() noexcept;
+[[nodiscard]] std::span<const Message> arima_messages() noexcept;
+[[nodiscard]] std::span<const Message> spans_messages() noexcept;
 // The message with this number, or nullptr.
 [[nodiscard]] const Message* find_message(int number) noexcept;
 
@@ -30,6 +37,16 @@ struct Message {
 template <class... Args>
 [[nodiscard]] std::string msgtext(int number, const Args&... args) {
   return message_vtext(number, fmt::make_format_args(args...));
+}
+
+// The second message set, 881: the texts of the combined seasonality test.
+[[nodiscard]] std::span<const Message> message_catalogue881() noexcept;
+[[nodiscard]] const Message* find_message881(int number) noexcept;
+[[nodiscard]] std::string message881_vtext(int number, fmt::format_args args);
+
+template <class... Args>
+[[nodiscard]] std::string msgtext881(int number, const Args&... args) {
+  return message881_vtext(number, fmt::make_format_args(args...));
 }
 
 // "NOTE: ", "WARNING: ", "ERROR: " or "".

@@ -181,8 +181,13 @@ void check_nobs_all(X11COM* Xp) {
       }
     }
   }
+  // A group in which no variable can be adjusted is a data error of the
+  // group, whatever rejected its variables: too few values, the TDCOMPUTE=
+  // date, or bad values.
+  int adjusted = 0;
+  for (const VAR& v : Xp->vars) adjusted += v.run_f;
   const int n = static_cast<int>(Xp->vars.size());
-  if (n > 0 && (short_count == n || td_count == n || short_count + td_count == n)) {
+  if (n > 0 && (short_count == n || td_count == n || adjusted == 0)) {
     host_of(Xp).msg(37);
     raise_level(Xp, group_error_level(Xp));
   }

@@ -107,17 +107,22 @@ int fill(X11COM* Xp, int per, int freq, int totflag, int sumflag, long& n, const
 
 // Decimals for the numbers of a table: NDEC= when given, none for whole
 // numbers, else as many as keep about seven significant digits (at most three).
-int choose_decimals(const std::vector<std::vector<OdsCell>>& rows, int ndec) {
+int choose_decimals(const std::vector<std::vector<OdsCell>>& rows, int p, int ndec) {
   if (ndec >= 0) return ndec;
   double largest = 0;
   bool whole = true;
-  for (const auto& row : rows)
-    for (std::size_t c = 1; c < row.size(); ++c) {
-      const auto* v = std::get_if<double>(&row[c]);
+  // The values themselves decide: the year column, the statistics and the
+  // summary row follow them.
+  for (const auto& row : rows) {
+    const auto* year = std::get_if<double>(&row.front());
+    if (year != nullptr && *year < 0) continue;
+    for (int c = 1; c <= p; ++c) {
+      const auto* v = std::get_if<double>(&row[static_cast<std::size_t>(c)]);
       if (v == nullptr || !std::isfinite(*v)) continue;
       largest = std::max(largest, std::fabs(*v));
       if (std::fabs(*v - std::nearbyint(*v)) > 1e-9 * std::max(1.0, std::fabs(*v))) whole = false;
     }
+  }
   if (whole) return 0;
   if (largest < 1e4) return 3;
   if (largest < 1e5) return 2;
@@ -175,7 +180,7 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     row.emplace_back();
     rows.push_back(std::move(row));
   }
-  const int dec = choose_decimals(rows, Xp->ndec);
+  const int dec = choose_decimals(rows, p, Xp->ndec);
   // Means and deviations of whole numbers are not whole.
   const int stat_dec = Xp->ndec >= 0 ? Xp->ndec : std::max(dec, 3);
 

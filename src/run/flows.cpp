@@ -10,12 +10,17 @@
 #include "core/filters.h"
 #include "core/prior.h"
 #include "core/tradingday.h"
+#include "diag/d9a.h"
+#include "diag/e4.h"
 #include "diag/etables.h"
+#include "diag/f2.h"
 #include "diag/fsummary.h"
+#include "diag/ftests.h"
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
 #include "io/x11out.h"
+#include "report/charts.h"
 #include "report/prn1.h"
 #include "report/tdreport.h"
 
@@ -107,6 +112,8 @@ static_assert(std::size(kTabs) == kOutTables);
 
 constexpr int kB15Bit = 22;
 constexpr int kC15Bit = 38;
+constexpr int kE4Bit = 58;
+constexpr int kF2Bit = 62;
 
 bool monthly(const X11COM* Xp) { return Xp->op.month_f != 0; }
 
@@ -473,8 +480,15 @@ void x111td0(X11COM* Xp) {
   emit(Xp, Tab::D7, w.avec4);
   x11d8(Xp, w.d8, od, w.avec4, rb, re);
   emit(Xp, Tab::D8, w.d8);
+  // The seasonality tests run for the printed D8, or silently for OUTSTB=.
+  const bool print_tests = print_check(Xp, Tab::D8);
+  if (print_tests || Xp->op.outstb_f != 0) {
+    x11d8tests(Xp, print_tests ? 1 : 0);
+    if (Xp->op.outstb_f != 0) x11ostb(Xp, Xp->stbaov, Xp->outmov);
+  }
   x11d9(Xp, w.d9, w.d8, w.temp1, w.avec4, w.work1, rb, re);
   emit(Xp, Tab::D9, w.work1);
+  if (print_check(Xp, Tab::D9)) x11d9p(Xp, w.d9, w.work2, w.work3, rb, re, f.firstper);
   f.pass = 2;
   x11d10(Xp, w.d10, w.d9, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
   emit(Xp, Tab::D10, w.d10);
@@ -499,6 +513,8 @@ void x111te1(X11COM* Xp) {
   emit(Xp, Tab::E2, w.temp2);
   x11e3(Xp, w.temp3, w.c17, w.d13, rb, re);
   emit(Xp, Tab::E3, w.temp3);
+  if (level_or_bit(Xp, 1, kE4Bit))
+    x11e4p(Xp, w.original_in, w.d11, w.temp1, w.temp2, f.firstyr, f.lastyr, f.firstper, rb, re);
   x11e5(Xp, w.avec1, w.original_in, rb + 1, re);
   emit(Xp, Tab::E5, w.avec1);
   x11e6(Xp, w.avec2, w.d11, rb + 1, re);
@@ -517,6 +533,11 @@ void x113tf1(X11COM* Xp) {
   x11f1(Xp, w.avec1, d12p.data(), d13p.data(), w.d11, w.d12, w.d13, f.real_begin, f.real_end, &ifirst,
         &ilast, &mcd);
   emit(Xp, Tab::F1, w.avec1);
+  // The series as read is the O of F2, so that the shares of P and TD and
+  // the ratio to O's change describe one decomposition.
+  if (level_or_bit(Xp, 1, kF2Bit))
+    x11f2p(Xp, w.original_in, w.pmf, w.c18, w.d10, w.d11, w.d12, w.d13, w.temp1, w.temp2, w.temp3, w.avec1,
+           d12p.data(), d13p.data(), f.real_begin, f.real_end, ifirst, ilast, mcd);
 }
 
 void x11flw1(X11COM* Xp) {
@@ -526,6 +547,8 @@ void x11flw1(X11COM* Xp) {
   x111td0(Xp);
   x111te1(Xp);
   x113tf1(Xp);
+  const WORK& w = Xp->work;
+  x11chrt(Xp, w.d8, w.d9, w.d10, w.d11, w.d12, w.d13, w.temp3);
 }
 
 }  // namespace x11sa
