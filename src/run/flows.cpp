@@ -152,10 +152,11 @@ void write_check(X11COM* Xp, Tab t, const double* vec) {
   if (Xp->x11flow.varno2 < Xp->table_cnt[k]) x11wrt1(Xp, k, vec);
 }
 
-// Prints (when selected and computed) and writes table t.
-void emit(X11COM* Xp, Tab t, const double* vec, bool computed = true) {
-  if (computed && print_check(Xp, t)) print_table(Xp, t, vec);
-  write_check(Xp, t, vec);
+// Prints (when selected and computed) and writes table t, as the stretch says.
+void emit(X11COM* Xp, const ChainSpan& s, Tab t, const double* vec, bool computed = true) {
+  if (s.write && s.write_first) write_check(Xp, t, vec);
+  if (s.print && computed && print_check(Xp, t)) print_table(Xp, t, vec);
+  if (s.write && !s.write_first) write_check(Xp, t, vec);
 }
 
 bool level_or_bit(X11COM* Xp, int level, int bit) {
@@ -175,7 +176,7 @@ void print_prior_weights(X11COM* Xp) {
 }
 
 // The regression of one pass (B14..B16 or C14..C16) on the irregular temp2.
-void td_regression(X11COM* Xp, bool final_pass) {
+void td_regression(X11COM* Xp, const ChainSpan& s, bool final_pass) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
   double* table = final_pass ? w.c14 : w.b14;
@@ -183,8 +184,8 @@ void td_regression(X11COM* Xp, bool final_pass) {
   fill_missing(table, Xp->fake_array_size);
   fill_missing(factors, Xp->fake_array_size);
   const Tab t14 = final_pass ? Tab::C14 : Tab::B14;
-  if (!td_computed(Xp)) {
-    write_check(Xp, t14, table);
+  if (!td_computed(Xp) || !s.regression) {
+    if (s.write) write_check(Xp, t14, table);
     return;
   }
   f.td_adj = Xp->op.tdcmpt_f != 0 ? x11tdaj(Xp) : 0;
@@ -200,23 +201,23 @@ void td_regression(X11COM* Xp, bool final_pass) {
   } else {
     x11c14(Xp, table + first, w.temp2 + first, w.b16 + first, types, types, n);
   }
-  if (print_check(Xp, t14)) {
+  if (s.print && print_check(Xp, t14)) {
     if (n - f.nextreme <= 0) {
       print_message_table(Xp, NameMsg(116), msgtext(158));
     } else {
       print_table(Xp, t14, table);
     }
   }
-  write_check(Xp, t14, table);
+  if (s.write) write_check(Xp, t14, table);
 
   int xn = 0;
   x11b15(Xp, Xp->tdr_wgts, w.temp2 + first, types, Xp->pdweights, n, f.regress, f.c, f.s, &xn, &f.ssr,
          &f.sumysq);
   const int apply = x11b15p(Xp, Xp->tdr_wgts, Xp->pdweights, xn, f.ssr, f.sumysq);
   if (Xp->tdregr == 3) Xp->op.ftest_f = apply;
-  f.prnflag = level_or_bit(Xp, final_pass ? 1 : 2, final_pass ? kC15Bit : kB15Bit) ? 1 : 0;
+  f.prnflag = s.print && level_or_bit(Xp, final_pass ? 1 : 2, final_pass ? kC15Bit : kB15Bit) ? 1 : 0;
   if (f.prnflag != 0) print_regression(Xp, final_pass);
-  if (Xp->op.outtdr_f != 0) x11otdr(Xp, final_pass ? "C15" : "B15");
+  if (s.write && Xp->op.outtdr_f != 0) x11otdr(Xp, final_pass ? "C15" : "B15");
 
   if (final_pass) {
     x11c16(Xp, factors, Xp->tdr_wgts, w.work1, f.firstyr, f.xlast2, f.real_begin, f.firstper);
@@ -234,6 +235,31 @@ void td_regression(X11COM* Xp, bool final_pass) {
 }
 
 }  // namespace
+
+ChainSpan plain_span(const X11COM* Xp) {
+  const X11FLOW& f = Xp->x11flow;
+  ChainSpan s;
+  s.rb = f.real_begin;
+  s.re = f.real_end;
+  s.mb = f.real_ma_beg;
+  s.me = f.real_ma_end;
+  s.xfirst = f.xfirst;
+  s.xlast = f.xlast;
+  s.xfirst2 = f.xfirst2;
+  s.xlast2 = f.xlast2;
+  s.adj = f.real_adj;
+  s.adj_b7 = f.adjust;
+  return s;
+}
+
+void run_chain(X11COM* Xp, const ChainSpan& s) {
+  a_tables(Xp, s);
+  b_tables(Xp, s);
+  c_tables(Xp, s);
+  d_tables(Xp, s);
+  e_tables(Xp, s);
+  f_tables(Xp, s);
+}
 
 bool print_check(X11COM* Xp, Tab t) { return level_or_bit(Xp, spec(t).level, spec(t).bit); }
 
@@ -256,7 +282,7 @@ void print_table(X11COM* Xp, Tab t, const double* vec) {
           iarg, farg, lc.ttype);
 }
 
-void print_and_write(X11COM* Xp, Tab t, const double* vec) { emit(Xp, t, vec); }
+void print_and_write(X11COM* Xp, Tab t, const double* vec) { emit(Xp, plain_span(Xp), t, vec); }
 
 void x11wrt1(X11COM* Xp, int k, const double* table) {
   X11FLOW& f = Xp->x11flow;
@@ -296,78 +322,86 @@ void x11fwr(X11COM* Xp) {
 
 void x111ta0(X11COM* Xp) {
   TableGroup group(Xp, "A_Tables", 71);
-  X11FLOW& f = Xp->x11flow;
+  a_tables(Xp, plain_span(Xp));
+}
+
+void a_tables(X11COM* Xp, const ChainSpan& s) {
   WORK& w = Xp->work;
   const bool pmf = Xp->vn_pmf >= 0;
   const bool pdw = Xp->op.pdwgt_f != 0;
-  if ((Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->prior >= 2) ||
-      (Xp->op.noprint_f == 0 && table_bit(Xp, spec(Tab::A1).bit)))
+  if (s.print && ((Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->prior >= 2) ||
+                  (Xp->op.noprint_f == 0 && table_bit(Xp, spec(Tab::A1).bit))))
     print_table(Xp, Tab::A1, w.original_in);
-  write_check(Xp, Tab::A1, w.original_in);
-  emit(Xp, Tab::A2, w.pmf, pmf);
+  if (s.write) write_check(Xp, Tab::A1, w.original_in);
+  emit(Xp, s, Tab::A2, w.pmf, pmf);
   fill_missing(w.a3, Xp->fake_array_size);
-  x11a3(Xp, w.a3, w.original_in, w.pmf, f.real_begin, f.real_end);
-  emit(Xp, Tab::A3, w.a3, pmf);
+  x11a3(Xp, w.a3, w.original_in, w.pmf, s.rb, s.re);
+  emit(Xp, s, Tab::A3, w.a3, pmf);
   if (Xp->ptd_reg_done == 0) {
     fill_missing(w.ptdfactor, Xp->fake_array_size);
     x11a4(Xp);
   }
-  if (pdw && print_check(Xp, Tab::A4)) {
+  if (s.print && pdw && print_check(Xp, Tab::A4)) {
     print_prior_weights(Xp);
     print_table(Xp, Tab::A4, w.ptdfactor);
   }
-  write_check(Xp, Tab::A4, w.ptdfactor);
+  if (s.write) write_check(Xp, Tab::A4, w.ptdfactor);
   fill_missing(w.a5, Xp->fake_array_size);
-  x11a5(Xp, w.a5, w.ptdfactor, w.a3, w.original_in, f.real_begin, f.real_end);
-  write_check(Xp, Tab::A5, w.a5);
+  x11a5(Xp, w.a5, w.ptdfactor, w.a3, w.original_in, s.rb, s.re);
+  if (s.write) write_check(Xp, Tab::A5, w.a5);
   // The extension tables do not exist in the plain flow.
   fill_missing(w.a6, Xp->fake_array_size);
-  for (Tab t : {Tab::A6, Tab::A13, Tab::A14, Tab::A15}) write_check(Xp, t, w.a6);
+  if (s.write)
+    for (Tab t : {Tab::A6, Tab::A13, Tab::A14, Tab::A15}) write_check(Xp, t, w.a6);
 }
 
 void x111tb0(X11COM* Xp) {
   TableGroup group(Xp, "B_Tables", 72);
+  b_tables(Xp, plain_span(Xp));
+}
+
+void b_tables(X11COM* Xp, const ChainSpan& s) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
-  const long rb = f.real_begin, re = f.real_end, mb = f.real_ma_beg, me = f.real_ma_end;
+  const long rb = s.rb, re = s.re, mb = s.mb, me = s.me;
   const double* prior_adj = Xp->vn_pmf >= 0 ? w.a3 : w.original_in;
   f.temp_addr1 = Xp->op.pdwgt_f != 0 ? w.ptdfactor : nullptr;
   Xp->temp_addr = const_cast<double*>(prior_adj);
   if (Xp->tdregr == 3) Xp->op.ftest_f = 0;
 
   x11b1(Xp, w.b1, prior_adj, f.temp_addr1, rb, re);
-  emit(Xp, Tab::B1, w.b1);
+  emit(Xp, s, Tab::B1, w.b1);
   x11b2(Xp, w.avec1, w.b1, rb, re);
-  emit(Xp, Tab::B2, w.avec1);
+  emit(Xp, s, Tab::B2, w.avec1);
   x11b3(Xp, w.avec2, w.b1, w.avec1, mb, me);
-  emit(Xp, Tab::B3, w.avec2);
+  emit(Xp, s, Tab::B3, w.avec2);
   f.pass = 1;
-  x11b4(Xp, w.avec1, w.avec2, w.work1, w.work2, w.work3, 1, f.real_adj, f.month, mb, me, f.xfirst,
-        f.xlast, f.xfirstper, f.xlastper);
-  emit(Xp, Tab::B4, w.work2);
+  x11b4(Xp, w.avec1, w.avec2, w.work1, w.work2, w.work3, 1, s.adj, f.month, mb, me, s.xfirst, s.xlast,
+        f.xfirstper, f.xlastper);
+  emit(Xp, s, Tab::B4, w.work2);
   x11b5(Xp, w.avec2, w.avec1, w.work1, w.work2, w.work3, f.month, f.pass, mb, me);
-  emit(Xp, Tab::B5, w.avec2);
+  emit(Xp, s, Tab::B5, w.avec2);
   x11b6(Xp, w.avec1, w.b1, w.avec2, rb, re);
-  emit(Xp, Tab::B6, w.avec1);
-  x11b7(Xp, w.temp1, w.avec1, w.work1, w.work2, w.work3, f.adjust, rb, re, f.xfirst2, f.xlast2,
+  emit(Xp, s, Tab::B6, w.avec1);
+  x11b7(Xp, w.temp1, w.avec1, w.work1, w.work2, w.work3, s.adj_b7, rb, re, s.xfirst2, s.xlast2,
         f.firstper, f.lastper);
-  emit(Xp, Tab::B7, w.temp1);
+  emit(Xp, s, Tab::B7, w.temp1);
   x11b8(Xp, w.avec2, w.b1, w.temp1, rb, re);
-  emit(Xp, Tab::B8, w.avec2);
-  x11b9(Xp, w.avec1, w.avec2, w.work1, w.work2, w.work3, 2, f.firstper, f.real_adj, rb, re,
-        f.xfirst2, f.xlast2, f.firstper, f.lastper);
-  emit(Xp, Tab::B9, w.work2);
+  emit(Xp, s, Tab::B8, w.avec2);
+  x11b9(Xp, w.avec1, w.avec2, w.work1, w.work2, w.work3, 2, f.firstper, s.adj, rb, re, s.xfirst2,
+        s.xlast2, f.firstper, f.lastper);
+  emit(Xp, s, Tab::B9, w.work2);
   f.pass = 2;
   x11b10(Xp, w.avec2, w.avec1, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
-  emit(Xp, Tab::B10, w.avec2);
+  emit(Xp, s, Tab::B10, w.avec2);
   x11b6(Xp, w.avec1, w.b1, w.avec2, rb, re);
-  emit(Xp, Tab::B11, w.avec1);
+  emit(Xp, s, Tab::B11, w.avec1);
   x11b13(Xp, w.temp2, w.avec1, w.temp1, rb, re);
-  emit(Xp, Tab::B13, w.temp2);
+  emit(Xp, s, Tab::B13, w.temp2);
 
   if (monthly(Xp)) {
-    td_regression(Xp, false);
-    emit(Xp, Tab::B16, w.b16, td_computed(Xp));
+    td_regression(Xp, s, false);
+    emit(Xp, s, Tab::B16, w.b16, td_computed(Xp));
   }
   fill_missing(w.temp3, Xp->fake_array_size);
   if (Xp->tdregr >= 2) {
@@ -375,55 +409,59 @@ void x111tb0(X11COM* Xp) {
   } else {
     std::memcpy(w.d11, w.temp2, static_cast<std::size_t>(Xp->len1));
   }
-  x11b17(Xp, w.temp3, w.d11, w.work3, f.real_adj, rb, re, f.xfirst2, f.xlast2, f.firstper, f.lastper);
-  emit(Xp, Tab::B17, w.temp3);
+  x11b17(Xp, w.temp3, w.d11, w.work3, s.adj, rb, re, s.xfirst2, s.xlast2, f.firstper, f.lastper);
+  emit(Xp, s, Tab::B17, w.temp3);
   if (monthly(Xp)) {
     fill_missing(w.b18, Xp->fake_array_size);
     fill_missing(w.b19, Xp->fake_array_size);
     const bool b18 = Xp->tdregr >= 2 && Xp->op.add_f == 0 && Xp->op.pdwgt_f != 0;
-    if (b18) x11b18(Xp, w.b18, Xp->tdr_wgts, w.work1, f.firstyr, f.xlast2, rb, f.firstper);
-    emit(Xp, Tab::B18, w.b18, b18);
+    if (b18) x11b18(Xp, w.b18, Xp->tdr_wgts, w.work1, f.firstyr, s.xlast2, rb, f.firstper);
+    emit(Xp, s, Tab::B18, w.b18, b18);
     if (Xp->tdregr >= 2)
       x11b19(Xp, w.b19, Xp->prior >= 3 ? w.a3 : w.original_in, Xp->op.pdwgt_f != 0 ? w.b18 : w.b16,
              rb, re);
-    emit(Xp, Tab::B19, w.b19, Xp->tdregr >= 2);
+    emit(Xp, s, Tab::B19, w.b19, Xp->tdregr >= 2);
   }
 }
 
 void x111tc0(X11COM* Xp) {
   TableGroup group(Xp, "C_Tables", 73);
+  c_tables(Xp, plain_span(Xp));
+}
+
+void c_tables(X11COM* Xp, const ChainSpan& s) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
-  const long rb = f.real_begin, re = f.real_end, mb = f.real_ma_beg, me = f.real_ma_end;
+  const long rb = s.rb, re = s.re, mb = s.mb, me = s.me;
   double* oc = Xp->tdregr <= 1 ? w.b1 : w.b19;
   f.temp_addr1 = oc;
 
   x11c1(Xp, w.temp2, w.temp3, w.d11, oc, rb, re);
-  emit(Xp, Tab::C1, w.temp2);
+  emit(Xp, s, Tab::C1, w.temp2);
   x11c2(Xp, w.avec2, w.temp2, rb, re);
-  emit(Xp, Tab::C2, w.avec2);
+  emit(Xp, s, Tab::C2, w.avec2);
   x11b3(Xp, w.avec4, w.temp2, w.avec2, mb, me);
-  emit(Xp, Tab::C4, w.avec4);
+  emit(Xp, s, Tab::C4, w.avec4);
   f.pass = 1;
   x11b5(Xp, w.avec1, w.avec4, w.work1, w.work2, w.work3, f.month, 1, mb, me);
-  emit(Xp, Tab::C5, w.avec1);
+  emit(Xp, s, Tab::C5, w.avec1);
   x11b6(Xp, w.avec2, w.temp2, w.avec1, rb, re);
-  emit(Xp, Tab::C6, w.avec2);
+  emit(Xp, s, Tab::C6, w.avec2);
   x11c7(Xp, w.temp1, w.avec2, w.work1, rb, re);
-  emit(Xp, Tab::C7, w.temp1);
+  emit(Xp, s, Tab::C7, w.temp1);
   x11b8(Xp, w.avec4, w.temp2, w.temp1, rb, re);
-  emit(Xp, Tab::C9, w.avec4);
+  emit(Xp, s, Tab::C9, w.avec4);
   f.pass = 2;
   x11b10(Xp, w.avec1, w.avec4, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
-  emit(Xp, Tab::C10, w.avec1);
+  emit(Xp, s, Tab::C10, w.avec1);
   x11b6(Xp, w.avec2, w.b1, w.avec1, rb, re);
-  emit(Xp, Tab::C11, w.avec2);
+  emit(Xp, s, Tab::C11, w.avec2);
   x11b13(Xp, w.temp2, w.avec2, w.temp1, rb, re);
-  emit(Xp, Tab::C13, w.temp2);
+  emit(Xp, s, Tab::C13, w.temp2);
 
   if (monthly(Xp)) {
-    td_regression(Xp, true);
-    emit(Xp, Tab::C16, w.c16, td_computed(Xp));
+    td_regression(Xp, s, true);
+    emit(Xp, s, Tab::C16, w.c16, td_computed(Xp));
   }
   fill_missing(w.c17, Xp->fake_array_size);
   if (td_applied(Xp)) {
@@ -431,8 +469,8 @@ void x111tc0(X11COM* Xp) {
   } else {
     std::memcpy(w.d11, w.temp2, static_cast<std::size_t>(Xp->len1));
   }
-  x11b17(Xp, w.c17, w.d11, w.work3, f.real_adj, rb, re, f.xfirst2, f.xlast2, f.firstper, f.lastper);
-  emit(Xp, Tab::C17, w.c17);
+  x11b17(Xp, w.c17, w.d11, w.work3, s.adj, rb, re, s.xfirst2, s.xlast2, f.firstper, f.lastper);
+  emit(Xp, s, Tab::C17, w.c17);
   if (!monthly(Xp)) return;
 
   fill_missing(w.c18, Xp->fake_array_size);
@@ -446,98 +484,108 @@ void x111tc0(X11COM* Xp) {
     } else if (Xp->op.pdwgt_f != 0) {
       std::memcpy(w.c18, w.ptdfactor, static_cast<std::size_t>(Xp->len1));
     }
-    emit(Xp, Tab::C18, w.c18, from_weights || Xp->op.pdwgt_f != 0);
+    emit(Xp, s, Tab::C18, w.c18, from_weights || Xp->op.pdwgt_f != 0);
   } else {
     // C18 is written missing; the later tables read the regression's factors.
-    emit(Xp, Tab::C18, w.c18, false);
+    emit(Xp, s, Tab::C18, w.c18, false);
     std::memcpy(w.c18, w.c16, static_cast<std::size_t>(Xp->len1));
   }
   if (td_applied(Xp))
     x11b19(Xp, w.c19, Xp->prior >= 3 ? w.a3 : w.original_in, from_weights ? w.c18 : w.c16, rb, re);
-  emit(Xp, Tab::C19, w.c19, td_applied(Xp));
+  emit(Xp, s, Tab::C19, w.c19, td_applied(Xp));
 }
 
 void x111td0(X11COM* Xp) {
   TableGroup group(Xp, "D_Tables", 74);
+  d_tables(Xp, plain_span(Xp));
+}
+
+void d_tables(X11COM* Xp, const ChainSpan& s) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
-  const long rb = f.real_begin, re = f.real_end, mb = f.real_ma_beg, me = f.real_ma_end;
+  const long rb = s.rb, re = s.re, mb = s.mb, me = s.me;
   const double* od = td_applied(Xp) ? w.c19 : w.b1;
   fill_missing(w.temp1, Xp->array_size);
 
   x11c1(Xp, w.temp1, w.c17, w.d11, od, rb, re);
-  emit(Xp, Tab::D1, w.temp1);
+  emit(Xp, s, Tab::D1, w.temp1);
   x11d2(Xp, w.avec4, w.temp1, rb, re);
-  emit(Xp, Tab::D2, w.avec4);
+  emit(Xp, s, Tab::D2, w.avec4);
   x11b3(Xp, w.avec1, w.temp1, w.avec4, mb, me);
-  emit(Xp, Tab::D4, w.avec1);
+  emit(Xp, s, Tab::D4, w.avec1);
   f.pass = 1;
   x11b5(Xp, w.avec2, w.avec1, w.work1, w.work2, w.work3, f.month, 1, mb, me);
-  emit(Xp, Tab::D5, w.avec2);
+  emit(Xp, s, Tab::D5, w.avec2);
   x11b6(Xp, w.avec3, w.temp1, w.avec2, rb, re);
-  emit(Xp, Tab::D6, w.avec3);
+  emit(Xp, s, Tab::D6, w.avec3);
   x11c7(Xp, w.avec4, w.avec3, w.work1, rb, re);
-  emit(Xp, Tab::D7, w.avec4);
+  emit(Xp, s, Tab::D7, w.avec4);
   x11d8(Xp, w.d8, od, w.avec4, rb, re);
-  emit(Xp, Tab::D8, w.d8);
+  emit(Xp, s, Tab::D8, w.d8);
   // The seasonality tests run for the printed D8, or silently for OUTSTB=.
-  const bool print_tests = print_check(Xp, Tab::D8);
+  const bool print_tests = s.print && print_check(Xp, Tab::D8);
   if (print_tests || Xp->op.outstb_f != 0) {
     x11d8tests(Xp, print_tests ? 1 : 0);
-    if (Xp->op.outstb_f != 0) x11ostb(Xp, Xp->stbaov, Xp->outmov);
+    if (s.write && Xp->op.outstb_f != 0) x11ostb(Xp, Xp->stbaov, Xp->outmov);
   }
   x11d9(Xp, w.d9, w.d8, w.temp1, w.avec4, w.work1, rb, re);
-  emit(Xp, Tab::D9, w.work1);
-  if (print_check(Xp, Tab::D9)) x11d9p(Xp, w.d9, w.work2, w.work3, rb, re, f.firstper);
+  emit(Xp, s, Tab::D9, w.work1);
+  if (s.print && print_check(Xp, Tab::D9)) x11d9p(Xp, w.d9, w.work2, w.work3, rb, re, f.firstper);
   f.pass = 2;
   x11d10(Xp, w.d10, w.d9, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
-  emit(Xp, Tab::D10, w.d10);
+  emit(Xp, s, Tab::D10, w.d10);
   x11d11(Xp, w.d11, od, w.d10, rb, re, f.ar_go);
-  emit(Xp, Tab::D11, w.d11);
+  emit(Xp, s, Tab::D11, w.d11);
   x11d12(Xp, w.d12, w.temp1, w.d10, w.work1, w.work2, rb, re);
-  emit(Xp, Tab::D12, w.d12);
+  emit(Xp, s, Tab::D12, w.d12);
   x11b13(Xp, w.d13, w.d11, w.d12, rb, re);
-  emit(Xp, Tab::D13, w.d13);
+  emit(Xp, s, Tab::D13, w.d13);
 }
 
 void x111te1(X11COM* Xp) {
   TableGroup group(Xp, "E_Tables", 75);
+  e_tables(Xp, plain_span(Xp));
+}
+
+void e_tables(X11COM* Xp, const ChainSpan& s) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
-  const long rb = f.real_begin, re = f.real_end;
+  const long rb = s.rb, re = s.re;
   const long n = Xp->fake_array_size;
   for (double* v : {w.temp1, w.temp2, w.temp3, w.avec1, w.avec2}) fill_missing(v, n);
   x11e1(Xp, w.temp1, w.original_in, w.pmf, w.c17, w.c18, w.d10, w.d12, td_applied(Xp) ? 1 : 0, rb, re);
-  emit(Xp, Tab::E1, w.temp1);
+  emit(Xp, s, Tab::E1, w.temp1);
   x11e2(w.temp2, w.c17, w.d11, w.d12, rb, re);
-  emit(Xp, Tab::E2, w.temp2);
+  emit(Xp, s, Tab::E2, w.temp2);
   x11e3(Xp, w.temp3, w.c17, w.d13, rb, re);
-  emit(Xp, Tab::E3, w.temp3);
-  if (level_or_bit(Xp, 1, kE4Bit))
+  emit(Xp, s, Tab::E3, w.temp3);
+  if (s.print && level_or_bit(Xp, 1, kE4Bit))
     x11e4p(Xp, w.original_in, w.d11, w.temp1, w.temp2, f.firstyr, f.lastyr, f.firstper, rb, re);
   x11e5(Xp, w.avec1, w.original_in, rb + 1, re);
-  emit(Xp, Tab::E5, w.avec1);
+  emit(Xp, s, Tab::E5, w.avec1);
   x11e6(Xp, w.avec2, w.d11, rb + 1, re);
-  emit(Xp, Tab::E6, w.avec2);
+  emit(Xp, s, Tab::E6, w.avec2);
 }
 
 void x113tf1(X11COM* Xp) {
   TableGroup group(Xp, "F_Tables", 76);
-  X11FLOW& f = Xp->x11flow;
+  f_tables(Xp, plain_span(Xp));
+}
+
+void f_tables(X11COM* Xp, const ChainSpan& s) {
   WORK& w = Xp->work;
   std::array<double, 48> d12p{};
   std::array<double, 48> d13p{};
   long ifirst = 0;
   long ilast = 0;
   int mcd = 0;
-  x11f1(Xp, w.avec1, d12p.data(), d13p.data(), w.d11, w.d12, w.d13, f.real_begin, f.real_end, &ifirst,
-        &ilast, &mcd);
-  emit(Xp, Tab::F1, w.avec1);
+  x11f1(Xp, w.avec1, d12p.data(), d13p.data(), w.d11, w.d12, w.d13, s.rb, s.re, &ifirst, &ilast, &mcd);
+  emit(Xp, s, Tab::F1, w.avec1);
   // The series as read is the O of F2, so that the shares of P and TD and
   // the ratio to O's change describe one decomposition.
-  if (level_or_bit(Xp, 1, kF2Bit))
+  if (s.print && level_or_bit(Xp, 1, kF2Bit))
     x11f2p(Xp, w.original_in, w.pmf, w.c18, w.d10, w.d11, w.d12, w.d13, w.temp1, w.temp2, w.temp3, w.avec1,
-           d12p.data(), d13p.data(), f.real_begin, f.real_end, ifirst, ilast, mcd);
+           d12p.data(), d13p.data(), s.rb, s.re, ifirst, ilast, mcd);
 }
 
 void x11flw1(X11COM* Xp) {

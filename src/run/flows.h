@@ -17,6 +17,37 @@ void x111td0(X11COM* Xp);
 void x111te1(X11COM* Xp);
 void x113tf1(X11COM* Xp);
 
+// The stretch a chain of tables runs on, and what happens to its tables.
+// The plain flow runs on the observations; the extended flows on the series
+// with its backcasts and forecasts; the sliding spans on each span, silently.
+struct ChainSpan {
+  long rb = 0, re = 0;  // the series
+  long mb = 0, me = 0;  // where a centred average of it exists
+  // Calendar positions of the first and last centred-average point and of
+  // the first and last value, for the monthly extreme-value routines.
+  long xfirst = 0, xlast = 0, xfirst2 = 0, xlast2 = 0;
+  long adj = 0;     // array index + adj = calendar position (B4, B9, B17, C17)
+  long adj_b7 = 0;  // the same for B7 with TRENDADJ
+  bool print = true;         // tables go to the print hook
+  bool write = true;         // tables go to util1 (and OUTSTB=, OUTTDR= rows)
+  bool write_first = false;  // each table written before it is printed
+  bool regression = true;    // the trading-day regression runs (B14 to B16, C14 to C16)
+};
+
+// The stretch of the plain flow: the observations of the current variable.
+[[nodiscard]] ChainSpan plain_span(const X11COM* Xp);
+
+// The A, B, C, D, E and F tables on a stretch; the drivers of the flows open
+// the output groups around them.
+void a_tables(X11COM* Xp, const ChainSpan& s);
+void b_tables(X11COM* Xp, const ChainSpan& s);
+void c_tables(X11COM* Xp, const ChainSpan& s);
+void d_tables(X11COM* Xp, const ChainSpan& s);
+void e_tables(X11COM* Xp, const ChainSpan& s);
+void f_tables(X11COM* Xp, const ChainSpan& s);
+// All six in order, without output groups (the sliding spans' reruns).
+void run_chain(X11COM* Xp, const ChainSpan& s);
+
 // Writes table k (index of the OUT= table list) of the current variable to util1.
 void x11wrt1(X11COM* Xp, int k, const double* table);
 // Notes where the variable's writes begin (first call per variable only).
