@@ -181,7 +181,8 @@ class StepParser {
   bool number(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt);
   bool dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt);
   void var_list(const Toks& t, std::size_t i, std::vector<std::string>& names,
-                std::vector<bool>* descending, bool* notsorted, std::string_view stmt);
+                std::vector<SourcePos>& positions, std::vector<bool>* descending, bool* notsorted,
+                std::string_view stmt);
   void tables(const Toks& t, ParsedStatement& rec);
   void output(const Toks& t, ParsedStatement& rec);
   void skip_value(const Toks& t, std::size_t& i);
@@ -461,7 +462,8 @@ bool expand_range(const std::string& a, const std::string& b, std::vector<std::s
 }
 
 void StepParser::var_list(const Toks& t, std::size_t i, std::vector<std::string>& names,
-                          std::vector<bool>* descending, bool* notsorted, std::string_view stmt) {
+                          std::vector<SourcePos>& positions, std::vector<bool>* descending, bool* notsorted,
+                          std::string_view stmt) {
   bool desc = false;
   for (; i < t.size(); ++i) {
     const Token& w = t[i];
@@ -483,13 +485,16 @@ void StepParser::var_list(const Toks& t, std::size_t i, std::vector<std::string>
         error(w.pos, w.text,
               fmt::format("{}-{} is not a numbered range such as x1-x12.", w.text, t[i + 2].text));
       }
-      if (descending != nullptr)
-        for (std::size_t k = before; k < names.size(); ++k) descending->push_back(desc);
+      for (std::size_t k = before; k < names.size(); ++k) {
+        positions.push_back(w.pos);
+        if (descending != nullptr) descending->push_back(desc);
+      }
       desc = false;
       i += 2;
       continue;
     }
     names.push_back(w.text);
+    positions.push_back(w.pos);
     if (descending != nullptr) descending->push_back(desc);
     desc = false;
   }
@@ -592,19 +597,20 @@ void StepParser::statement(const Statement& s, ParsedStatement& proc) {
     if (proc.has_by) warning(s.pos, "A second BY statement replaces the first.");
     proc.has_by = true;
     proc.by.clear();
+    proc.by_pos.clear();
     proc.by_descending.clear();
     proc.notsorted = false;
-    var_list(t, 1, proc.by, &proc.by_descending, &proc.notsorted, "BY");
+    var_list(t, 1, proc.by, proc.by_pos, &proc.by_descending, &proc.notsorted, "BY");
     if (proc.by.empty()) error(s.pos, "BY", "The BY statement needs at least one variable.");
     return;
   } else if (kw == "VAR" || kw == "VARIABLES") {
     proc.has_var = true;
-    var_list(t, 1, proc.var, nullptr, nullptr, "VAR");
+    var_list(t, 1, proc.var, proc.var_pos, nullptr, nullptr, "VAR");
     if (t.size() < 2) error(s.pos, kw, "The VAR statement needs at least one variable.");
     return;
   } else if (kw == "ID") {
     proc.has_id = true;
-    var_list(t, 1, proc.id, nullptr, nullptr, "ID");
+    var_list(t, 1, proc.id, proc.id_pos, nullptr, nullptr, "ID");
     if (t.size() < 2) error(s.pos, kw, "The ID statement needs at least one variable.");
     return;
   } else {

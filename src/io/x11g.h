@@ -47,6 +47,7 @@ struct ParsedStatement {
   std::map<std::string, OptValue> opts;
   // PROC record: the BY, VAR and ID lists.
   std::vector<std::string> by, var, id;
+  std::vector<SourcePos> by_pos, var_pos, id_pos;  // where each name stands
   std::vector<bool> by_descending;
   bool notsorted = false;
   bool has_by = false, has_var = false, has_id = false;

@@ -458,15 +458,16 @@ void variables(X11COM* Xp, const ParsedStatement& proc, const ParsedStatement* m
   }
   if (!Xp->in_ds) return;
   for (std::size_t i = 0; i < proc.by.size(); ++i) {
-    const int k = resolve_var(Xp, proc.by[i], "BY", false, proc.pos);
+    const int k = resolve_var(Xp, proc.by[i], "BY", false, proc.by_pos[i]);
     if (k >= 0) {
       Xp->bylst.push_back(k);
       Xp->by_descending.push_back(proc.by_descending[i]);
     }
   }
   Xp->by_notsorted = proc.notsorted;
-  for (const auto& n : proc.id) {
-    const int k = resolve_var(Xp, n, "ID", false, proc.pos);
+  for (std::size_t i = 0; i < proc.id.size(); ++i) {
+    const std::string& n = proc.id[i];
+    const int k = resolve_var(Xp, n, "ID", false, proc.id_pos[i]);
     if (k >= 0 && std::find(Xp->idlst.begin(), Xp->idlst.end(), k) == Xp->idlst.end())
       Xp->idlst.push_back(k);
   }
@@ -481,11 +482,12 @@ void variables(X11COM* Xp, const ParsedStatement& proc, const ParsedStatement* m
            (have_mq && (k == Xp->date.varno || k == Xp->vn_pmf));
   };
   if (proc.has_var) {
-    for (const auto& n : proc.var) {
-      const int k = resolve_var(Xp, n, "VAR", true, proc.pos);
+    for (std::size_t i = 0; i < proc.var.size(); ++i) {
+      const std::string& n = proc.var[i];
+      const int k = resolve_var(Xp, n, "VAR", true, proc.var_pos[i]);
       if (k < 0) continue;
       if (std::find(Xp->varlst.begin(), Xp->varlst.end(), k) != Xp->varlst.end()) {
-        statement_error(Xp, proc.pos, fmt::format("Variable {} is named twice in the VAR statement.", n),
+        statement_error(Xp, proc.var_pos[i], fmt::format("Variable {} is named twice in the VAR statement.", n),
                         3000);
         continue;
       }

@@ -371,3 +371,17 @@ TEST(TableLists, BitsAndOutputIndexes) {
 
 }  // namespace
 }  // namespace x11sa::test
+
+namespace x11sa::test {
+namespace {
+
+TEST(StatementPositions, VariableFaultsPointAtTheName) {
+  ScratchDir dir;
+  dir.write("sales.csv", "date,a,note\n1990-01-01,1,x\n");
+  const auto r = parse_in(dir, "proc x11 data=sales;\n monthly date=date;\n var a\n   nosuch;\n by  note2;\nrun;\n");
+  EXPECT_NE(r.log().find("Line 4, column 4: Variable nosuch"), std::string::npos) << r.log();
+  EXPECT_NE(r.log().find("Line 5, column 6: Variable note2"), std::string::npos) << r.log();
+}
+
+}  // namespace
+}  // namespace x11sa::test
