@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -134,6 +135,27 @@ std::string comparable_log(std::string log, const fs::path& scratch) {
   return std::regex_replace(log, time, "real time N seconds");
 }
 
+// The same line, but for numbers that differ only in the last digits of a
+// full-precision value (a different but equally exact rounding).
+bool same_line(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  static const std::regex number(R"([-+]?[0-9]*\.?[0-9]+(?:[eE][-+]?[0-9]+)?)");
+  const std::string sa = std::regex_replace(a, number, "#");
+  const std::string sb = std::regex_replace(b, number, "#");
+  if (sa != sb) return false;
+  auto values = [&](const std::string& s) {
+    std::vector<double> v;
+    for (std::sregex_iterator it(s.begin(), s.end(), number), end; it != end; ++it) v.push_back(std::stod(it->str()));
+    return v;
+  };
+  const auto va = values(a);
+  const auto vb = values(b);
+  if (va.size() != vb.size()) return false;
+  for (std::size_t i = 0; i < va.size(); ++i)
+    if (std::fabs(va[i] - vb[i]) > 1e-12 * std::max(std::fabs(va[i]), 1e-300)) return false;
+  return true;
+}
+
 // Every line of the excerpt (blank lines and "..." aside) is a line of
 // `actual`, in the excerpt's order.
 void expect_excerpt(const std::string& excerpt, const std::string& actual, const std::string& what) {
@@ -146,7 +168,8 @@ void expect_excerpt(const std::string& excerpt, const std::string& actual, const
   for (const std::string& raw : split_lines(excerpt)) {
     const std::string want = trim_right(raw);
     if (want.empty() || want.find_first_not_of(". ") == std::string::npos) continue;
-    const auto it = std::find(have.begin() + static_cast<long>(pos), have.end(), want);
+    const auto it = std::find_if(have.begin() + static_cast<long>(pos), have.end(),
+                                 [&](const std::string& line) { return same_line(line, want); });
     if (it == have.end()) {
       constexpr std::size_t kShown = 4000;
       ADD_FAILURE() << what << ": the quoted line\n  " << want << "\nis not in the output (after line " << pos
