@@ -11,12 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "reference_tables.h"
 #include "core/filters.h"
 #include "core/seasonal.h"
 #include "run/x11com.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
+using test::expect_matches;
+using test::read_tables;
+
 namespace {
 
 constexpr double kSentinel = -12345.0;
@@ -40,32 +44,6 @@ std::vector<double> wiggly(long n, double level = 100.0) {
   return v;
 }
 
-// Reference tables: one column per table, missing cells as kMissing.
-std::map<std::string, std::vector<double>> read_tables(const std::string& file) {
-  std::ifstream in(std::string(X11SA_TEST_DATA) + "/reference/" + file);
-  std::map<std::string, std::vector<double>> cols;
-  std::string line;
-  const auto next_line = [&] {
-    if (!std::getline(in, line)) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // CRLF files
-    return true;
-  };
-  next_line();
-  std::vector<std::string> names;
-  std::stringstream header(line);
-  for (std::string cell; std::getline(header, cell, ',');) names.push_back(cell);
-  while (next_line()) {
-    std::stringstream row(line);
-    std::string cell;
-    for (std::size_t c = 0; c < names.size(); ++c) {
-      if (!std::getline(row, cell, ',')) cell.clear();
-      if (c == 0) continue;
-      cols[names[c]].push_back(cell.empty() ? kMissing : std::stod(cell));
-    }
-  }
-  return cols;
-}
-
 // The Henderson choice of one table in a reference run: {length, I/C ratio}.
 std::pair<int, double> henderson_choice(const std::string& file, const std::string& table) {
   std::ifstream in(std::string(X11SA_TEST_DATA) + "/reference/" + file);
@@ -81,14 +59,6 @@ std::pair<int, double> henderson_choice(const std::string& file, const std::stri
 }
 
 // Compares a computed table with the reference on [first, last).
-void expect_matches(const std::vector<double>& got, const std::vector<double>& want, long first,
-                    long last, const char* what) {
-  for (long p = first; p < last; ++p) {
-    ASSERT_FALSE(is_missing(want[p])) << what << " reference missing at " << p;
-    EXPECT_NEAR(got[p], want[p], 1e-9 * std::fabs(want[p]) + 1e-9) << what << " at " << p;
-  }
-}
-
 // ---------------------------------------------------------------------------
 
 TEST(FilterTables, HendersonRowsSumToOneAndTheSymmetricRowIsSymmetric) {
