@@ -2,12 +2,20 @@
 // values of the classic airline series: estimation by conditional least
 // squares and by maximum likelihood (set-up, starting values, iterations,
 // statistics and residual checks, as the driver runs them), and 24 forecasts
-// with their standard errors from an estimated model.
+// with their standard errors from an estimated model. The automatic choice
+// among the five candidate models on a 20-year monthly series, with one year
+// of forecasts and one of backcasts.
+#include <cmath>
+#include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "arima/driver.h"
 #include "arima/engine.h"
+#include "host/host.h"
 #include "run/x11com.h"
 
 namespace {
@@ -74,8 +82,58 @@ void BM_AirlineForecast(benchmark::State& state) {
   }
 }
 
+// A multiplicative monthly series of 20 years: trend, a seasonal pattern
+// and irregular noise of about 2 percent.
+std::vector<double> twenty_years() {
+  static constexpr double kSeason[12] = {0.9, 0.92, 1.05, 1.0, 0.98, 1.07, 1.18, 1.17, 1.06, 0.92, 0.82, 0.93};
+  std::mt19937 gen(20240601);
+  std::normal_distribution<double> noise(0.0, 0.02);
+  std::vector<double> y(240);
+  for (int t = 0; t < 240; ++t) y[static_cast<std::size_t>(t)] = (200.0 + 1.5 * t) * kSeason[t % 12] * (1.0 + noise(gen));
+  return y;
+}
+
+void BM_AutomaticChoice(benchmark::State& state) {
+  std::vector<double> y = twenty_years();
+  const long n = static_cast<long>(y.size());
+  std::string log;
+  x11sa::Host host(x11sa::TextOut(&log), x11sa::TextOut(), x11sa::TextOut(), x11sa::HostSettings{});
+  auto com = std::make_unique<x11sa::X11COM>();
+  x11sa::X11COM* Xp = com.get();
+  Xp->host = &host;
+  x11sa::X11ARIMAOPTS& a = Xp->x11acom.arima;
+  a.op.a_f = 1;
+  a.yrs_b = a.yrs_f = 1;
+  a.back = a.fore = 12;
+  a.ar_len = 24;
+  a.nlag = 36;
+  Xp->obs = Xp->array_size = n;
+  Xp->fake_array_size = n + a.ar_len;
+  std::vector<std::vector<double>> arrays(5, std::vector<double>(static_cast<std::size_t>(Xp->fake_array_size)));
+  Xp->work.b1 = arrays[0].data();
+  Xp->work.a13 = arrays[1].data();
+  Xp->work.a14 = arrays[2].data();
+  Xp->work.work2 = arrays[3].data();
+  Xp->work.work3 = arrays[4].data();
+  x11sa::VAR var;
+  var.v_vs = "series";
+  x11sa::X11FLOW& f = Xp->x11flow;
+  f.vv = &var;
+  f.nobs = n;
+  f.fake_begin = 0;
+  f.real_begin = a.back;
+  f.real_end = a.back + n;
+  f.fake_end = f.real_end + a.fore;
+  for (auto _ : state) {
+    if (x11sa::x11auto(Xp, y.data()) != 0) state.SkipWithError("no model chosen");
+    benchmark::DoNotOptimize(Xp->work.b1);
+  }
+  state.counters["model"] = a.best + 1;
+}
+
 }  // namespace
 
+BENCHMARK(BM_AutomaticChoice)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AirlineCls)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AirlineMl)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AirlineForecast)->Arg(x11sa::kTsCls)->Arg(x11sa::kTsMl)->Unit(benchmark::kMicrosecond);

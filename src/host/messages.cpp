@@ -75,7 +75,7 @@ constexpr std::array kMessages = std::to_array<Message>({
      "Variable {0} has fewer than five years of observations; automatic model selection needs "
      "five. The series is adjusted without an ARIMA extension."},
     {45, Error, "PTRENDMA= must be 12 or 24 for monthly series and 4 or 8 for quarterly series."},
-    {59, Warning, "NLAG= other than the default is used by the automatic model selection."},
+    {59, Warning, "NLAG= does not change the automatic model selection, whose residual checks use 36 lags (12 for quarterly series)."},
     {61, Text, "Period covered - {0} {1} to {2} {3}"},
     {62, Warning, "MAXITER= must be at least 1; 15 is used."},
     {63, Error, "The power of TRANSFORM=(a ** b) must be above 0."},

@@ -49,6 +49,16 @@ template <class... Args>
   return message881_vtext(number, fmt::make_format_args(args...));
 }
 
+// The ARIMA engine's own set, 499.
+[[nodiscard]] std::span<const Message> message_catalogue499() noexcept;
+[[nodiscard]] const Message* find_message499(int number) noexcept;
+[[nodiscard]] std::string message499_vtext(int number, fmt::format_args args);
+
+template <class... Args>
+[[nodiscard]] std::string msgtext499(int number, const Args&... args) {
+  return message499_vtext(number, fmt::make_format_args(args...));
+}
+
 // "NOTE: ", "WARNING: ", "ERROR: " or "".
 [[nodiscard]] std::string_view severity_prefix(Severity s) noexcept;
 
