@@ -1,0 +1,91 @@
+// The sliding-spans analysis of one monthly series of 20 years (240 values),
+// in process, against the plain flow on the same series: four reruns of
+// tables A to D and the statistics should take at most five times the flow.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "core/extremes.h"
+#include "core/tradingday.h"
+#include "host/host.h"
+#include "run/adjust_internal.h"
+#include "run/flows.h"
+#include "run/workspace.h"
+#include "spans/spans.h"
+#include "x11sa/adjust.h"
+
+namespace {
+
+std::vector<double> series(int n) {
+  const double season[12] = {0.90, 0.92, 1.05, 1.00, 0.98, 1.07, 1.18, 1.17, 1.06, 0.92, 0.82, 0.93};
+  std::vector<double> v(static_cast<std::size_t>(n));
+  for (int t = 0; t < n; ++t)
+    v[static_cast<std::size_t>(t)] =
+        (300.0 + 1.5 * t + 20.0 * std::sin(t / 17.0)) * season[t % 12] * (1.0 + 0.02 * std::sin(1.7 * t * t));
+  return v;
+}
+
+// A prepared workspace holding the series, as the variable loop leaves it
+// before the flow; printing on without any output sink, so that the
+// statistics run and the reports are skipped.
+struct Prepared {
+  std::string log;
+  x11sa::Host host{x11sa::TextOut(&log), x11sa::TextOut(), x11sa::TextOut(), x11sa::HostSettings{}};
+  x11sa::X11COM com;
+
+  explicit Prepared(x11sa::TradingDay td) {
+    x11sa::X11COM* Xp = &com;
+    Xp->host = &host;
+    x11sa::SeriesOptions o;
+    o.start_year = 1990;
+    o.tdregr = td;
+    const auto values = series(240);
+    x11sa::prepare_series(Xp, values, o);
+    Xp->XtrmFcntPtr = &x11sa::x11xtro;
+    x11sa::alloc_memory(Xp);
+    x11sa::sp_alloc_memory(Xp);
+    x11sa::init_memory(Xp);
+    if (td != x11sa::TradingDay::None) x11sa::x11tdt(Xp, Xp->work.mon_type, Xp->fake_array_size + 12);
+    x11sa::set_values(Xp, &Xp->vars[0]);
+    x11sa::read_var(Xp, 0);
+    std::copy(Xp->work.original_in, Xp->work.original_in + Xp->fake_array_size, Xp->x11ssp.sp_orig);
+    std::fill(std::begin(Xp->table_cnt), std::end(Xp->table_cnt), 0);
+    Xp->op.noprint_f = 0;
+    Xp->printout = 0;
+    Xp->charts = 0;
+    Xp->op.outstb_f = 1;  // the flow's D8 tests run too, as the spans' do
+  }
+};
+
+void BM_PlainFlow(benchmark::State& state, x11sa::TradingDay td) {
+  Prepared p(td);
+  for (auto _ : state) {
+    x11sa::x11flw1(&p.com);
+    benchmark::DoNotOptimize(p.com.work.d11[100]);
+  }
+}
+
+void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDay td) {
+  Prepared p(td);
+  x11sa::x11flw1(&p.com);
+  for (auto _ : state) {
+    x11sa::x11span(&p.com, &p.com.x11flow);
+    benchmark::DoNotOptimize(p.com.x11ssp.TotalExceed[0]);
+  }
+  state.counters["spans"] = p.com.x11ssp.cnt;
+}
+
+}  // namespace
+
+BENCHMARK_CAPTURE(BM_PlainFlow, no_trading_day, x11sa::TradingDay::None)
+    ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_SlidingSpans, no_trading_day, x11sa::TradingDay::None)
+    ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_PlainFlow, trading_day, x11sa::TradingDay::Adjust)
+    ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK_CAPTURE(BM_SlidingSpans, trading_day, x11sa::TradingDay::Adjust)
+    ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK_MAIN();
