@@ -3,7 +3,7 @@
 #pragma once
 
 #include <array>
-#include <map>
+#include <string_view>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,13 +44,19 @@ struct AdjustedSeries {
   // 0 normal, up to 4 warnings, above 4 the series was not adjusted (see log).
   int exit_level = 0;
   std::string log;
-  // The tables A1 ... F1 by name, each one value per period from the first
-  // value on (with year_ahead, C16, C18 and D10 are one year longer, the
-  // others missing there). Empty when the series was not adjusted.
-  std::map<std::string, std::vector<double>> tables;
+  // The tables A1 ... F1 that exist for the series, in table order, each
+  // `length` values, one per period from the first value on (with
+  // year_ahead one year more: C16, C18 and D10 fill it, the others are
+  // missing there). Empty when the series was not adjusted.
+  std::vector<std::string> names;
+  std::size_t length = 0;
+  std::vector<double> values;  // names.size() tables of `length` values, one after the other
   // Henderson length used for D12, and the I/C ratio that chose it.
   int henderson = 0;
   double ic_ratio = 0;
+
+  // The values of one table ("D11"); empty when the series has no such table.
+  [[nodiscard]] std::span<const double> table(std::string_view name) const;
 };
 
 // Adjusts `values` (missing values as x11sa::kMissing) by the plain X-11 flow.

@@ -70,6 +70,12 @@ void Listing::new_page() {
   }
 }
 
+void Listing::keep_together(int lines) {
+  if (!out_.enabled() || pages_ == 0) return;
+  const int page_room = pagesize_ - static_cast<int>(titles_.size()) - (titles_.empty() ? 0 : 1);
+  if (lines > lines_left() && lines <= page_room) new_page();
+}
+
 int Listing::lines_left() const noexcept { return pages_ == 0 ? 0 : std::max(0, pagesize_ - used_); }
 
 void Progress::start(std::string_view what) {

@@ -66,6 +66,9 @@ class Listing {
   void new_page();
   // Lines left on the current page (0 before the first page).
   [[nodiscard]] int lines_left() const noexcept;
+  // Starts a new page unless `lines` fit on this one; a block longer than a
+  // page starts where it is.
+  void keep_together(int lines);
   [[nodiscard]] long pages() const noexcept { return pages_; }
   void flush() { out_.flush(); }
 

@@ -148,6 +148,18 @@ void ListingSink::table(const OdsTable& table) {
   // Lay the columns out in panels that fit the line; the first column
   // repeats in every panel as the row label.
   const std::size_t line = static_cast<std::size_t>(listing_.linesize());
+  {
+    std::size_t panels = 0;
+    for (std::size_t c = ncol > 1 ? 1 : 0, used = 0; c < ncol; ++c) {
+      if (used == 0 || used + 2 + width[c] > line) {
+        ++panels;
+        used = (ncol > 1 ? width[0] : 0);
+      }
+      used += 2 + width[c];
+    }
+    listing_.keep_together(static_cast<int>(2 + std::max<std::size_t>(panels, 1) * (2 + table.rows.size()) +
+                                            table.notes.size()));
+  }
   std::size_t start = ncol > 1 ? 1 : 0;
   bool first_panel = true;
   listing_.skip(1);

@@ -31,16 +31,23 @@ class MemPool {
   // Accumulated bytes that could not be allocated since the last reset (xmemdef).
   [[nodiscard]] long deficit() const noexcept { return deficit_; }
   [[nodiscard]] std::size_t used() const noexcept { return used_; }
-  // Frees every block (xmpoold); the pool can be used again.
+  // Frees every array (xmpoold); the pool can be used again and keeps its
+  // largest block for that.
   void release() noexcept;
 
  private:
   void* alloc_bytes(std::size_t bytes);
 
+  struct Block {
+    std::unique_ptr<std::byte[]> data;
+    std::size_t size = 0;    // usable bytes from data + offset
+    std::size_t offset = 0;  // to the first aligned byte
+    std::size_t used = 0;
+  };
   std::size_t limit_;
   std::size_t used_ = 0;
   long deficit_ = 0;
-  std::vector<std::unique_ptr<std::byte[]>> blocks_;
+  std::vector<Block> blocks_;
 };
 
 }  // namespace x11sa

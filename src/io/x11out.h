@@ -20,6 +20,10 @@ void x11otdr(X11COM* Xp, const char* table);
 // test (between years, error), all with TABLE "D8".
 void x11ostb(X11COM* Xp, const STBAOV& stable, const OUTMOV& moving);
 
+// Writes the OUTSPAN= rows of the current variable: every date of every
+// sliding span, spans numbered 1 (the oldest) to x11ssp.cnt.
+void x11ospn(X11COM* Xp);
+
 // Moves every completed output data set into place at the end of a step;
 // data errors are logged and raise the level.
 void commit_output_datasets(X11COM* Xp);

@@ -78,6 +78,14 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
   const std::size_t room = line > label_width + (has_stat ? width : 0) ? line - label_width - (has_stat ? width : 0) : 0;
   const std::size_t per_panel = std::max<std::size_t>(1, room / width);
 
+  const std::size_t panels = (periods.size() + per_panel - 1) / per_panel;
+  const bool has_summary = std::any_of(t.rows.begin(), t.rows.end(), [&](const auto& row) {
+    const auto* y = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
+    return y != nullptr && *y < 0;
+  });
+  // A table starts on a new page rather than break across two.
+  listing_.keep_together(static_cast<int>(2 + panels * (2 + t.rows.size() + (has_summary ? 1 : 0)) +
+                                          (t.notes.empty() ? 0 : 1 + t.notes.size())));
   listing_.skip(1);
   const std::string name = t.name == "XXX" ? std::string() : t.name;
   centred(listing_, name.empty() ? t.title : fmt::format("{}   {}", name, t.title));

@@ -105,6 +105,12 @@ void prepare_series(X11COM* Xp, std::span<const double> values, const SeriesOpti
   Xp->exitlvl = std::max(Xp->exitlvl, parse_level);
 }
 
+std::span<const double> AdjustedSeries::table(std::string_view name) const {
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (names[i] == name) return std::span<const double>(values).subspan(i * length, length);
+  return {};
+}
+
 AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions& options) {
   AdjustedSeries result;
   Host host(TextOut(&result.log), TextOut(), TextOut(), HostSettings{});
@@ -114,22 +120,22 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
   try {
     prepare_series(Xp, values, options);
     const int level = Xp->exitlvl;
+    result.length = static_cast<std::size_t>(Xp->array_size);
+    result.values.reserve(static_cast<std::size_t>(Xp->vars[0].no_tbls) * result.length);
+    Xp->captured_tables = &result.values;
     x11run(Xp);
     result.henderson = Xp->trendma_prnt;
     result.ic_ratio = Xp->ratioic;
-    const auto len = static_cast<std::size_t>(Xp->array_size);
-    if (!Xp->util1->point(0)) xebug_exit("the tables of the series cannot be read back");
-    for (int k = 0; k < kOutTables; ++k) {
-      if (Xp->table_cnt[k] == 0) continue;
-      std::vector<double> t(len);
-      if (!Xp->util1->read(t.data(), len * sizeof(double))) xebug_exit("a table of the series is missing");
-      result.tables.emplace(std::string(out_table_name(k)), std::move(t));
-    }
+    for (int k = 0; k < kOutTables; ++k)
+      if (Xp->table_cnt[k] != 0) result.names.emplace_back(out_table_name(k));
+    if (result.values.size() != result.names.size() * result.length) xebug_exit("a table of the series is missing");
     result.exit_level = std::max(level, Xp->exitlvl);
   } catch (const StepExit& e) {
     if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));
     result.exit_level = std::max(e.level(), Xp->exitlvl);
-    result.tables.clear();
+    result.names.clear();
+    result.values.clear();
+    result.length = 0;
   }
   return result;
 }

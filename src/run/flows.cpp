@@ -19,6 +19,7 @@
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "arima/driver.h"
 #include "io/x11out.h"
 #include "report/charts.h"
 #include "report/prn1.h"
@@ -131,8 +132,8 @@ bool is_henderson(Tab t) { return t == Tab::B7 || t == Tab::C7 || t == Tab::D7 |
 // Opens and closes the output group of one table letter.
 class TableGroup {
  public:
-  TableGroup(X11COM* Xp, const char* name, int label) : Xp_(Xp) {
-    open_ = Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->host->ods().active();
+  TableGroup(X11COM* Xp, const char* name, int label, bool wanted = true) : Xp_(Xp) {
+    open_ = wanted && Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->host->ods().active();
     if (open_) ods_check(Xp->host->ods().open_group(name, msgtext(label)));
   }
   ~TableGroup() noexcept(false) {
@@ -175,6 +176,22 @@ void print_prior_weights(X11COM* Xp) {
   ods_check(ods.close_table());
 }
 
+// B14 or C14: the irregular of the months the regression excluded, or a note
+// when the regression had no usable month.
+void emit_td_irregular(X11COM* Xp, const ChainSpan& s, Tab t14, const double* table) {
+  const X11FLOW& f = Xp->x11flow;
+  const long n = f.real_end - (f.real_begin + f.td_adj);
+  if (s.write && s.write_first) write_check(Xp, t14, table);
+  if (s.print && print_check(Xp, t14)) {
+    if (n - f.nextreme <= 0) {
+      print_message_table(Xp, NameMsg(116), msgtext(158));
+    } else {
+      print_table(Xp, t14, table);
+    }
+  }
+  if (s.write && !s.write_first) write_check(Xp, t14, table);
+}
+
 // The regression of one pass (B14..B16 or C14..C16) on the irregular temp2.
 void td_regression(X11COM* Xp, const ChainSpan& s, bool final_pass) {
   X11FLOW& f = Xp->x11flow;
@@ -201,14 +218,7 @@ void td_regression(X11COM* Xp, const ChainSpan& s, bool final_pass) {
   } else {
     x11c14(Xp, table + first, w.temp2 + first, w.b16 + first, types, types, n);
   }
-  if (s.print && print_check(Xp, t14)) {
-    if (n - f.nextreme <= 0) {
-      print_message_table(Xp, NameMsg(116), msgtext(158));
-    } else {
-      print_table(Xp, t14, table);
-    }
-  }
-  if (s.write) write_check(Xp, t14, table);
+  emit_td_irregular(Xp, s, t14, table);
 
   int xn = 0;
   x11b15(Xp, Xp->tdr_wgts, w.temp2 + first, types, Xp->pdweights, n, f.regress, f.c, f.s, &xn, &f.ssr,
@@ -217,7 +227,7 @@ void td_regression(X11COM* Xp, const ChainSpan& s, bool final_pass) {
   if (Xp->tdregr == 3) Xp->op.ftest_f = apply;
   f.prnflag = s.print && level_or_bit(Xp, final_pass ? 1 : 2, final_pass ? kC15Bit : kB15Bit) ? 1 : 0;
   if (f.prnflag != 0) print_regression(Xp, final_pass);
-  if (s.write && Xp->op.outtdr_f != 0) x11otdr(Xp, final_pass ? "C15" : "B15");
+  if ((s.write || s.tdr_rows) && Xp->op.outtdr_f != 0) x11otdr(Xp, final_pass ? "C15" : "B15");
 
   if (final_pass) {
     x11c16(Xp, factors, Xp->tdr_wgts, w.work1, f.firstyr, f.xlast2, f.real_begin, f.firstper);
@@ -248,7 +258,28 @@ ChainSpan plain_span(const X11COM* Xp) {
   s.xfirst2 = f.xfirst2;
   s.xlast2 = f.xlast2;
   s.adj = f.real_adj;
+  s.adj_b7 = f.real_adj;  // the observations start at real_begin, whatever room backcasts take
+  return s;
+}
+
+ChainSpan extended_span(const X11COM* Xp) {
+  const X11FLOW& f = Xp->x11flow;
+  ChainSpan s;
+  s.rb = f.fake_begin;
+  s.re = f.fake_end;
+  s.mb = f.fake_ma_beg;
+  s.me = f.fake_ma_end;
+  // Backcasts are whole years, so the first positions keep their calendar
+  // numbers; the last ones move by the length of the extension.
+  s.xfirst = f.xfirst;
+  s.xlast = f.fake_xlast;
+  s.xfirst2 = f.xfirst2;
+  s.xlast2 = f.fake_xlast2;
+  s.adj = f.adjust;
   s.adj_b7 = f.adjust;
+  s.write_first = true;
+  s.extended = true;
+  s.b1_given = true;
   return s;
 }
 
@@ -277,9 +308,19 @@ void print_table(X11COM* Xp, Tab t, const double* vec) {
     iarg = Xp->trendma_prnt;
     farg = Xp->ratioic;
   }
-  const long n = s.count == kNobsPlus ? f.nobsplus : f.nobs;
-  x11prn1(Xp, title, lc.totcol, lc.totrow, lc.sumflag, f.firstyr, f.firstper, n, vec + f.real_begin,
-          iarg, farg, lc.ttype);
+  long n = s.count == kNobsPlus ? f.nobsplus : f.nobs;
+  const double* x = vec + f.real_begin;
+  int startyr = f.firstyr;
+  // The extension tables reach beyond the observations: A13 into the
+  // forecasts, A14 and A15 back to the first backcast.
+  const X11ARIMAOPTS& a = Xp->x11acom.arima;
+  if (t == Tab::A13) n = f.nobs + a.fore;
+  if (t == Tab::A14 || t == Tab::A15) {
+    n = t == Tab::A14 ? f.nobs + a.back : f.fake_end - f.fake_begin;
+    x = vec + f.fake_begin;
+    startyr -= a.yrs_b;
+  }
+  x11prn1(Xp, title, lc.totcol, lc.totrow, lc.sumflag, startyr, f.firstper, n, x, iarg, farg, lc.ttype);
 }
 
 void print_and_write(X11COM* Xp, Tab t, const double* vec) { emit(Xp, plain_span(Xp), t, vec); }
@@ -304,7 +345,9 @@ void x11wrt1(X11COM* Xp, int k, const double* table) {
     const long tail = f.real_end + (Xp->op.yrahdout_f != 0 && year_ahead ? Xp->nper : 0);
     fill_missing(w.wrt_vec + tail, Xp->fake_array_size - tail);
   }
-  if (!Xp->util1->write(w.wrt_vec, static_cast<std::size_t>(bytes))) {
+  if (Xp->captured_tables != nullptr) {
+    Xp->captured_tables->insert(Xp->captured_tables->end(), w.wrt_vec, w.wrt_vec + bytes / 8);
+  } else if (!Xp->util1->write(w.wrt_vec, static_cast<std::size_t>(bytes))) {
     Xp->host->msg(95);
     raise_level(Xp, 1020);
     xexit(Xp->exitlvl);
@@ -325,34 +368,84 @@ void x111ta0(X11COM* Xp) {
   a_tables(Xp, plain_span(Xp));
 }
 
-void a_tables(X11COM* Xp, const ChainSpan& s) {
+namespace {
+
+// Prints A table t when selected. An extended flow marks what it printed of
+// A1 to A5 (mark k of a_tbl_prnt; -1 for none), so that the plain flow rerun
+// after a failed extension does not print it again.
+void print_prior_table(X11COM* Xp, const ChainSpan& s, int k, Tab t, const double* vec, bool selected,
+                       bool extended) {
+  if (!s.print || !selected) return;
+  if (!extended && k >= 0 && Xp->a_tbl_prnt[k] != 0) return;
+  if (t == Tab::A4) print_prior_weights(Xp);
+  print_table(Xp, t, vec);
+  if (extended && k >= 0) Xp->a_tbl_prnt[k] = 1;
+}
+
+// Writes A table t; an extended flow first notes where the variable's
+// tables begin.
+void write_prior_table(X11COM* Xp, const ChainSpan& s, Tab t, const double* vec, bool extended) {
+  if (!s.write) return;
+  if (extended) x11fwr(Xp);
+  write_check(Xp, t, vec);
+}
+
+// A1 to A5 on the observations. The extended flows print A1 whether or not
+// prior adjustments are in force, and A5 too.
+void prior_tables(X11COM* Xp, const ChainSpan& s, bool extended) {
   WORK& w = Xp->work;
   const bool pmf = Xp->vn_pmf >= 0;
   const bool pdw = Xp->op.pdwgt_f != 0;
-  if (s.print && ((Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->prior >= 2) ||
-                  (Xp->op.noprint_f == 0 && table_bit(Xp, spec(Tab::A1).bit))))
-    print_table(Xp, Tab::A1, w.original_in);
-  if (s.write) write_check(Xp, Tab::A1, w.original_in);
-  emit(Xp, s, Tab::A2, w.pmf, pmf);
+  const bool a1 = extended ? print_check(Xp, Tab::A1)
+                           : (Xp->op.noprint_f == 0 && Xp->printout >= 1 && Xp->prior >= 2) ||
+                                 (Xp->op.noprint_f == 0 && table_bit(Xp, spec(Tab::A1).bit));
+  print_prior_table(Xp, s, 0, Tab::A1, w.original_in, a1, extended);
+  write_prior_table(Xp, s, Tab::A1, w.original_in, extended);
+  print_prior_table(Xp, s, 1, Tab::A2, w.pmf, pmf && print_check(Xp, Tab::A2), extended);
+  write_prior_table(Xp, s, Tab::A2, w.pmf, extended);
   fill_missing(w.a3, Xp->fake_array_size);
   x11a3(Xp, w.a3, w.original_in, w.pmf, s.rb, s.re);
-  emit(Xp, s, Tab::A3, w.a3, pmf);
+  print_prior_table(Xp, s, 2, Tab::A3, w.a3, pmf && print_check(Xp, Tab::A3), extended);
+  write_prior_table(Xp, s, Tab::A3, w.a3, extended);
   if (Xp->ptd_reg_done == 0) {
     fill_missing(w.ptdfactor, Xp->fake_array_size);
     x11a4(Xp);
   }
-  if (s.print && pdw && print_check(Xp, Tab::A4)) {
-    print_prior_weights(Xp);
-    print_table(Xp, Tab::A4, w.ptdfactor);
-  }
-  if (s.write) write_check(Xp, Tab::A4, w.ptdfactor);
+  print_prior_table(Xp, s, 3, Tab::A4, w.ptdfactor, pdw && print_check(Xp, Tab::A4), extended);
+  write_prior_table(Xp, s, Tab::A4, w.ptdfactor, extended);
   fill_missing(w.a5, Xp->fake_array_size);
   x11a5(Xp, w.a5, w.ptdfactor, w.a3, w.original_in, s.rb, s.re);
-  if (s.write) write_check(Xp, Tab::A5, w.a5);
-  // The extension tables do not exist in the plain flow.
+  print_prior_table(Xp, s, 4, Tab::A5, w.a5, extended && print_check(Xp, Tab::A5), extended);
+  write_prior_table(Xp, s, Tab::A5, w.a5, extended);
+  // A6 is not computed by this system: always missing.
   fill_missing(w.a6, Xp->fake_array_size);
+  write_prior_table(Xp, s, Tab::A6, w.a6, extended);
+}
+
+// A13, A14 and A15 after the extension of `series` (from its first
+// observation); 1 when the extension failed.
+int extension_tables(X11COM* Xp, double* series) {
+  WORK& w = Xp->work;
+  if (x11a15(Xp, series) != 0) return 1;
+  const ChainSpan s = extended_span(Xp);
+  print_prior_table(Xp, s, -1, Tab::A13, w.a13, print_check(Xp, Tab::A13), true);
+  write_prior_table(Xp, s, Tab::A13, w.a13, true);
+  x11a14(Xp, Xp->x11acom.passed_ptr);
+  const bool backcasts = Xp->x11acom.arima.back > 0;
+  print_prior_table(Xp, s, -1, Tab::A14, w.a14, backcasts && print_check(Xp, Tab::A14), true);
+  write_prior_table(Xp, s, Tab::A14, w.a14, true);
+  print_prior_table(Xp, s, -1, Tab::A15, w.b1, print_check(Xp, Tab::A15), true);
+  write_prior_table(Xp, s, Tab::A15, w.b1, true);
+  return 0;
+}
+
+}  // namespace
+
+void a_tables(X11COM* Xp, const ChainSpan& s) {
+  prior_tables(Xp, s, false);
+  // The extension tables do not exist in the plain flow.
   if (s.write)
-    for (Tab t : {Tab::A6, Tab::A13, Tab::A14, Tab::A15}) write_check(Xp, t, w.a6);
+    for (Tab t : {Tab::A13, Tab::A14, Tab::A15}) write_check(Xp, t, Xp->work.a6);
 }
 
 void x111tb0(X11COM* Xp) {
@@ -367,9 +460,10 @@ void b_tables(X11COM* Xp, const ChainSpan& s) {
   const double* prior_adj = Xp->vn_pmf >= 0 ? w.a3 : w.original_in;
   f.temp_addr1 = Xp->op.pdwgt_f != 0 ? w.ptdfactor : nullptr;
   Xp->temp_addr = const_cast<double*>(prior_adj);
-  if (Xp->tdregr == 3) Xp->op.ftest_f = 0;
+  const bool td_given = s.td_from_first_pass;
+  if (Xp->tdregr == 3 && !td_given) Xp->op.ftest_f = 0;
 
-  x11b1(Xp, w.b1, prior_adj, f.temp_addr1, rb, re);
+  if (!s.b1_given) x11b1(Xp, w.b1, prior_adj, f.temp_addr1, rb, re);
   emit(Xp, s, Tab::B1, w.b1);
   x11b2(Xp, w.avec1, w.b1, rb, re);
   emit(Xp, s, Tab::B2, w.avec1);
@@ -400,11 +494,16 @@ void b_tables(X11COM* Xp, const ChainSpan& s) {
   emit(Xp, s, Tab::B13, w.temp2);
 
   if (monthly(Xp)) {
-    td_regression(Xp, s, false);
+    if (td_given) {
+      emit_td_irregular(Xp, s, Tab::B14, w.b14);
+    } else {
+      td_regression(Xp, s, false);
+    }
     emit(Xp, s, Tab::B16, w.b16, td_computed(Xp));
   }
   fill_missing(w.temp3, Xp->fake_array_size);
-  if (Xp->tdregr >= 2) {
+  // A series already adjusted for trading day gives its weights from B13.
+  if (Xp->tdregr >= 2 && !td_given) {
     x11div(Xp, w.d11, w.temp2, w.b16, rb, re);
   } else {
     std::memcpy(w.d11, w.temp2, static_cast<std::size_t>(Xp->len1));
@@ -412,9 +511,14 @@ void b_tables(X11COM* Xp, const ChainSpan& s) {
   x11b17(Xp, w.temp3, w.d11, w.work3, s.adj, rb, re, s.xfirst2, s.xlast2, f.firstper, f.lastper);
   emit(Xp, s, Tab::B17, w.temp3);
   if (monthly(Xp)) {
+    const bool b18 = Xp->tdregr >= 2 && Xp->op.add_f == 0 && Xp->op.pdwgt_f != 0;
+    if (td_given) {
+      emit(Xp, s, Tab::B18, w.b18, b18);
+      emit(Xp, s, Tab::B19, w.b19, Xp->tdregr >= 2);
+      return;
+    }
     fill_missing(w.b18, Xp->fake_array_size);
     fill_missing(w.b19, Xp->fake_array_size);
-    const bool b18 = Xp->tdregr >= 2 && Xp->op.add_f == 0 && Xp->op.pdwgt_f != 0;
     if (b18) x11b18(Xp, w.b18, Xp->tdr_wgts, w.work1, f.firstyr, s.xlast2, rb, f.firstper);
     emit(Xp, s, Tab::B18, w.b18, b18);
     if (Xp->tdregr >= 2)
@@ -433,7 +537,8 @@ void c_tables(X11COM* Xp, const ChainSpan& s) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
   const long rb = s.rb, re = s.re, mb = s.mb, me = s.me;
-  double* oc = Xp->tdregr <= 1 ? w.b1 : w.b19;
+  const bool td_given = s.td_from_first_pass;
+  double* oc = Xp->tdregr <= 1 || td_given ? w.b1 : w.b19;
   f.temp_addr1 = oc;
 
   x11c1(Xp, w.temp2, w.temp3, w.d11, oc, rb, re);
@@ -460,11 +565,15 @@ void c_tables(X11COM* Xp, const ChainSpan& s) {
   emit(Xp, s, Tab::C13, w.temp2);
 
   if (monthly(Xp)) {
-    td_regression(Xp, s, true);
+    if (td_given) {
+      emit_td_irregular(Xp, s, Tab::C14, w.c14);
+    } else {
+      td_regression(Xp, s, true);
+    }
     emit(Xp, s, Tab::C16, w.c16, td_computed(Xp));
   }
   fill_missing(w.c17, Xp->fake_array_size);
-  if (td_applied(Xp)) {
+  if (td_applied(Xp) && !td_given) {
     x11div(Xp, w.d11, w.temp2, w.c16, rb, re);
   } else {
     std::memcpy(w.d11, w.temp2, static_cast<std::size_t>(Xp->len1));
@@ -473,9 +582,17 @@ void c_tables(X11COM* Xp, const ChainSpan& s) {
   emit(Xp, s, Tab::C17, w.c17);
   if (!monthly(Xp)) return;
 
+  const bool own_c18 = Xp->op.add_f == 0 && (Xp->op.pdwgt_f != 0 || Xp->op.len_f != 0);
+  if (td_given) {
+    // Without factors of its own, C18 was written missing (A6 is missing
+    // throughout) while the array kept the regression's factors for E1 and F2.
+    const bool c18 = own_c18 && ((Xp->op.pdwgt_f != 0) || td_applied(Xp));
+    emit(Xp, s, Tab::C18, own_c18 ? w.c18 : w.a6, c18);
+    emit(Xp, s, Tab::C19, w.c19, td_applied(Xp));
+    return;
+  }
   fill_missing(w.c18, Xp->fake_array_size);
   fill_missing(w.c19, Xp->fake_array_size);
-  const bool own_c18 = Xp->op.add_f == 0 && (Xp->op.pdwgt_f != 0 || Xp->op.len_f != 0);
   bool from_weights = false;
   if (own_c18) {
     if (td_applied(Xp)) {
@@ -504,7 +621,7 @@ void d_tables(X11COM* Xp, const ChainSpan& s) {
   X11FLOW& f = Xp->x11flow;
   WORK& w = Xp->work;
   const long rb = s.rb, re = s.re, mb = s.mb, me = s.me;
-  const double* od = td_applied(Xp) ? w.c19 : w.b1;
+  const double* od = td_applied(Xp) && !s.td_from_first_pass ? w.c19 : w.b1;
   fill_missing(w.temp1, Xp->array_size);
 
   x11c1(Xp, w.temp1, w.c17, w.d11, od, rb, re);
@@ -530,10 +647,20 @@ void d_tables(X11COM* Xp, const ChainSpan& s) {
   }
   x11d9(Xp, w.d9, w.d8, w.temp1, w.avec4, w.work1, rb, re);
   emit(Xp, s, Tab::D9, w.work1);
-  if (s.print && print_check(Xp, Tab::D9)) x11d9p(Xp, w.d9, w.work2, w.work3, rb, re, f.firstper);
+  // D9A describes the observations, like the tests on D8.
+  if (s.print && print_check(Xp, Tab::D9))
+    x11d9p(Xp, w.d9, w.work2, w.work3, f.real_begin, f.real_end, f.firstper);
   f.pass = 2;
   x11d10(Xp, w.d10, w.d9, w.work1, w.work2, w.work3, f.firstper, 2, rb, re);
-  emit(Xp, s, Tab::D10, w.d10);
+  if (s.extended && Xp->op.yrahdout_f != 0 && Xp->op.outex_f == 0) {
+    // Without the extension in OUT=, the year ahead follows the last
+    // observation: computed from its last two years of factors.
+    x11yra(Xp, w.work1, w.d10, rb, f.real_end);
+    if (s.write) write_check(Xp, Tab::D10, w.work1);
+    if (s.print && print_check(Xp, Tab::D10)) print_table(Xp, Tab::D10, w.d10);
+  } else {
+    emit(Xp, s, Tab::D10, w.d10);
+  }
   x11d11(Xp, w.d11, od, w.d10, rb, re, f.ar_go);
   emit(Xp, s, Tab::D11, w.d11);
   x11d12(Xp, w.d12, w.temp1, w.d10, w.work1, w.work2, rb, re);
@@ -597,6 +724,146 @@ void x11flw1(X11COM* Xp) {
   x113tf1(Xp);
   const WORK& w = Xp->work;
   x11chrt(Xp, w.d8, w.d9, w.d10, w.d11, w.d12, w.d13, w.temp3);
+}
+
+// --- the extended flows ---------------------------------------------------------------
+
+namespace {
+
+// The first pass of the flow with trading-day regression: the observations,
+// nothing written but the regression's OUTTDR= rows, printed only with PRINTFP.
+ChainSpan first_pass_span(const X11COM* Xp) {
+  ChainSpan s = plain_span(Xp);
+  s.write = false;
+  s.tdr_rows = true;
+  s.print = Xp->op.print_fp != 0;
+  return s;
+}
+
+// The second pass of that flow: the extended series adjusted for trading day
+// by the first pass, whose trading-day tables it writes.
+ChainSpan second_pass_span(const X11COM* Xp) {
+  ChainSpan s = extended_span(Xp);
+  s.regression = false;
+  s.td_from_first_pass = true;
+  return s;
+}
+
+// A1 to A6 of an extended flow.
+void extended_prior_tables(X11COM* Xp) {
+  TableGroup group(Xp, "A_Tables", 71);
+  prior_tables(Xp, plain_span(Xp), true);
+}
+
+}  // namespace
+
+int x112ta0(X11COM* Xp) {
+  extended_prior_tables(Xp);
+  TableGroup group(Xp, "AR_Tables", 78);
+  return extension_tables(Xp, Xp->work.a5 + Xp->x11flow.real_begin);
+}
+
+void x112tb1(X11COM* Xp) {
+  TableGroup group(Xp, "B_Tables", 72);
+  b_tables(Xp, extended_span(Xp));
+}
+
+void x112tc1(X11COM* Xp) {
+  TableGroup group(Xp, "C_Tables", 73);
+  c_tables(Xp, extended_span(Xp));
+}
+
+void x112td1(X11COM* Xp) {
+  TableGroup group(Xp, "D_Tables", 74);
+  d_tables(Xp, extended_span(Xp));
+}
+
+// The E tables describe the observed series: they run on the observations
+// in every flow.
+void x112te1(X11COM* Xp) {
+  TableGroup group(Xp, "E_Tables", 75);
+  e_tables(Xp, plain_span(Xp));
+}
+
+void x113ta0(X11COM* Xp) { extended_prior_tables(Xp); }
+
+void x113tb0(X11COM* Xp) {
+  const ChainSpan s = first_pass_span(Xp);
+  TableGroup group(Xp, "B_Tables", 72, s.print);
+  b_tables(Xp, s);
+}
+
+void x113tc0(X11COM* Xp) {
+  const ChainSpan s = first_pass_span(Xp);
+  TableGroup group(Xp, "C_Tables", 73, s.print);
+  c_tables(Xp, s);
+}
+
+void x113td0(X11COM* Xp) {
+  const ChainSpan s = first_pass_span(Xp);
+  TableGroup group(Xp, "D_Tables", 74, s.print);
+  d_tables(Xp, s);
+}
+
+int x113ta1(X11COM* Xp) {
+  const X11FLOW& f = Xp->x11flow;
+  WORK& w = Xp->work;
+  TableGroup group(Xp, "AR_Tables", 78);
+  // The first pass's series adjusted for trading day (C19); when its factors
+  // were not applied, C19 is not computed and the series the D tables
+  // adjusted (B1) is extended. A15 holds it, since the extension rewrites B1.
+  const double* adjusted = td_applied(Xp) ? w.c19 : w.b1;
+  fill_missing(w.a15, Xp->fake_array_size);
+  std::copy(adjusted + f.real_begin, adjusted + f.real_end, w.a15 + f.real_begin);
+  return extension_tables(Xp, w.a15 + f.real_begin);
+}
+
+void x113tb1(X11COM* Xp) {
+  TableGroup group(Xp, "B_Tables", 72);
+  b_tables(Xp, second_pass_span(Xp));
+}
+
+void x113tc1(X11COM* Xp) {
+  TableGroup group(Xp, "C_Tables", 73);
+  c_tables(Xp, second_pass_span(Xp));
+}
+
+void x113td1(X11COM* Xp) {
+  TableGroup group(Xp, "D_Tables", 74);
+  d_tables(Xp, second_pass_span(Xp));
+}
+
+void x113te1(X11COM* Xp) {
+  TableGroup group(Xp, "E_Tables", 75);
+  e_tables(Xp, plain_span(Xp));
+}
+
+int x11flw2(X11COM* Xp) {
+  if (x112ta0(Xp) != 0) return 1;
+  x112tb1(Xp);
+  x112tc1(Xp);
+  x112td1(Xp);
+  x112te1(Xp);
+  x113tf1(Xp);
+  const WORK& w = Xp->work;
+  x11chrt(Xp, w.d8, w.d9, w.d10, w.d11, w.d12, w.d13, w.temp3);
+  return 0;
+}
+
+int x11flw3(X11COM* Xp) {
+  x113ta0(Xp);
+  x113tb0(Xp);
+  x113tc0(Xp);
+  x113td0(Xp);
+  if (x113ta1(Xp) != 0) return 1;
+  x113tb1(Xp);
+  x113tc1(Xp);
+  x113td1(Xp);
+  x113te1(Xp);
+  x113tf1(Xp);
+  const WORK& w = Xp->work;
+  x11chrt(Xp, w.d8, w.d9, w.d10, w.d11, w.d12, w.d13, w.temp3);
+  return 0;
 }
 
 }  // namespace x11sa

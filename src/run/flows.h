@@ -8,6 +8,10 @@ namespace x11sa {
 
 // The plain flow: A, B, C, D, E and F tables, then the charts.
 void x11flw1(X11COM* Xp);
+// The flows with the ARIMA extension, without and with a trading-day
+// regression: 1 when the extension failed (nothing after it ran), else 0.
+int x11flw2(X11COM* Xp);
+int x11flw3(X11COM* Xp);
 
 // Group drivers of the plain flow.
 void x111ta0(X11COM* Xp);
@@ -16,6 +20,23 @@ void x111tc0(X11COM* Xp);
 void x111td0(X11COM* Xp);
 void x111te1(X11COM* Xp);
 void x113tf1(X11COM* Xp);
+
+// Group drivers of the extended flows. The A drivers that run the extension
+// return 1 when it failed.
+int x112ta0(X11COM* Xp);
+void x112tb1(X11COM* Xp);
+void x112tc1(X11COM* Xp);
+void x112td1(X11COM* Xp);
+void x112te1(X11COM* Xp);
+void x113ta0(X11COM* Xp);
+void x113tb0(X11COM* Xp);
+void x113tc0(X11COM* Xp);
+void x113td0(X11COM* Xp);
+int x113ta1(X11COM* Xp);
+void x113tb1(X11COM* Xp);
+void x113tc1(X11COM* Xp);
+void x113td1(X11COM* Xp);
+void x113te1(X11COM* Xp);
 
 // The stretch a chain of tables runs on, and what happens to its tables.
 // The plain flow runs on the observations; the extended flows on the series
@@ -32,10 +53,19 @@ struct ChainSpan {
   bool write = true;         // tables go to util1 (and OUTSTB=, OUTTDR= rows)
   bool write_first = false;  // each table written before it is printed
   bool regression = true;    // the trading-day regression runs (B14 to B16, C14 to C16)
+  bool tdr_rows = false;     // OUTTDR= rows are written even when the tables are not
+  bool extended = false;     // the stretch holds the ARIMA backcasts and forecasts
+  bool b1_given = false;     // B1 holds the series already (the extended series)
+  // The trading-day tables are a first pass's: no regression runs, they are
+  // written as they are, and B1 is already adjusted for trading day.
+  bool td_from_first_pass = false;
 };
 
 // The stretch of the plain flow: the observations of the current variable.
 [[nodiscard]] ChainSpan plain_span(const X11COM* Xp);
+// The stretch of the extended flows: the series with its backcasts and
+// forecasts, each table written before it is printed.
+[[nodiscard]] ChainSpan extended_span(const X11COM* Xp);
 
 // The A, B, C, D, E and F tables on a stretch; the drivers of the flows open
 // the output groups around them.

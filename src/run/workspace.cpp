@@ -24,7 +24,8 @@ void memory_check(X11COM* Xp) {
 void alloc_memory(X11COM* Xp) {
   const long n = Xp->fake_array_size;
   const auto N = static_cast<std::size_t>(n);
-  Xp->pool = std::make_unique<MemPool>(Xp->host->settings().pool_limit);
+  // One pool serves every group of the step; it is released after each.
+  if (!Xp->pool) Xp->pool = std::make_unique<MemPool>(Xp->host->settings().pool_limit);
   MemPool& p = *Xp->pool;
   WORK& w = Xp->work;
   w.sizeob = 8 * Xp->obs;
@@ -137,7 +138,6 @@ void free_memory(X11COM* Xp) {
   Xp->work = WORK{};
   Xp->x11ssp.sp_orig = nullptr;
   if (Xp->pool) Xp->pool->release();
-  Xp->pool.reset();
 }
 
 }  // namespace x11sa

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "arima/engine.h"
 #include "host/dataset.h"
 #include "host/pool.h"
 #include "host/utilfile.h"
@@ -154,19 +155,47 @@ struct X11ARIMAOPTS {
 struct X11ACOM {
   int memcode = 0;
   int printit = 0;
-  void* itfun = nullptr;
+  TsIterFn itfun = nullptr;
   X11ARIMAOPTS arima;
   X11ARIMA m1, m2, m3, m4, m5;
   X11ARIMA* pm[5] = {};
   X11ARIMA* passed_ptr = nullptr;
+  // The engine context as each candidate's estimation left it (the
+  // candidates share one context, so each copy names its own model).
+  TSACON tsc1, tsc2, tsc3, tsc4, tsc5;
+  TSACON* ptsc[5] = {};
 };
 
 // ---------------------------------------------------------------------------
-// Sliding spans: options and the per-variable hooks the run uses.
+// Sliding spans: the statement's options, the spans of the variable in
+// process, the span estimates and the statistics that compare them.
 
+inline constexpr int kMaxSpans = 4;
+// Compared series: 0 seasonal factors (D10), 1 trading-day factors (C18),
+// 2 seasonally adjusted series (D11), 3 its period-to-period and 4 its
+// year-to-year changes.
+inline constexpr int kSpanSeries = 5;
+
+// Spreads broken down by period of the year and by year, per series.
 struct X11SSPBD {
   double CutOff1 = 3.0;
   double CutOff2 = 2.0;
+  double MonthAmpd[kSpanSeries][12] = {};
+  long MonthCount[kSpanSeries][12] = {};
+  long MonthTotal[kSpanSeries][12] = {};
+  // Indexed by year from the series' first year of comparison.
+  std::vector<double> YearAmpd[kSpanSeries];
+  std::vector<long> YearCount[kSpanSeries];
+  std::vector<long> YearTotal[kSpanSeries];
+  int NumYears1 = 0, NumYears2 = 0;
+  int FirstYear1 = 0, FirstYear2 = 0;
+  long Length = 0;    // periods covered by two spans or more
+  long LengthTP = 0;  // periods covered by three spans or more
+  // Per series: calendar year of YearAmpd[s][0], number of years, and the
+  // number of spreads classed against the cutoff.
+  int FirstYear[kSpanSeries] = {};
+  int NumYears[kSpanSeries] = {};
+  long Tested[kSpanSeries] = {};
 };
 
 struct X11SSP {
@@ -184,6 +213,56 @@ struct X11SSP {
   } op;
   X11FLOW* sfp = nullptr;
   double* sp_orig = nullptr;
+
+  // Span layout; span 0 is the oldest, span cnt - 1 ends with the series.
+  int cnt = 0;
+  long len = 0;
+  int c_span = 0;  // span being rerun, counted from the newest
+  long s_beg[kMaxSpans] = {};
+  long s_end[kMaxSpans] = {};
+  double b_date[kMaxSpans] = {};
+  double e_date[kMaxSpans] = {};
+  int FirstPer1 = 0, FirstPer2 = 0, lper = 0;
+  int max_cnt = 0;
+  std::string vs;  // the variable's name
+
+  // Span estimates: one array over the run's indices per span.
+  std::vector<double> d10[kMaxSpans];
+  std::vector<double> d11[kMaxSpans];
+  std::vector<double> c18[kMaxSpans];
+  std::vector<double> d11_mm[kMaxSpans];
+  std::vector<double> d11_yy[kMaxSpans];
+  double st_seas[kMaxSpans] = {};
+  double st_sig[kMaxSpans] = {};
+  double mov_seas[kMaxSpans] = {};
+  double mov_sig[kMaxSpans] = {};
+  int cftest[kMaxSpans] = {};
+
+  // Coverage: lowest and highest span holding each index (-100: none).
+  std::vector<int> s_b_idx, s_e_idx;
+  long pd1_beg = 0, pd2_beg = 0, pd3_beg = 0, pd_end = 0;
+
+  // Spreads per index.
+  std::vector<double> c18_min, c18_max, d10_min, d10_max, d11_min, d11_max;
+  std::vector<double> c18_pd1, d10_pd1, d11_pd1, d11_pd2, d11_pd3;
+
+  // Counts and flags per series.
+  long TotalExceed[kSpanSeries] = {};
+  long SignChangeCount[kSpanSeries] = {};
+  long TurningPointCount[kSpanSeries] = {};
+  long TurnAndExceed[kSpanSeries] = {};
+  long LevelAndExceed[kSpanSeries] = {};
+  long RangeCount[kSpanSeries][4] = {};
+  long TpTested[kSpanSeries] = {};  // indices the turning-point test examined
+  std::vector<std::int16_t> SignChange[kSpanSeries];
+  std::vector<std::int16_t> TurningPoint[kSpanSeries];
+  std::vector<std::int16_t> ExceedFlag[kSpanSeries];
+  int TPCodes[3] = {};
+
+  // One OUTSPAN= row.
+  double date = kMissing;
+  double d_span = 0;
+  double ta1 = kMissing, tc18 = kMissing, td10 = kMissing, td11 = kMissing;
 };
 
 // ---------------------------------------------------------------------------
@@ -459,6 +538,8 @@ struct X11COM {
   // a data set: one analysis variable, and prior factors when memory_pmf.
   bool memory_series = false;
   bool memory_pmf = false;
+  // When set, written tables are appended here, in order, instead of to util1.
+  std::vector<double>* captured_tables = nullptr;
 
   // Names the user wrote for PRINTOUT= and CHARTS=, to tell an explicit
   // setting from a default when a TABLES statement is given.

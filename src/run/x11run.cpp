@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include "arima/driver.h"
 #include "core/extremes.h"
 #include "core/prior.h"
 #include "core/tradingday.h"
@@ -9,6 +10,7 @@
 #include "run/flows.h"
 #include "run/ornqx11.h"
 #include "run/workspace.h"
+#include "spans/spans.h"
 
 namespace x11sa {
 
@@ -55,6 +57,30 @@ class VariableGroup {
   X11COM* Xp_;
 };
 
+// Runs the variable's flow. When the ARIMA extension fails, the plain flow
+// reruns and its tables replace the ones already written for the variable,
+// so that OUT= keeps its layout.
+void run_flow(X11COM* Xp, int flow) {
+  if (flow == 0) {
+    x11flw1(Xp);
+    return;
+  }
+  if ((flow == 1 ? x11flw2(Xp) : x11flw3(Xp)) == 0) return;
+  X11FLOW& f = Xp->x11flow;
+  const long start = Xp->util_pos - f.util_pos;
+  if (Xp->captured_tables != nullptr) {
+    Xp->captured_tables->resize(Xp->captured_tables->size() - static_cast<std::size_t>(f.util_pos / 8));
+  } else if (!Xp->util1->point(static_cast<std::size_t>(start))) {
+    xebug_exit("the tables of a variable cannot be rewritten after its ARIMA extension failed");
+  }
+  Xp->util_pos = start;
+  f.util_pos = 0;
+  f.ar_go = 0;
+  f.X11ArimaFail = 1;
+  if (Xp->op.outex_f != 0) f.ar_reset = 1;
+  x11flw1(Xp);
+}
+
 }  // namespace
 
 void x11run(X11COM* Xp) {
@@ -86,11 +112,7 @@ void x11run(X11COM* Xp) {
       }
       if (flow == 0 && a.op.a_f != 0 && Xp->op.outex_f != 0) f.ar_reset = 1;
     }
-    if (flow != 0 && Xp->bycnt == 1 && kk == 0)
-      Xp->host->log().note("The ARIMA extension is not available in this version; the series are adjusted "
-                           "without forecasts and backcasts.");
-    // Only the plain flow runs until the extended flows exist.
-    f.ar_go = 0;
+    f.ar_go = flow != 0 ? 1 : 0;
     f.first_write = 1;
     f.util_pos = 0;
     set_values(Xp, &v);
@@ -112,11 +134,15 @@ void x11run(X11COM* Xp) {
     } else if (a.ar_prnt > 0) {
       reset_header(Xp, v);
     }
-    // The extended flows arrive with the ARIMA extension; until a variable
-    // can take them it runs the plain flow.
-    x11flw1(Xp);
+    run_flow(Xp, flow);
+    if (Xp->op.sspan_f != 0) {
+      reset_opts(Xp, 0);
+      x11span(Xp, Xp->x11ssp.sfp);
+      reset_opts(Xp, 1);
+    }
   }
   free_memory(Xp);
+  if (Xp->op.arima_f != 0) release_arima_engine(Xp);
 }
 
 }  // namespace x11sa

@@ -176,10 +176,10 @@ TEST(DiagnosticsInTheFlow, F2DescribesTheSeriesAsRead) {
 TEST(DiagnosticsInTheFlow, ChangesStartOnePeriodAfterTheFirstValue) {
   const auto r = adjust_series(airline(), monthly_from(1949));
   ASSERT_EQ(r.exit_level, 0) << r.log;
-  const auto& a1 = r.tables.at("A1");
-  const auto& d11 = r.tables.at("D11");
-  const auto& e5 = r.tables.at("E5");
-  const auto& e6 = r.tables.at("E6");
+  const auto a1 = r.table("A1");
+  const auto d11 = r.table("D11");
+  const auto e5 = r.table("E5");
+  const auto e6 = r.table("E6");
   EXPECT_TRUE(is_missing(e5[0]));
   EXPECT_TRUE(is_missing(e6[0]));
   for (std::size_t t = 1; t < a1.size(); ++t) {
