@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 out="$here/../build/demo"
 mkdir -p "$out"
 cd "$out"
-"$bin" --lib ex="$here/data" --print airline.lst --log airline.log "$here/airline.x11sa"
+"$bin" --lib ex="$here/data" --print airline.lst --log airline.log --html airline.html "$here/airline.x11sa"
 echo "== Program: examples/airline.x11sa"
 cat "$here/airline.x11sa"
 echo
@@ -21,3 +21,5 @@ echo
 echo "== Output data set, first rows (build/demo/airline_sa.csv)"
 head -n 8 airline_sa.csv
 echo "   ... $(($(wc -l < airline_sa.csv) - 1)) rows"
+echo
+echo "== HTML report with every table and the charts: build/demo/airline.html"
