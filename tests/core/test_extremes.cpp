@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "reference_tables.h"
+#include "core_test_support.h"
 #include "core/extremes.h"
 #include "core/filters.h"
 #include "core/seasonal.h"
@@ -22,17 +22,10 @@
 namespace x11sa {
 using test::expect_matches;
 using test::read_tables;
+using test::kSentinel;
+using test::prepare;
 
 namespace {
-
-constexpr double kSentinel = -12345.0;
-
-void prepare(X11COM& com, long n, bool additive = false) {
-  com.obs = n;
-  com.array_size = n;
-  com.fake_array_size = n;
-  com.op.add_f = additive ? 1 : 0;
-}
 
 // Root mean square of the deviations from `mean` of v[from, to) except the
 // positions listed in `leave_out`.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "reference_tables.h"
+#include "core_test_support.h"
 #include "core/filters.h"
 #include "core/seasonal.h"
 #include "run/x11com.h"
@@ -20,17 +20,10 @@
 namespace x11sa {
 using test::expect_matches;
 using test::read_tables;
+using test::kSentinel;
+using test::prepare;
 
 namespace {
-
-constexpr double kSentinel = -12345.0;
-
-void prepare(X11COM& com, long n, bool additive = false) {
-  com.obs = n;
-  com.array_size = n;
-  com.fake_array_size = n;
-  com.op.add_f = additive ? 1 : 0;
-}
 
 double row_sum(const double* wt, int nterms, int row) {
   return std::accumulate(wt + row * nterms, wt + (row + 1) * nterms, 0.0);

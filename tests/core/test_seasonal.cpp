@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "reference_tables.h"
+#include "core_test_support.h"
 #include "core/filters.h"
 #include "core/seasonal.h"
 #include "run/x11com.h"
@@ -20,15 +20,10 @@
 namespace x11sa {
 using test::expect_matches;
 using test::read_tables;
+using test::kSentinel;
+using test::prepare;
 
 namespace {
-
-void prepare(X11COM& com, long n, bool additive = false) {
-  com.obs = n;
-  com.array_size = n;
-  com.fake_array_size = n;
-  com.op.add_f = additive ? 1 : 0;
-}
 
 // Scratch vectors of one call of x11seas / x11seaq.
 struct Work {

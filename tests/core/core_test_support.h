@@ -1,5 +1,5 @@
-// The reference tables of the core tests: one column per table, missing
-// cells as kMissing, and a check of a routine's result against a column.
+// What the core tests share: a run state of a given length, and the
+// reference tables with a check of a routine's result against a column.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,9 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "run/x11com.h"
 #include "x11sa/missing.h"
 
 namespace x11sa::test {
+
+// A value no routine produces, to see which positions a routine wrote.
+inline constexpr double kSentinel = -12345.0;
+
+// A run state whose arrays are all n long.
+inline void prepare(X11COM& com, long n, bool additive = false) {
+  com.obs = n;
+  com.array_size = n;
+  com.fake_array_size = n;
+  com.op.add_f = additive ? 1 : 0;
+}
 
 inline std::map<std::string, std::vector<double>> read_tables(const std::string& file) {
   std::ifstream in(std::string(X11SA_TEST_DATA) + "/reference/" + file);
