@@ -11,7 +11,7 @@ BUILD_FUZZ   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 SUDO         := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-BUILD_PACKAGES := g++ cmake make libfmt-dev libcli11-dev libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
+BUILD_PACKAGES := g++ cmake make libfmt-dev libcli11-dev libboost-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
 TEST_PACKAGES  := chromium
 

@@ -100,7 +100,8 @@ void HtmlSink::open_group(const std::vector<OdsGroup>& path) {
 void HtmlSink::close_group(const std::vector<OdsGroup>& /*path*/) { body_ += "</section>\n"; }
 
 void HtmlSink::table(const OdsTable& t) {
-  if (t.template_path == "lum.x11.preface") {
+  if (t.template_path == "lum.x11.preface" || t.template_path == "lum.x11.weights") {
+    if (!t.title.empty()) body_ += "<p><strong>" + html_escape(t.title) + "</strong></p>\n";
     body_ += "<pre class=\"preface\">";
     for (const auto& row : t.rows)
       if (!row.empty())

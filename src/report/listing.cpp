@@ -36,6 +36,8 @@ void X11ListingSink::table(const OdsTable& table) {
     month_by_year(table);
   } else if (table.template_path == "lum.x11.preface") {
     preface(table);
+  } else if (table.template_path == "lum.x11.weights") {
+    weight_list(table);
   } else if (starts_with(table.template_path, "lum.x11.chart")) {
     chart(table);
   } else {
@@ -141,6 +143,20 @@ void X11ListingSink::chart(const OdsTable& t) {
     }
     listing_.line(lines[i]);
   }
+}
+
+void X11ListingSink::weight_list(const OdsTable& t) {
+  start_table(t);
+  // A new page when fewer than 12 lines are left, else one blank line.
+  if (listing_.lines_left() < 12) {
+    listing_.new_page();
+  } else {
+    listing_.skip(1);
+  }
+  listing_.line(t.title);
+  for (const auto& row : t.rows)
+    if (!row.empty())
+      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.line(*s);
 }
 
 void X11ListingSink::preface(const OdsTable& t) {

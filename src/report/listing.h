@@ -15,6 +15,7 @@ class X11ListingSink : public ListingSink {
   void month_by_year(const OdsTable& table);
   void preface(const OdsTable& table);
   void chart(const OdsTable& table);
+  void weight_list(const OdsTable& table);
 };
 
 }  // namespace x11sa

@@ -23,6 +23,7 @@
 #include "io/x11out.h"
 #include "report/charts.h"
 #include "report/prn1.h"
+#include "report/prn2.h"
 #include "report/tdreport.h"
 
 namespace x11sa {
@@ -377,7 +378,14 @@ void print_prior_table(X11COM* Xp, const ChainSpan& s, int k, Tab t, const doubl
                        bool extended) {
   if (!s.print || !selected) return;
   if (!extended && k >= 0 && Xp->a_tbl_prnt[k] != 0) return;
-  if (t == Tab::A4) print_prior_weights(Xp);
+  // The plain flow shows the weights as a table, the extended flows as a list.
+  if (t == Tab::A4) {
+    if (extended) {
+      x11prn2(Xp, 281, Xp->pdweights);
+    } else {
+      print_prior_weights(Xp);
+    }
+  }
   print_table(Xp, t, vec);
   if (extended && k >= 0) Xp->a_tbl_prnt[k] = 1;
 }

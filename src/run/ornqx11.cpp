@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
 #include "io/x11g.h"
@@ -27,6 +28,43 @@ void reset_group(X11COM* Xp) {
   Xp->exitlvl = 0;
 }
 
+// "name=value" of every BY variable of the current group.
+std::string by_label(const X11COM* Xp) {
+  std::string label;
+  for (std::size_t i = 0; i < Xp->bylst.size(); ++i) {
+    const VarInfo& v = Xp->in_ds->vars()[static_cast<std::size_t>(Xp->bylst[i])];
+    if (!label.empty()) label += ", ";
+    label += v.name + "=";
+    if (v.type == VarType::Numeric) {
+      const double x = Xp->by_num[i];
+      label += is_missing(x) ? std::string(".") : v.is_date ? format_iso_date(x) : format_cell(OdsCell{x}, -1);
+    } else {
+      label += Xp->by_text[i];
+    }
+  }
+  return label;
+}
+
+// The output group of a BY group, named in the titles of its pages.
+class ByGroupOutput {
+ public:
+  explicit ByGroupOutput(X11COM* Xp) : Xp_(Xp) {
+    Xp->by_label = Xp->nby > 0 ? by_label(Xp) : std::string();
+    OdsManager& ods = Xp->host->ods();
+    open_ = Xp->nby > 0 && Xp->op.noprint_f == 0 && ods.active();
+    if (open_) ods_check(ods.open_group(fmt::format("ByGroup{}", Xp->bycnt), Xp->by_label));
+  }
+  ~ByGroupOutput() noexcept(false) {
+    if (open_ && std::uncaught_exceptions() == 0) ods_check(Xp_->host->ods().close_group());
+  }
+  ByGroupOutput(const ByGroupOutput&) = delete;
+  ByGroupOutput& operator=(const ByGroupOutput&) = delete;
+
+ private:
+  X11COM* Xp_;
+  bool open_ = false;
+};
+
 void by_loop(X11COM* Xp, int& step_level) {
   Host& host = *Xp->host;
   InputDataSet& ds = *Xp->in_ds;
@@ -44,6 +82,7 @@ void by_loop(X11COM* Xp, int& step_level) {
       xexit(Xp->exitlvl);
     }
     if (check_bygroup(Xp) == 0) {
+      ByGroupOutput group(Xp);
       x11run(Xp);
       if (Xp->op.output_f != 0 && Xp->tot_tbls > 0 && Xp->out_ds) x11out(Xp);
     }

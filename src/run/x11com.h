@@ -493,6 +493,7 @@ struct X11COM {
   std::vector<double> kept_dates;  // DATE= values of the kept rows of the group
   std::vector<double> by_num;      // BY values of the current group
   std::vector<std::string> by_text;
+  std::string by_label;  // "region=north, year=1990" for titles; empty without BY
   long pmf_msg = 0;  // message on missing PMFACTOR= values given in this group
   short ptd_reg_done = 0;
   short a_tbl_prnt[5] = {};

@@ -19,7 +19,10 @@ namespace {
 // The page title of a variable: its name, and its label when it has one.
 void reset_header(X11COM* Xp, const VAR& v) {
   const VarInfo& vi = Xp->in_ds->vars()[static_cast<std::size_t>(v.varno)];
-  Xp->host->ods().set_page_title(vi.label.empty() ? msgtext(97, v.v_vs) : msgtext(98, v.v_vs, vi.label));
+  std::string title = vi.label.empty() ? msgtext(97, v.v_vs) : msgtext(98, v.v_vs, vi.label);
+  // The BY group in the title, as every page of it should say which group it shows.
+  if (!Xp->by_label.empty()) title += " (" + Xp->by_label + ")";
+  Xp->host->ods().set_page_title(std::move(title));
 }
 
 // A variable that is not adjusted still fills its OUT= columns, with missing values.
