@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -95,15 +97,72 @@ void ods_check(int status) {
   if (status < 0) xebug_exit(fmt::format("output-object service failed with status {}", status));
 }
 
-std::string format_cell(const OdsCell& cell, int decimals) {
-  if (const auto* s = std::get_if<std::string>(&cell)) return *s;
+void append_fixed(std::string& out, double v, int decimals) {
+  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  static constexpr std::uint64_t kDivisor[] = {1,      10,      100,      1000,      10000,
+                                               100000, 1000000, 10000000, 100000000, 1000000000};
+  if (decimals >= 0 && decimals <= 9) {
+    // Scaling by an exact power of ten rounds once, by at most 2^-17 below
+    // 1e11; a fraction that far from one half rounds as the exact value does.
+    const double scaled = std::fabs(v) * kScale[decimals];
+    if (scaled < 1e11) {
+      const double whole = std::floor(scaled);
+      const double frac = scaled - whole;
+      if (std::fabs(frac - 0.5) > 1e-4) {
+        const std::uint64_t n = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
+        char digits[32];
+        char* end = digits + sizeof digits;
+        char* p = end;
+        std::uint64_t int_part = n / kDivisor[decimals];
+        std::uint64_t frac_part = n % kDivisor[decimals];
+        for (int k = 0; k < decimals; ++k) {
+          *--p = static_cast<char>('0' + frac_part % 10);
+          frac_part /= 10;
+        }
+        if (decimals > 0) *--p = '.';
+        do {
+          *--p = static_cast<char>('0' + int_part % 10);
+          int_part /= 10;
+        } while (int_part != 0);
+        if (std::signbit(v)) *--p = '-';
+        out.append(p, end);
+        return;
+      }
+    }
+  }
+  fmt::format_to(std::back_inserter(out), "{:.{}f}", v, decimals);
+}
+
+void append_cell(std::string& out, const OdsCell& cell, int decimals) {
+  if (const auto* s = std::get_if<std::string>(&cell)) {
+    out += *s;
+    return;
+  }
   const auto* v = std::get_if<double>(&cell);
-  if (v == nullptr || is_missing(*v)) return "";
-  if (!std::isfinite(*v)) return *v > 0 ? "Infinity" : (*v < 0 ? "-Infinity" : "NaN");
-  if (decimals >= 0) return fmt::format("{:.{}f}", *v, decimals);
-  // Best format: integers plainly, others with up to 10 significant digits.
-  if (std::fabs(*v) < 1e15 && std::nearbyint(*v) == *v) return fmt::format("{:.0f}", *v);
-  return fmt::format("{:.10g}", *v);
+  if (v == nullptr || is_missing(*v)) return;
+  if (!std::isfinite(*v)) {
+    out += *v > 0 ? "Infinity" : (*v < 0 ? "-Infinity" : "NaN");
+  } else if (decimals >= 0) {
+    append_fixed(out, *v, decimals);
+  } else if (std::fabs(*v) < 1e15 && std::nearbyint(*v) == *v) {
+    // Best format: integers plainly, others with up to 10 significant digits.
+    append_fixed(out, *v, 0);
+  } else {
+    fmt::format_to(std::back_inserter(out), "{:.10g}", *v);
+  }
+}
+
+std::string format_cell(const OdsCell& cell, int decimals) {
+  std::string text;
+  append_cell(text, cell, decimals);
+  return text;
+}
+
+std::size_t text_width(std::string_view text) noexcept {
+  // Characters, not bytes: continuation bytes of UTF-8 take no column.
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char ch) {
+    return (static_cast<unsigned char>(ch) & 0xC0U) != 0x80U;
+  }));
 }
 
 void centred(Listing& listing, std::string_view text) {
@@ -133,18 +192,28 @@ void ListingSink::table(const OdsTable& table) {
     for (const auto& note : table.notes) listing_.line(note);
     return;
   }
-  // Cell texts and column widths.
-  std::vector<std::vector<std::string>> text(table.rows.size(), std::vector<std::string>(ncol));
+  // Cell texts, formatted once into one buffer (cell k of the row-major
+  // order spans [ends[k-1], ends[k])), and column widths.
+  std::string texts;
+  std::vector<std::size_t> ends;
+  ends.reserve(table.rows.size() * ncol);
   std::vector<std::size_t> width(ncol, 0);
   for (std::size_t c = 0; c < ncol; ++c) {
     const auto& col = table.columns[c];
-    width[c] = (col.label.empty() ? col.name : col.label).size();
+    width[c] = text_width(col.label.empty() ? col.name : col.label);
   }
-  for (std::size_t r = 0; r < table.rows.size(); ++r)
+  for (const auto& row : table.rows)
     for (std::size_t c = 0; c < ncol; ++c) {
-      text[r][c] = format_cell(table.rows[r][c], table.columns[c].decimals);
-      width[c] = std::max(width[c], text[r][c].size());
+      const std::size_t from = texts.size();
+      append_cell(texts, row[c], table.columns[c].decimals);
+      ends.push_back(texts.size());
+      width[c] = std::max(width[c], text_width(std::string_view(texts).substr(from)));
     }
+  auto cell_text = [&](std::size_t r, std::size_t c) {
+    const std::size_t k = r * ncol + c;
+    const std::size_t from = k == 0 ? 0 : ends[k - 1];
+    return std::string_view(texts).substr(from, ends[k] - from);
+  };
   // Lay the columns out in panels that fit the line; the first column
   // repeats in every panel as the row label.
   const std::size_t line = static_cast<std::size_t>(listing_.linesize());
@@ -178,24 +247,27 @@ void ListingSink::table(const OdsTable& table) {
     if (ncol <= 1) start = ncol;
     first_panel = false;
     listing_.skip(1);
-    std::string head;
+    std::string text;
+    auto put = [&text](std::string_view s, std::size_t w, bool right) {
+      const std::size_t pad = w > text_width(s) ? w - text_width(s) : 0;
+      if (right) text.append(pad, ' ');
+      text += s;
+      if (!right) text.append(pad, ' ');
+    };
     for (std::size_t k = 0; k < cols.size(); ++k) {
       const auto& col = table.columns[cols[k]];
-      const std::string& h = col.label.empty() ? col.name : col.label;
-      if (k > 0) head += "  ";
-      head += col.type == ColType::Num ? fmt::format("{:>{}}", h, width[cols[k]])
-                                       : fmt::format("{:<{}}", h, width[cols[k]]);
+      if (k > 0) text += "  ";
+      put(col.label.empty() ? col.name : col.label, width[cols[k]], col.type == ColType::Num);
     }
-    listing_.line(head);
+    listing_.line(text);
     for (std::size_t r = 0; r < table.rows.size(); ++r) {
-      std::string row;
+      text.clear();
       for (std::size_t k = 0; k < cols.size(); ++k) {
         const std::size_t c = cols[k];
-        if (k > 0) row += "  ";
-        row += table.columns[c].type == ColType::Num ? fmt::format("{:>{}}", text[r][c], width[c])
-                                                     : fmt::format("{:<{}}", text[r][c], width[c]);
+        if (k > 0) text += "  ";
+        put(cell_text(r, c), width[c], table.columns[c].type == ColType::Num);
       }
-      listing_.line(row);
+      listing_.line(text);
     }
   }
   for (const auto& note : table.notes) listing_.line(note);

@@ -101,11 +101,19 @@ class ListingSink : public OdsSink {
   Listing& listing_;
 };
 
+// Columns `text` takes in the listing: one per character of its UTF-8.
+[[nodiscard]] std::size_t text_width(std::string_view text) noexcept;
+
 // Writes `text` centred within the listing's line size.
 void centred(Listing& listing, std::string_view text);
 
 // Text of a numeric cell: fixed decimals when given, else up to 10
 // significant digits; "" for missing.
 [[nodiscard]] std::string format_cell(const OdsCell& cell, int decimals);
+// Appends the text format_cell gives, without a string of its own.
+void append_cell(std::string& out, const OdsCell& cell, int decimals);
+// Appends `v` (finite) with `decimals` digits after the point, rounded as
+// the exact binary value dictates, the same text as "{:.{}f}".
+void append_fixed(std::string& out, double v, int decimals);
 
 }  // namespace x11sa

@@ -43,18 +43,19 @@ void emit_chart(X11COM* Xp, int g, int title, std::initializer_list<int> heading
   for (const auto& s : series) ods_check(ods.add_column(OdsColumn{s.name, s.label, ColType::Num, -1}));
   const long rb = f.real_begin;
   const long n = f.nobs;
-  auto row_at = [&](long i) {
-    std::vector<OdsCell> row;
+  // Each row holds its label cells, then one cell per series.
+  auto add_row = [&](std::vector<OdsCell>&& row, long i) {
     for (const auto& s : series) row.push_back(num(s.v[rb + i]));
-    return row;
+    ods_check(ods.add_row(std::move(row)));
   };
+  const std::size_t row_size = series.size() + (panels ? 2 : 1);
   if (!panels) {
     double date = f.b_date;
     for (long i = 0; i < n; ++i, date = zintnx(monthly ? "MONTH" : "QTR", date, 1)) {
       std::vector<OdsCell> row;
+      row.reserve(row_size);
       row.emplace_back(monthly ? format_monyy(date, 5) : format_yyqc(date));
-      for (auto& c : row_at(i)) row.push_back(std::move(c));
-      ods_check(ods.add_row(std::move(row)));
+      add_row(std::move(row), i);
     }
   } else {
     static constexpr const char* kMonths[12] = {"January", "February", "March",     "April",   "May",      "June",
@@ -65,10 +66,10 @@ void emit_chart(X11COM* Xp, int g, int title, std::initializer_list<int> heading
       const long start = ((k - f.firstper) % p + p) % p;
       for (long i = start; i < n; i += p) {
         std::vector<OdsCell> row;
+        row.reserve(row_size);
         row.emplace_back(static_cast<double>(f.firstyr + (f.firstper + i) / p));
         row.emplace_back(std::string(monthly ? kMonths[k] : kQuarters[k]));
-        for (auto& c : row_at(i)) row.push_back(std::move(c));
-        ods_check(ods.add_row(std::move(row)));
+        add_row(std::move(row), i);
       }
     }
   }
@@ -160,30 +161,35 @@ std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
   std::string symbols;
   for (const auto& [k, v] : t.entries)
     if (k == "symbols") symbols = v;
+  // The axes are the same on every panel.
+  const std::vector<std::string> top_axis = axis(sc, width, true);
+  const std::vector<std::string> bottom_axis = axis(sc, width, false);
   std::string panel;
+  std::string label;
   for (const auto& row : t.rows) {
     if (panel_col >= 0) {
       const auto* name = std::get_if<std::string>(&row[static_cast<std::size_t>(panel_col)]);
-      const std::string this_panel = name != nullptr ? *name : "";
+      const std::string_view this_panel = name != nullptr ? std::string_view(*name) : std::string_view();
       if (this_panel != panel) {
         if (!panel.empty()) {
-          for (auto& l : axis(sc, width, false)) out.push_back(std::move(l));
+          out.insert(out.end(), bottom_axis.begin(), bottom_axis.end());
           out.insert(out.end(), 3, std::string());
         }
         panel = this_panel;
-        out.push_back(fmt::format("  {}", panel));
-        for (auto& l : axis(sc, width, true)) out.push_back(std::move(l));
+        out.push_back("  " + panel);
+        out.insert(out.end(), top_axis.begin(), top_axis.end());
       }
       // A period's line is plotted only when all its values are there.
       bool complete = true;
       for (std::size_t c : series) complete = complete && std::holds_alternative<double>(row[c]);
       if (!complete) continue;
     } else if (out.empty()) {
-      for (auto& l : axis(sc, width, true)) out.push_back(std::move(l));
+      out.insert(out.end(), top_axis.begin(), top_axis.end());
     }
     std::string line(static_cast<std::size_t>(width), ' ');
-    std::string label = format_cell(row[0], 0);
-    line.replace(0, std::min<std::size_t>(label.size(), 6), label.substr(0, 6));
+    label.clear();
+    append_cell(label, row[0], 0);
+    line.replace(0, std::min<std::size_t>(label.size(), 6), std::string_view(label).substr(0, 6));
     for (std::size_t k = 0; k < series.size(); ++k) {
       const auto* v = std::get_if<double>(&row[series[k]]);
       if (v == nullptr) continue;
@@ -196,7 +202,7 @@ std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
     while (!line.empty() && line.back() == ' ') line.pop_back();
     out.push_back(std::move(line));
   }
-  for (auto& l : axis(sc, width, false)) out.push_back(std::move(l));
+  out.insert(out.end(), bottom_axis.begin(), bottom_axis.end());
   return out;
 }
 

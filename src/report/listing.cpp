@@ -50,29 +50,38 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
   const int year_col = column_index(t, "Year");
   const int stat_col = column_index(t, "Stat");
   const int control_col = column_index(t, "ControlVar");
-  std::vector<int> periods;
+  std::vector<std::size_t> periods;
   for (int c = 0; c < static_cast<int>(t.columns.size()); ++c)
-    if (c != year_col && c != stat_col && c != control_col) periods.push_back(c);
+    if (c != year_col && c != stat_col && c != control_col) periods.push_back(static_cast<std::size_t>(c));
   const int dec = t.columns.size() > 1 ? t.columns[1].decimals : -1;
   const std::string sum_dec = entry(t, "summary_decimals");
   const int summary_dec = sum_dec.empty() ? dec : std::stoi(sum_dec);
   const int stat_dec = stat_col >= 0 ? t.columns[static_cast<std::size_t>(stat_col)].decimals : dec;
-  auto number_as = [&](const OdsCell& cell, int d) {
-    const auto* v = std::get_if<double>(&cell);
-    if (v == nullptr || is_missing(*v)) return std::string();
-    return format_cell(cell, d);
-  };
   const std::string stat_label = entry(t, "stat_type");
   const std::string summary_label = entry(t, "summary");
   const bool has_stat = !stat_label.empty();
-  // Column width: the widest number or heading, and at least 8.
-  std::size_t width = 8;
+  auto summary_row = [&](const std::vector<OdsCell>& row) {
+    const auto* y = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
+    return y != nullptr && *y < 0;
+  };
+
+  // Every number is formatted once, into one buffer: the periods of a row,
+  // then its statistic. Text k spans [ends[k-1], ends[k]).
+  texts_.clear();
+  ends_.clear();
+  const std::size_t per_row = periods.size() + (has_stat ? 1 : 0);
+  auto add_number = [&](const OdsCell& cell, int d) {
+    if (const auto* v = std::get_if<double>(&cell); v != nullptr && !is_missing(*v)) append_cell(texts_, cell, d);
+    ends_.push_back(texts_.size());
+  };
   for (const auto& row : t.rows) {
-    const auto* year = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
-    const int d = year != nullptr && *year < 0 ? summary_dec : dec;
-    for (int c : periods) width = std::max(width, number_as(row[static_cast<std::size_t>(c)], d).size());
-    if (has_stat) width = std::max(width, number_as(row[static_cast<std::size_t>(stat_col)], stat_dec).size());
+    const int d = summary_row(row) ? summary_dec : dec;
+    for (const std::size_t c : periods) add_number(row[c], d);
+    if (has_stat) add_number(row[static_cast<std::size_t>(stat_col)], stat_dec);
   }
+  // Column width: the widest number, and at least 8.
+  std::size_t width = 8;
+  for (std::size_t k = 0, from = 0; k < ends_.size(); from = ends_[k++]) width = std::max(width, ends_[k] - from);
   width += 1;
   const std::size_t label_width = std::max<std::size_t>(6, summary_label.size() + 1);
   // Periods per panel: as many as fit the line with the statistic column.
@@ -81,37 +90,49 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
   const std::size_t per_panel = std::max<std::size_t>(1, room / width);
 
   const std::size_t panels = (periods.size() + per_panel - 1) / per_panel;
-  const bool has_summary = std::any_of(t.rows.begin(), t.rows.end(), [&](const auto& row) {
-    const auto* y = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
-    return y != nullptr && *y < 0;
-  });
+  const bool has_summary = std::any_of(t.rows.begin(), t.rows.end(), summary_row);
   // A table starts on a new page rather than break across two.
   listing_.keep_together(static_cast<int>(2 + panels * (2 + t.rows.size() + (has_summary ? 1 : 0)) +
                                           (t.notes.empty() ? 0 : 1 + t.notes.size())));
   listing_.skip(1);
   const std::string name = t.name == "XXX" ? std::string() : t.name;
   centred(listing_, name.empty() ? t.title : fmt::format("{}   {}", name, t.title));
+
+  std::string& text = line_;
+  auto right = [&text](std::string_view s, std::size_t w) {
+    if (s.size() < w) text.append(w - s.size(), ' ');
+    text += s;
+  };
+  auto cell_text = [&](std::size_t k) {
+    const std::size_t from = k == 0 ? 0 : ends_[k - 1];
+    return std::string_view(texts_).substr(from, ends_[k] - from);
+  };
   for (std::size_t first = 0; first < periods.size(); first += per_panel) {
     const std::size_t last = std::min(periods.size(), first + per_panel);
     const bool stat_here = has_stat && last == periods.size();
     listing_.skip(1);
-    std::string head = fmt::format("{:>{}}", t.columns[static_cast<std::size_t>(year_col)].label, label_width - 2) + "  ";
-    for (std::size_t k = first; k < last; ++k)
-      head += fmt::format("{:>{}}", t.columns[static_cast<std::size_t>(periods[k])].label, width);
-    if (stat_here) head += fmt::format("{:>{}}", stat_label, width);
-    listing_.line(head);
-    for (const auto& row : t.rows) {
-      const auto* year = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
-      const bool summary = year != nullptr && *year < 0;
+    text.clear();
+    right(t.columns[static_cast<std::size_t>(year_col)].label, label_width - 2);
+    text += "  ";
+    for (std::size_t k = first; k < last; ++k) right(t.columns[periods[k]].label, width);
+    if (stat_here) right(stat_label, width);
+    listing_.line(text);
+    for (std::size_t r = 0; r < t.rows.size(); ++r) {
+      const auto& row = t.rows[r];
+      const bool summary = summary_row(row);
       if (summary) listing_.line(std::string(label_width - 2, '-'));
-      std::string text = summary ? fmt::format("{:>{}}", summary_label, label_width - 2)
-                                 : fmt::format("{:>{}}", year != nullptr ? fmt::format("{:.0f}", *year) : "", label_width - 2);
+      text.clear();
+      if (summary) {
+        right(summary_label, label_width - 2);
+      } else {
+        const auto* year = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
+        char year_text[32] = "";
+        if (year != nullptr) *fmt::format_to_n(year_text, sizeof year_text - 1, "{:.0f}", *year).out = '\0';
+        right(year_text, label_width - 2);
+      }
       text += "  ";
-      for (std::size_t k = first; k < last; ++k)
-        text += fmt::format("{:>{}}", number_as(row[static_cast<std::size_t>(periods[k])], summary ? summary_dec : dec),
-                            width);
-      if (stat_here && !summary)
-        text += fmt::format("{:>{}}", number_as(row[static_cast<std::size_t>(stat_col)], stat_dec), width);
+      for (std::size_t k = first; k < last; ++k) right(cell_text(r * per_row + k), width);
+      if (stat_here && !summary) right(cell_text(r * per_row + periods.size()), width);
       listing_.line(text);
     }
   }

@@ -2,6 +2,9 @@
 // their classic layouts; every other object in the host's plain layout.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "host/ods.h"
 
 namespace x11sa {
@@ -16,6 +19,11 @@ class X11ListingSink : public ListingSink {
   void preface(const OdsTable& table);
   void chart(const OdsTable& table);
   void weight_list(const OdsTable& table);
+
+  // Scratch of month_by_year, kept to spare allocations table after table.
+  std::string texts_;
+  std::vector<std::size_t> ends_;
+  std::string line_;
 };
 
 }  // namespace x11sa

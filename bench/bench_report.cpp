@@ -1,0 +1,89 @@
+// Printing: the plain flow of a 20-year monthly series with the STANDARD
+// listing (tables, tests, summary measures, charts G1 and G2) against the
+// same flow without printing, and the HTML report of 100 series.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/extremes.h"
+#include "host/host.h"
+#include "report/html.h"
+#include "report/listing.h"
+#include "report/preface.h"
+#include "run/adjust_internal.h"
+#include "run/flows.h"
+#include "run/workspace.h"
+
+namespace {
+
+std::vector<double> series(int n, int shift = 0) {
+  const double season[12] = {0.90, 0.92, 1.05, 1.00, 0.98, 1.07, 1.18, 1.17, 1.06, 0.92, 0.82, 0.93};
+  std::vector<double> v(static_cast<std::size_t>(n));
+  for (int t = 0; t < n; ++t)
+    v[static_cast<std::size_t>(t)] = (300.0 + 1.5 * t + 20.0 * std::sin((t + shift) / 17.0)) * season[t % 12] *
+                                     (1.0 + 0.02 * std::sin(1.7 * (t + shift) * t));
+  return v;
+}
+
+// A prepared variable: workspace, index model and series loaded.
+struct Prepared {
+  std::string log, listing;
+  x11sa::Host host;
+  x11sa::X11ListingSink sink;
+  x11sa::X11COM com;
+  explicit Prepared(bool print)
+      : host(x11sa::TextOut(&log), x11sa::TextOut(&listing), x11sa::TextOut(), x11sa::HostSettings{}),
+        sink(host.listing()) {
+    com.host = &host;
+    x11sa::SeriesOptions o;
+    o.start_year = 1990;
+    const auto values = series(240);
+    x11sa::prepare_series(&com, values, o);
+    com.XtrmFcntPtr = &x11sa::x11xtro;
+    // The series options ask for no printing; the printed run asks for the
+    // STANDARD listing with its charts, as a program without NOPRINT does.
+    com.op.noprint2_f = print ? 0 : 1;
+    com.op.noprint_f = print ? 0 : 1;
+    com.printout = print ? 1 : 0;
+    com.charts = print ? 1 : 0;
+    if (print) host.ods().add_sink(&sink);
+    x11sa::alloc_memory(&com);
+    x11sa::init_memory(&com);
+    x11sa::set_values(&com, &com.vars[0]);
+    x11sa::read_var(&com, 0);
+    std::fill(std::begin(com.table_cnt), std::end(com.table_cnt), 0);
+  }
+};
+
+void BM_FlowWithoutPrinting(benchmark::State& state) {
+  Prepared p(false);
+  for (auto _ : state) x11sa::x11flw1(&p.com);
+}
+
+void BM_FlowWithStandardListing(benchmark::State& state) {
+  Prepared p(true);
+  for (auto _ : state) {
+    p.listing.clear();
+    x11sa::x11prn0(&p.com, &p.com.vars[0]);
+    x11sa::x11flw1(&p.com);
+    benchmark::DoNotOptimize(p.listing.size());
+  }
+  state.counters["listing_bytes"] = static_cast<double>(p.listing.size());
+}
+
+}  // namespace
+
+BENCHMARK(BM_FlowWithoutPrinting)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_FlowWithStandardListing)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+int main(int argc, char** argv) {
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
