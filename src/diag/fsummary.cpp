@@ -7,6 +7,58 @@ namespace x11sa {
 
 namespace {
 
+// The change from s[t] to s[t + d]: a percentage of s[t] (0 when s[t] is
+// not positive) or a difference.
+double change_scale(const double* s, long t, bool additive) {
+  return additive ? 1.0 : (s[t] > 0.0 ? 100.0 / s[t] : 0.0);
+}
+
+// Sums over t of |change| and change for spans 1..SPANS. Positions with all
+// their spans inside the series run with a fixed count, which the compiler
+// unrolls; each sum still adds its terms in time order.
+template <int SPANS>
+void change_sums(const double* s, long begin, long end, bool additive, double* abs_sum, double* sum) {
+  const long full_end = std::max(begin, end - SPANS);
+  for (long t = begin; t < full_end; ++t) {
+    const double k = change_scale(s, t, additive);
+    for (int d = 1; d <= SPANS; ++d) {
+      const double change = (s[t + d] - s[t]) * k;
+      abs_sum[d - 1] += std::fabs(change);
+      sum[d - 1] += change;
+    }
+  }
+  for (long t = full_end; t < end - 1; ++t) {
+    const double k = change_scale(s, t, additive);
+    const int top = static_cast<int>(end - 1 - t);
+    for (int d = 1; d <= top; ++d) {
+      const double change = (s[t + d] - s[t]) * k;
+      abs_sum[d - 1] += std::fabs(change);
+      sum[d - 1] += change;
+    }
+  }
+}
+
+// Sums over t of the squared deviation of the change from its mean.
+template <int SPANS>
+void deviation_sums(const double* s, long begin, long end, bool additive, const double* mean, double* dev) {
+  const long full_end = std::max(begin, end - SPANS);
+  for (long t = begin; t < full_end; ++t) {
+    const double k = change_scale(s, t, additive);
+    for (int d = 1; d <= SPANS; ++d) {
+      const double e = (s[t + d] - s[t]) * k - mean[d - 1];
+      dev[d - 1] += e * e;
+    }
+  }
+  for (long t = full_end; t < end - 1; ++t) {
+    const double k = change_scale(s, t, additive);
+    const int top = static_cast<int>(end - 1 - t);
+    for (int d = 1; d <= top; ++d) {
+      const double e = (s[t + d] - s[t]) * k - mean[d - 1];
+      dev[d - 1] += e * e;
+    }
+  }
+}
+
 // One pass per block family, spans innermost, so that each position costs
 // one division whatever the number of spans.
 void span_stats(X11COM* Xp, double* r, const double* s, long begin, long end, int type, int spans) {
@@ -16,17 +68,10 @@ void span_stats(X11COM* Xp, double* r, const double* s, long begin, long end, in
   const bool signed_stats = type == 2 || type == 3;
   double abs_sum[12] = {};
   double sum[12] = {};
-  // The change from s[t] to s[t + d]: a percentage of s[t] (0 when s[t] is
-  // not positive) or a difference.
-  auto scale_at = [&](long t) { return additive ? 1.0 : (s[t] > 0.0 ? 100.0 / s[t] : 0.0); };
-  for (long t = begin; t < end - 1; ++t) {
-    const double k = scale_at(t);
-    const int top = static_cast<int>(std::min<long>(spans, end - 1 - t));
-    for (int d = 1; d <= top; ++d) {
-      const double change = (s[t + d] - s[t]) * k;
-      abs_sum[d - 1] += std::fabs(change);
-      sum[d - 1] += change;
-    }
+  if (spans == 12) {
+    change_sums<12>(s, begin, end, additive, abs_sum, sum);
+  } else {
+    change_sums<4>(s, begin, end, additive, abs_sum, sum);
   }
   double mean[12] = {};
   for (int d = 1; d <= spans; ++d) {
@@ -40,13 +85,10 @@ void span_stats(X11COM* Xp, double* r, const double* s, long begin, long end, in
   }
   if (!signed_stats) return;
   double dev[12] = {};
-  for (long t = begin; t < end - 1; ++t) {
-    const double k = scale_at(t);
-    const int top = static_cast<int>(std::min<long>(spans, end - 1 - t));
-    for (int d = 1; d <= top; ++d) {
-      const double e = (s[t + d] - s[t]) * k - mean[d - 1];
-      dev[d - 1] += e * e;
-    }
+  if (spans == 12) {
+    deviation_sums<12>(s, begin, end, additive, mean, dev);
+  } else {
+    deviation_sums<4>(s, begin, end, additive, mean, dev);
   }
   for (int d = 1; d <= spans; ++d) {
     const long count = end - begin - d;

@@ -16,6 +16,19 @@ void TextOut::write(std::string_view text) {
   }
 }
 
+void TextOut::write_line(std::string_view text) {
+  if (file_ != nullptr) {
+    // One lock for the line rather than one per call.
+    ::flockfile(file_);
+    ::fwrite_unlocked(text.data(), 1, text.size(), file_);
+    ::putc_unlocked('\n', file_);
+    ::funlockfile(file_);
+  } else if (str_ != nullptr) {
+    str_->append(text);
+    str_->push_back('\n');
+  }
+}
+
 void TextOut::flush() {
   if (file_ != nullptr) std::fflush(file_);
 }
@@ -24,10 +37,7 @@ bool TextOut::is_terminal() const {
   return file_ != nullptr && ::isatty(::fileno(file_)) != 0;
 }
 
-void Log::line(std::string_view text) {
-  out_.write(text);
-  out_.write("\n");
-}
+void Log::line(std::string_view text) { out_.write_line(text); }
 
 void Log::message(Severity sev, std::string_view text) {
   if (sev == Severity::Error) ++errors_;
@@ -41,9 +51,8 @@ void Listing::line(std::string_view text) {
   if (pages_ == 0 || used_ >= pagesize_) new_page();
   const auto cut = std::min<std::size_t>(text.size(), static_cast<std::size_t>(linesize_));
   std::string_view shown = text.substr(0, cut);
-  while (!shown.empty() && shown.back() == ' ') shown.remove_suffix(1);
-  out_.write(shown);
-  out_.write("\n");
+  const std::size_t last = shown.find_last_not_of(' ');
+  out_.write_line(shown.substr(0, last == std::string_view::npos ? 0 : last + 1));
   ++used_;
 }
 

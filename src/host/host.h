@@ -23,6 +23,8 @@ class TextOut {
   explicit TextOut(std::FILE* f) : file_(f) {}
   explicit TextOut(std::string* s) : str_(s) {}
   void write(std::string_view text);
+  // Writes `text` and a newline.
+  void write_line(std::string_view text);
   void flush();
   [[nodiscard]] bool is_terminal() const;
   [[nodiscard]] bool enabled() const noexcept { return file_ != nullptr || str_ != nullptr; }

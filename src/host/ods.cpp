@@ -1,8 +1,10 @@
 #include "host/ods.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include <fmt/format.h>
@@ -45,10 +47,14 @@ int OdsManager::close_group() {
 
 int OdsManager::open_table(std::string template_path, std::string name, std::string title) {
   if (open_) return -3;
-  table_ = OdsTable{};
+  // Cleared member by member: the vectors keep their storage for this table.
   table_.template_path = std::move(template_path);
   table_.name = std::move(name);
   table_.title = std::move(title);
+  table_.entries.clear();
+  table_.columns.clear();
+  table_.rows.clear();
+  table_.notes.clear();
   table_.path = path_;
   table_.page_title = page_title_;
   open_ = true;
@@ -80,6 +86,13 @@ int OdsManager::add_row(std::vector<OdsCell> cells) {
   return 0;
 }
 
+std::vector<OdsCell> OdsManager::new_row() {
+  if (spare_rows_.empty()) return {};
+  std::vector<OdsCell> row = std::move(spare_rows_.back());
+  spare_rows_.pop_back();
+  return row;
+}
+
 int OdsManager::add_note(std::string note) {
   if (!open_) return -9;
   table_.notes.push_back(std::move(note));
@@ -90,6 +103,15 @@ int OdsManager::close_table() {
   if (!open_) return -10;
   open_ = false;
   for (OdsSink* s : sinks_) s->table(table_);
+  // The rows go back to the spares, up to a bound that keeps a long table
+  // from holding its memory for the rest of the run.
+  constexpr std::size_t kMaxSpareRows = 1024;
+  for (auto& row : table_.rows) {
+    if (spare_rows_.size() >= kMaxSpareRows) break;
+    row.clear();
+    spare_rows_.push_back(std::move(row));
+  }
+  table_.rows.clear();
   return 0;
 }
 
@@ -97,10 +119,49 @@ void ods_check(int status) {
   if (status < 0) xebug_exit(fmt::format("output-object service failed with status {}", status));
 }
 
+namespace {
+
+// "00" to "99": digits are written two at a time.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Writes the digits of `n` ending at `end`, with a point before the last
+// `decimals` of them and at least one digit before the point; returns the first.
+char* write_fixed_digits(char* end, std::uint64_t n, int decimals) {
+  char* p = end;
+  int left = decimals;
+  for (; left >= 2; left -= 2, n /= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[static_cast<std::size_t>(2 * (n % 100))], 2);
+  }
+  if (left == 1) {
+    *--p = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  if (decimals > 0) *--p = '.';
+  for (; n >= 100; n /= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[static_cast<std::size_t>(2 * (n % 100))], 2);
+  }
+  if (n >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[static_cast<std::size_t>(2 * n)], 2);
+  } else {
+    *--p = static_cast<char>('0' + n);
+  }
+  return p;
+}
+
+}  // namespace
+
 void append_fixed(std::string& out, double v, int decimals) {
   static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-  static constexpr std::uint64_t kDivisor[] = {1,      10,      100,      1000,      10000,
-                                               100000, 1000000, 10000000, 100000000, 1000000000};
   if (decimals >= 0 && decimals <= 9) {
     // Scaling by an exact power of ten rounds once, by at most 2^-17 below
     // 1e11; a fraction that far from one half rounds as the exact value does.
@@ -112,18 +173,7 @@ void append_fixed(std::string& out, double v, int decimals) {
         const std::uint64_t n = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
         char digits[32];
         char* end = digits + sizeof digits;
-        char* p = end;
-        std::uint64_t int_part = n / kDivisor[decimals];
-        std::uint64_t frac_part = n % kDivisor[decimals];
-        for (int k = 0; k < decimals; ++k) {
-          *--p = static_cast<char>('0' + frac_part % 10);
-          frac_part /= 10;
-        }
-        if (decimals > 0) *--p = '.';
-        do {
-          *--p = static_cast<char>('0' + int_part % 10);
-          int_part /= 10;
-        } while (int_part != 0);
+        char* p = write_fixed_digits(end, n, decimals);
         if (std::signbit(v)) *--p = '-';
         out.append(p, end);
         return;

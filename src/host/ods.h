@@ -69,6 +69,9 @@ class OdsManager {
   int set_entry(std::string key, std::string value);
   int add_column(OdsColumn column);
   int add_row(std::vector<OdsCell> cells);
+  // An empty row to fill and hand to add_row: the storage of a row of an
+  // earlier table, so that table after table builds without allocating.
+  [[nodiscard]] std::vector<OdsCell> new_row();
   int add_note(std::string note);
   int close_table();
   void set_page_title(std::string title) { page_title_ = std::move(title); }
@@ -80,6 +83,7 @@ class OdsManager {
   std::vector<OdsSink*> sinks_;
   std::vector<OdsGroup> path_;
   OdsTable table_;
+  std::vector<std::vector<OdsCell>> spare_rows_;
   bool open_ = false;
   std::string page_title_;
 };

@@ -25,6 +25,23 @@ struct SeriesRef {
 
 OdsCell num(double v) { return is_missing(v) || !std::isfinite(v) ? OdsCell{} : OdsCell{v}; }
 
+// The date label of a period: "JAN90" (as MONYY5.) or "1990:1" (as YYQC.),
+// written directly as the periods advance one by one.
+std::string period_label(bool monthly, int year, int period) {
+  static constexpr const char kMonths[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+  if (monthly) {
+    const int yy = year % 100;
+    const char text[5] = {kMonths[3 * period], kMonths[3 * period + 1], kMonths[3 * period + 2],
+                          static_cast<char>('0' + yy / 10), static_cast<char>('0' + yy % 10)};
+    return std::string(text, 5);
+  }
+  std::string text;
+  append_fixed(text, year, 0);
+  text += ':';
+  text += static_cast<char>('1' + period);
+  return text;
+}
+
 // One chart object: a row per period in time order, or per year within
 // each period of the year (panels).
 void emit_chart(X11COM* Xp, int g, int title, std::initializer_list<int> headings,
@@ -48,14 +65,18 @@ void emit_chart(X11COM* Xp, int g, int title, std::initializer_list<int> heading
     for (const auto& s : series) row.push_back(num(s.v[rb + i]));
     ods_check(ods.add_row(std::move(row)));
   };
-  const std::size_t row_size = series.size() + (panels ? 2 : 1);
   if (!panels) {
-    double date = f.b_date;
-    for (long i = 0; i < n; ++i, date = zintnx(monthly ? "MONTH" : "QTR", date, 1)) {
-      std::vector<OdsCell> row;
-      row.reserve(row_size);
-      row.emplace_back(monthly ? format_monyy(date, 5) : format_yyqc(date));
+    const auto first = zjuldat(f.b_date);
+    int year = first ? first->year : 0;
+    int period = first ? (monthly ? first->month - 1 : (first->month - 1) / 3) : 0;
+    for (long i = 0; i < n; ++i) {
+      std::vector<OdsCell> row = ods.new_row();
+      row.emplace_back(first ? period_label(monthly, year, period) : std::string("."));
       add_row(std::move(row), i);
+      if (++period == p) {
+        period = 0;
+        ++year;
+      }
     }
   } else {
     static constexpr const char* kMonths[12] = {"January", "February", "March",     "April",   "May",      "June",
@@ -65,8 +86,7 @@ void emit_chart(X11COM* Xp, int g, int title, std::initializer_list<int> heading
       // Period k of the year is at offsets where (firstper + i) mod p == k.
       const long start = ((k - f.firstper) % p + p) % p;
       for (long i = start; i < n; i += p) {
-        std::vector<OdsCell> row;
-        row.reserve(row_size);
+        std::vector<OdsCell> row = ods.new_row();
         row.emplace_back(static_cast<double>(f.firstyr + (f.firstper + i) / p));
         row.emplace_back(std::string(monthly ? kMonths[k] : kQuarters[k]));
         add_row(std::move(row), i);
@@ -108,9 +128,9 @@ void x11chrt(X11COM* Xp, const double* d8, const double* d9, const double* d10, 
 
 namespace {
 
-// The value axis: a line of tick values over a line of tick marks, or the
-// other way round at the bottom.
-std::vector<std::string> axis(const SCALESTR& sc, int width, bool top) {
+// The value axis: a line of tick values over a line of tick marks (the
+// other way round at the bottom), each line trimmed of trailing blanks.
+void axis(const SCALESTR& sc, int width, bool top, TextLines& out) {
   std::string values(static_cast<std::size_t>(width), ' ');
   std::string ticks(static_cast<std::size_t>(width), ' ');
   for (int k = 0; k <= sc.ntic; ++k) {
@@ -122,17 +142,24 @@ std::vector<std::string> axis(const SCALESTR& sc, int width, bool top) {
     for (std::size_t c = 0; c < label.size() && at + static_cast<int>(c) < width; ++c)
       values[static_cast<std::size_t>(at) + c] = label[c];
   }
-  auto trim = [](std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-  };
-  return top ? std::vector<std::string>{trim(values), trim(ticks)} : std::vector<std::string>{trim(ticks), trim(values)};
+  out.text += top ? values : ticks;
+  out.end_line();
+  out.text += top ? ticks : values;
+  out.end_line();
+}
+
+// Appends every line of `lines` to `out`.
+void append_lines(const TextLines& lines, TextLines& out) {
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    out.text += lines[k];
+    out.ends.push_back(out.text.size());
+  }
 }
 
 }  // namespace
 
-std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
-  std::vector<std::string> out;
+void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
+  out.clear();
   int panel_col = -1;
   std::vector<std::size_t> series;
   for (std::size_t c = 1; c < t.columns.size(); ++c) {
@@ -142,29 +169,32 @@ std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
       series.push_back(c);
     }
   }
+  const std::size_t nseries = series.size();
   // The scale over every value of the chart.
   SCALESTR sc;
   bool any = false;
   for (const auto& row : t.rows)
-    for (std::size_t c : series) {
-      const auto* v = std::get_if<double>(&row[c]);
+    for (std::size_t k = 0; k < nseries; ++k) {
+      const auto* v = std::get_if<double>(&row[series[k]]);
       if (v == nullptr) continue;
       sc.xmin = any ? std::min(sc.xmin, *v) : *v;
       sc.xmax = any ? std::max(sc.xmax, *v) : *v;
       any = true;
     }
-  if (!any) return out;
+  if (!any) return;
   sc.plotpos = linesize - 8;
   sc.ticpos = -8;
-  if (zscale(&sc) != 0) return out;
+  if (zscale(&sc) != 0) return;
   const int width = std::min(linesize, 7 + sc.ntic * sc.ticpos + 1);
-  std::string symbols;
+  std::string_view symbols;
   for (const auto& [k, v] : t.entries)
     if (k == "symbols") symbols = v;
   // The axes are the same on every panel.
-  const std::vector<std::string> top_axis = axis(sc, width, true);
-  const std::vector<std::string> bottom_axis = axis(sc, width, false);
-  std::string panel;
+  TextLines top_axis;
+  TextLines bottom_axis;
+  axis(sc, width, true, top_axis);
+  axis(sc, width, false, bottom_axis);
+  std::string_view panel;
   std::string label;
   for (const auto& row : t.rows) {
     if (panel_col >= 0) {
@@ -172,37 +202,52 @@ std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
       const std::string_view this_panel = name != nullptr ? std::string_view(*name) : std::string_view();
       if (this_panel != panel) {
         if (!panel.empty()) {
-          out.insert(out.end(), bottom_axis.begin(), bottom_axis.end());
-          out.insert(out.end(), 3, std::string());
+          append_lines(bottom_axis, out);
+          for (int k = 0; k < 3; ++k) out.ends.push_back(out.text.size());
         }
         panel = this_panel;
-        out.push_back("  " + panel);
-        out.insert(out.end(), top_axis.begin(), top_axis.end());
+        out.text += "  ";
+        out.text += panel;
+        out.ends.push_back(out.text.size());
+        append_lines(top_axis, out);
       }
       // A period's line is plotted only when all its values are there.
       bool complete = true;
-      for (std::size_t c : series) complete = complete && std::holds_alternative<double>(row[c]);
+      for (std::size_t k = 0; k < nseries; ++k) complete = complete && std::holds_alternative<double>(row[series[k]]);
       if (!complete) continue;
-    } else if (out.empty()) {
-      out.insert(out.end(), top_axis.begin(), top_axis.end());
+    } else if (out.size() == 0) {
+      append_lines(top_axis, out);
     }
-    std::string line(static_cast<std::size_t>(width), ' ');
+    const std::size_t begin = out.text.size();
+    out.text.append(static_cast<std::size_t>(width), ' ');
+    char* line = out.text.data() + begin;
     label.clear();
     append_cell(label, row[0], 0);
-    line.replace(0, std::min<std::size_t>(label.size(), 6), std::string_view(label).substr(0, 6));
-    for (std::size_t k = 0; k < series.size(); ++k) {
+    std::size_t used = std::min<std::size_t>({label.size(), 6, static_cast<std::size_t>(width)});
+    std::copy_n(label.data(), used, line);
+    for (std::size_t k = 0; k < nseries; ++k) {
       const auto* v = std::get_if<double>(&row[series[k]]);
       if (v == nullptr) continue;
       const long col = std::lround((*v - sc.xmin) / sc.unit) + 7;
       if (col < 7 || col >= width) continue;
-      char& cell = line[static_cast<std::size_t>(col)];
+      char& cell = line[col];
       const char sym = k < symbols.size() ? symbols[k] : '*';
       cell = cell == ' ' ? sym : '*';
+      used = std::max(used, static_cast<std::size_t>(col) + 1);
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    out.push_back(std::move(line));
+    // Nothing is drawn past `used`: the blanks after it go at once.
+    out.text.resize(begin + used);
+    out.end_line();
   }
-  out.insert(out.end(), bottom_axis.begin(), bottom_axis.end());
+  append_lines(bottom_axis, out);
+}
+
+std::vector<std::string> line_printer_chart(const OdsTable& t, int linesize) {
+  TextLines lines;
+  line_printer_chart(t, linesize, lines);
+  std::vector<std::string> out;
+  out.reserve(lines.size());
+  for (std::size_t k = 0; k < lines.size(); ++k) out.emplace_back(lines[k]);
   return out;
 }
 

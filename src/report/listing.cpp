@@ -126,9 +126,9 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
         right(summary_label, label_width - 2);
       } else {
         const auto* year = std::get_if<double>(&row[static_cast<std::size_t>(year_col)]);
-        char year_text[32] = "";
-        if (year != nullptr) *fmt::format_to_n(year_text, sizeof year_text - 1, "{:.0f}", *year).out = '\0';
-        right(year_text, label_width - 2);
+        year_.clear();
+        if (year != nullptr) append_fixed(year_, *year, 0);
+        right(year_, label_width - 2);
       }
       text += "  ";
       for (std::size_t k = first; k < last; ++k) right(cell_text(r * per_row + k), width);
@@ -154,13 +154,14 @@ void X11ListingSink::chart(const OdsTable& t) {
       }
     }
   listing_.skip(1);
-  const auto lines = line_printer_chart(t, listing_.linesize());
+  TextLines& lines = chart_;
+  line_printer_chart(t, listing_.linesize(), lines);
   // The axis repeats at the top of a page the chart runs onto.
-  std::vector<std::string> head(lines.begin(), lines.begin() + std::min<std::size_t>(2, lines.size()));
+  const std::size_t head = std::min<std::size_t>(2, lines.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i >= 2 && listing_.lines_left() < 4 && i + 2 < lines.size()) {
       listing_.new_page();
-      for (const auto& h : head) listing_.line(h);
+      for (std::size_t h = 0; h < head; ++h) listing_.line(lines[h]);
     }
     listing_.line(lines[i]);
   }

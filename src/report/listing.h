@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/ods.h"
+#include "report/charts.h"
 
 namespace x11sa {
 
@@ -24,6 +25,8 @@ class X11ListingSink : public ListingSink {
   std::string texts_;
   std::vector<std::size_t> ends_;
   std::string line_;
+  std::string year_;
+  TextLines chart_;
 };
 
 }  // namespace x11sa

@@ -22,6 +22,32 @@ double rms_from_base(double sumsq, double sum, double count, double base) {
 
 OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
+struct PeriodColumn {
+  std::string name;   // "JAN", "Q1"
+  std::string label;  // "Jan", "Q1"
+};
+
+// The period columns of a monthly or quarterly table: the catalogue's month
+// names do not change during a run, so they are looked up once.
+const std::vector<PeriodColumn>& period_columns(bool monthly) {
+  static const std::vector<PeriodColumn> kColumns[2] = {
+      [] {
+        std::vector<PeriodColumn> q;
+        for (int j = 0; j < 4; ++j) q.push_back({fmt::format("Q{}", j + 1), fmt::format("Q{}", j + 1)});
+        return q;
+      }(),
+      [] {
+        std::vector<PeriodColumn> m;
+        for (int j = 0; j < 12; ++j) {
+          PeriodColumn c{msgtext(231 + j), msgtext(231 + j)};
+          for (char& ch : c.name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+          m.push_back(std::move(c));
+        }
+        return m;
+      }()};
+  return kColumns[monthly ? 1 : 0];
+}
+
 }  // namespace
 
 std::string NameMsg(int title) {
@@ -141,13 +167,14 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
   TOTALS t;
   std::vector<std::vector<OdsCell>> rows;
   const long nrows = (startper + n + p - 1) / p;
+  rows.reserve(static_cast<std::size_t>(nrows) + 1);
   int year = startyr;
   int per = startper;
   double cells[12];
   for (long r = 0; r < nrows; ++r, ++year, per = 0) {
     double stat = kMissing;
     fill(Xp, per, p, totcol, sumflag, n, x, &t, cells, &stat);
-    std::vector<OdsCell> row;
+    std::vector<OdsCell> row = ods.new_row();
     row.emplace_back(static_cast<double>(year));
     for (int j = 0; j < p; ++j) row.push_back(cell(cells[j]));
     row.emplace_back(std::string(" "));
@@ -155,7 +182,7 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     rows.push_back(std::move(row));
   }
   if (summary) {
-    std::vector<OdsCell> row;
+    std::vector<OdsCell> row = ods.new_row();
     row.emplace_back(ttype == 3 ? -2.0 : -1.0);
     for (int j = 0; j < p; ++j) {
       double v = kMissing;
@@ -184,7 +211,8 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
   // Means and deviations of whole numbers are not whole.
   const int stat_dec = Xp->ndec >= 0 ? Xp->ndec : std::max(dec, 3);
 
-  const std::string tmpl = fmt::format("lum.x11.{}.{}", monthly ? "month" : "qtr", plain ? "type5" : "type1");
+  const char* tmpl = monthly ? (plain ? "lum.x11.month.type5" : "lum.x11.month.type1")
+                             : (plain ? "lum.x11.qtr.type5" : "lum.x11.qtr.type1");
   std::string name = NameMsg(title);
   while (!name.empty() && name.back() == ' ') name.pop_back();
   ods_check(ods.open_table(tmpl, name, msgtext(title, farg, iarg)));
@@ -196,12 +224,7 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     ods_check(ods.set_entry("summary_decimals", std::to_string(stat_dec)));
   }
   ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
-  for (int j = 0; j < p; ++j) {
-    const std::string label = monthly ? msgtext(231 + j) : fmt::format("Q{}", j + 1);
-    std::string col = label;
-    for (char& c : col) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    ods_check(ods.add_column(OdsColumn{col, label, ColType::Num, dec}));
-  }
+  for (const PeriodColumn& c : period_columns(monthly)) ods_check(ods.add_column(OdsColumn{c.name, c.label, ColType::Num, dec}));
   ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
   ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]), ColType::Num,
                                      totcol == 1 ? dec : stat_dec}));
