@@ -158,27 +158,58 @@ char* write_fixed_digits(char* end, std::uint64_t n, int decimals) {
   return p;
 }
 
+// Below 10^8, the common case: the eight digits (with leading zeros) come
+// from two independent halves, and fixed-size copies place them around the
+// point. Writes up to 17 characters before `end`; returns the first of the text.
+char* write_small_fixed(char* end, std::uint32_t n, int decimals) {
+  static constexpr std::uint32_t kPow10[] = {1,      10,      100,      1000,      10000,
+                                             100000, 1000000, 10000000, 100000000, 1000000000};
+  const std::uint32_t high = n / 10000;
+  const std::uint32_t low = n - high * 10000;
+  // Eight zeros, then the eight digits of n.
+  char digits[16] = {'0', '0', '0', '0', '0', '0', '0', '0'};
+  std::memcpy(digits + 8, &kDigitPairs[2 * (high / 100)], 2);
+  std::memcpy(digits + 10, &kDigitPairs[2 * (high % 100)], 2);
+  std::memcpy(digits + 12, &kDigitPairs[2 * (low / 100)], 2);
+  std::memcpy(digits + 14, &kDigitPairs[2 * (low % 100)], 2);
+  int count = 1;  // digits of n, at least one
+  while (count < 8 && n >= kPow10[count]) ++count;
+  const int whole = std::max(1, count - decimals);
+  if (decimals == 0) {
+    std::memcpy(end - 8, digits + 8, 8);
+    return end - whole;
+  }
+  std::memcpy(end - 8, digits + 8, 8);  // the decimals are the last of these
+  end[-decimals - 1] = '.';
+  std::memcpy(end - decimals - 9, digits + 8 - decimals, 8);  // the whole part, zero-padded
+  return end - decimals - 1 - whole;
+}
+
 }  // namespace
 
-void append_fixed(std::string& out, double v, int decimals) {
+char* write_fixed_backward(char* end, double v, int decimals) noexcept {
   static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
-  if (decimals >= 0 && decimals <= 9) {
-    // Scaling by an exact power of ten rounds once, by at most 2^-17 below
-    // 1e11; a fraction that far from one half rounds as the exact value does.
-    const double scaled = std::fabs(v) * kScale[decimals];
-    if (scaled < 1e11) {
-      const double whole = std::floor(scaled);
-      const double frac = scaled - whole;
-      if (std::fabs(frac - 0.5) > 1e-4) {
-        const std::uint64_t n = static_cast<std::uint64_t>(whole) + (frac > 0.5 ? 1 : 0);
-        char digits[32];
-        char* end = digits + sizeof digits;
-        char* p = write_fixed_digits(end, n, decimals);
-        if (std::signbit(v)) *--p = '-';
-        out.append(p, end);
-        return;
-      }
-    }
+  if (decimals < 0 || decimals > 9) return nullptr;
+  // Scaling by an exact power of ten rounds once, by at most 2^-17 below
+  // 1e11; a fraction that far from one half rounds as the exact value does.
+  const double scaled = std::fabs(v) * kScale[decimals];
+  if (!(scaled < 1e11)) return nullptr;
+  const auto whole = static_cast<std::uint64_t>(scaled);  // the floor: scaled is not negative
+  const double frac = scaled - static_cast<double>(whole);
+  if (!(std::fabs(frac - 0.5) > 1e-4)) return nullptr;
+  const std::uint64_t n = whole + (frac > 0.5 ? 1 : 0);
+  char* p = n < 100000000 && decimals <= 8 ? write_small_fixed(end, static_cast<std::uint32_t>(n), decimals)
+                                           : write_fixed_digits(end, n, decimals);
+  if (std::signbit(v)) *--p = '-';
+  return p;
+}
+
+void append_fixed(std::string& out, double v, int decimals) {
+  char digits[kFixedFastWrite + 8];
+  char* end = digits + sizeof digits;
+  if (const char* p = write_fixed_backward(end, v, decimals)) {
+    out.append(p, static_cast<std::size_t>(end - p));
+    return;
   }
   fmt::format_to(std::back_inserter(out), "{:.{}f}", v, decimals);
 }

@@ -119,5 +119,14 @@ void append_cell(std::string& out, const OdsCell& cell, int decimals);
 // Appends `v` (finite) with `decimals` digits after the point, rounded as
 // the exact binary value dictates, the same text as "{:.{}f}".
 void append_fixed(std::string& out, double v, int decimals);
+// The fast method of append_fixed: writes the text so that it ends just
+// before `end` and returns its first character, or nullptr (writing
+// nothing) when the value needs the general formatter: decimals outside
+// 0..9, |v| * 10^decimals from 1e11 up, or a value within 1e-4 of a
+// rounding half. The text takes at most kFixedFastMax characters; the
+// writer may overwrite up to kFixedFastWrite characters before `end`.
+inline constexpr std::size_t kFixedFastMax = 13;
+inline constexpr std::size_t kFixedFastWrite = 24;
+[[nodiscard]] char* write_fixed_backward(char* end, double v, int decimals) noexcept;
 
 }  // namespace x11sa

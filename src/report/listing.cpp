@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include <fmt/format.h>
 
@@ -65,24 +66,48 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
     return y != nullptr && *y < 0;
   };
 
-  // Every number is formatted once, into one buffer: the periods of a row,
-  // then its statistic. Text k spans [ends[k-1], ends[k]).
-  texts_.clear();
-  ends_.clear();
+  // Every number is formatted once, right-aligned at the end of a slot of
+  // `slot` blanks: the periods of a row, then its statistic. A line then
+  // takes each cell as one fixed-size copy of its slot, right to left, so
+  // that the blanks a copy spills to the left are overwritten by the cell
+  // (or the row label) written after it. Slots are wider than any text.
   const std::size_t per_row = periods.size() + (has_stat ? 1 : 0);
-  auto add_number = [&](const OdsCell& cell, int d) {
-    if (const auto* v = std::get_if<double>(&cell); v != nullptr && !is_missing(*v)) append_cell(texts_, cell, d);
-    ends_.push_back(texts_.size());
-  };
-  for (const auto& row : t.rows) {
-    const int d = summary_row(row) ? summary_dec : dec;
-    for (const std::size_t c : periods) add_number(row[c], d);
-    if (has_stat) add_number(row[static_cast<std::size_t>(stat_col)], stat_dec);
+  const std::size_t ncells = t.rows.size() * per_row;
+  std::size_t slot = 32;
+  static_assert(kFixedFastWrite <= 32, "the fast writer works within one slot");
+  std::size_t longest = 0;
+  for (;;) {
+    slots_.assign(ncells * slot, ' ');
+    longest = 0;
+    auto put = [&](const OdsCell& cell, int d, std::size_t k) {
+      const auto* v = std::get_if<double>(&cell);
+      if (v == nullptr || is_missing(*v)) return;
+      char* end = slots_.data() + (k + 1) * slot;
+      std::size_t len = 0;
+      if (char* p = std::isfinite(*v) ? write_fixed_backward(end, *v, d) : nullptr) {
+        len = static_cast<std::size_t>(end - p);
+        // The writer may leave digits before the text: blank them again.
+        char* window = end - kFixedFastWrite;
+        std::memset(window, ' ', static_cast<std::size_t>(p - window));
+      } else {
+        year_.clear();
+        append_cell(year_, cell, d);
+        len = year_.size();
+        if (len < slot) std::memcpy(end - len, year_.data(), len);
+      }
+      longest = std::max(longest, len);
+    };
+    std::size_t k = 0;
+    for (const auto& row : t.rows) {
+      const int d = summary_row(row) ? summary_dec : dec;
+      for (const std::size_t c : periods) put(row[c], d, k++);
+      if (has_stat) put(row[static_cast<std::size_t>(stat_col)], stat_dec, k++);
+    }
+    if (longest < slot) break;
+    slot = (longest / 16 + 1) * 16;  // a text too long for its slot: wider slots, once
   }
   // Column width: the widest number, and at least 8.
-  std::size_t width = 8;
-  for (std::size_t k = 0, from = 0; k < ends_.size(); from = ends_[k++]) width = std::max(width, ends_[k] - from);
-  width += 1;
+  const std::size_t width = std::max<std::size_t>(8, longest) + 1;
   const std::size_t label_width = std::max<std::size_t>(6, summary_label.size() + 1);
   // Periods per panel: as many as fit the line with the statistic column.
   const std::size_t line = static_cast<std::size_t>(listing_.linesize());
@@ -103,9 +128,26 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
     if (s.size() < w) text.append(w - s.size(), ' ');
     text += s;
   };
-  auto cell_text = [&](std::size_t k) {
-    const std::size_t from = k == 0 ? 0 : ends_[k - 1];
-    return std::string_view(texts_).substr(from, ends_[k] - from);
+  // The cells of row r from period `from` to `to` (and the statistic when
+  // `stat`), after the row label now in `text`, as one line.
+  auto put_cells = [&](std::size_t r, std::size_t from, std::size_t to, bool stat) {
+    const std::size_t label = text.size();
+    const std::size_t count = to - from + (stat ? 1 : 0);
+    row_.resize(slot + label + count * width);
+    char* cells = row_.data() + slot + label;
+    const char* row_slots = slots_.data() + r * per_row * slot;
+    for (std::size_t j = count; j-- > 0;) {
+      const std::size_t k = stat && j == count - 1 ? periods.size() : from + j;
+      char* cell_end = cells + (j + 1) * width;
+      const char* slot_end = row_slots + (k + 1) * slot;
+      if (slot == 32) {
+        std::memcpy(cell_end - 32, slot_end - 32, 32);
+      } else {
+        std::memcpy(cell_end - slot, slot_end - slot, slot);
+      }
+    }
+    std::memcpy(row_.data() + slot, text.data(), label);
+    listing_.line(std::string_view(row_.data() + slot, label + count * width));
   };
   for (std::size_t first = 0; first < periods.size(); first += per_panel) {
     const std::size_t last = std::min(periods.size(), first + per_panel);
@@ -131,9 +173,7 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
         right(year_, label_width - 2);
       }
       text += "  ";
-      for (std::size_t k = first; k < last; ++k) right(cell_text(r * per_row + k), width);
-      if (stat_here && !summary) right(cell_text(r * per_row + periods.size()), width);
-      listing_.line(text);
+      put_cells(r, first, last, stat_here && !summary);
     }
   }
   if (!t.notes.empty()) listing_.skip(1);

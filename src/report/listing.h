@@ -22,8 +22,8 @@ class X11ListingSink : public ListingSink {
   void weight_list(const OdsTable& table);
 
   // Scratch of month_by_year, kept to spare allocations table after table.
-  std::string texts_;
-  std::vector<std::size_t> ends_;
+  std::vector<char> slots_;
+  std::vector<char> row_;
   std::string line_;
   std::string year_;
   TextLines chart_;

@@ -2,6 +2,7 @@
 // general formatter it replaces on the hot path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -48,6 +49,37 @@ TEST(CellText, FixedRoundsHalvesAndSignsAsTheGeneralFormatter) {
   double v = 0.125;
   for (int k = 0; k < 50; ++k) v = std::nextafter(v, 1.0);
   for (double w = 0.125; w < v; w = std::nextafter(w, 1.0)) EXPECT_EQ(fixed(w, 2), fmt::format("{:.2f}", w));
+}
+
+TEST(CellText, FastWriterStaysWithinItsWindow) {
+  // Callers lay slots out by these bounds: the text within kFixedFastMax
+  // characters, nothing written further back than kFixedFastWrite.
+  std::mt19937_64 gen(7);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  // Up to 10^10 once scaled: below and above the 10^8 where the writer
+  // changes method, and inside its range, so that only halves fall back.
+  std::uniform_int_distribution<int> exponent(-3, 5);
+  std::uniform_int_distribution<int> places(0, 4);
+  char buffer[64];
+  int fast = 0;
+  for (int i = 0; i < 100000; ++i) {
+    const double v = mantissa(gen) * std::pow(10.0, exponent(gen));
+    const int d = places(gen);
+    std::fill(std::begin(buffer), std::end(buffer), '#');
+    char* end = buffer + 48;
+    const char* p = write_fixed_backward(end, v, d);
+    const std::string expected = fmt::format("{:.{}f}", v, d);
+    if (p == nullptr) {
+      ASSERT_TRUE(std::all_of(std::begin(buffer), std::end(buffer), [](char c) { return c == '#'; }));
+      continue;
+    }
+    ++fast;
+    ASSERT_EQ(std::string_view(p, static_cast<std::size_t>(end - p)), expected);
+    ASSERT_LE(static_cast<std::size_t>(end - p), kFixedFastMax);
+    ASSERT_TRUE(std::all_of(buffer, end - kFixedFastWrite, [](char c) { return c == '#'; })) << expected;
+    ASSERT_TRUE(std::all_of(end, std::end(buffer), [](char c) { return c == '#'; })) << expected;
+  }
+  EXPECT_GT(fast, 99900);
 }
 
 TEST(CellText, CellsOfEveryKind) {
