@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -158,30 +159,49 @@ char* write_fixed_digits(char* end, std::uint64_t n, int decimals) {
   return p;
 }
 
-// Below 10^8, the common case: the eight digits (with leading zeros) come
-// from two independent halves, and fixed-size copies place them around the
-// point. Writes up to 17 characters before `end`; returns the first of the text.
+std::uint64_t digit_pair(std::uint32_t k) {
+  std::uint16_t pair;
+  std::memcpy(&pair, &kDigitPairs[2 * k], 2);
+  return pair;
+}
+
+// Below 10^8, the common case: the eight digits of n (with leading zeros)
+// come from two independent halves into one machine word, and two 8-byte
+// stores place them around the point. The word is built in a register, not
+// in memory, so that no load waits on narrower stores. Writes the text and
+// blanks before it, 17 characters at most, ending at `end`; returns the
+// first character of the text.
 char* write_small_fixed(char* end, std::uint32_t n, int decimals) {
-  static constexpr std::uint32_t kPow10[] = {1,      10,      100,      1000,      10000,
-                                             100000, 1000000, 10000000, 100000000, 1000000000};
+  static constexpr std::uint32_t kPow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+  static_assert(std::endian::native == std::endian::little, "digit words are laid out little-endian");
   const std::uint32_t high = n / 10000;
   const std::uint32_t low = n - high * 10000;
-  // Eight zeros, then the eight digits of n.
-  char digits[16] = {'0', '0', '0', '0', '0', '0', '0', '0'};
-  std::memcpy(digits + 8, &kDigitPairs[2 * (high / 100)], 2);
-  std::memcpy(digits + 10, &kDigitPairs[2 * (high % 100)], 2);
-  std::memcpy(digits + 12, &kDigitPairs[2 * (low / 100)], 2);
-  std::memcpy(digits + 14, &kDigitPairs[2 * (low % 100)], 2);
+  // Byte i of the word is the i-th of the eight digits.
+  const std::uint64_t digits = digit_pair(high / 100) | digit_pair(high % 100) << 16 | digit_pair(low / 100) << 32 |
+                               digit_pair(low % 100) << 48;
   int count = 1;  // digits of n, at least one
   while (count < 8 && n >= kPow10[count]) ++count;
   const int whole = std::max(1, count - decimals);
+  // Bytes before the last `shown` of a word become blanks: the text is
+  // right-aligned in blanks, whatever the caller's buffer held.
+  const auto blank_lead = [](std::uint64_t word, int shown) {
+    if (shown >= 8) return word;
+    const std::uint64_t keep = ~std::uint64_t{0} << (8U * static_cast<unsigned>(8 - shown));
+    return (word & keep) | (0x2020202020202020U & ~keep);
+  };
   if (decimals == 0) {
-    std::memcpy(end - 8, digits + 8, 8);
+    const std::uint64_t text = blank_lead(digits, whole);
+    std::memcpy(end - 8, &text, 8);
     return end - whole;
   }
-  std::memcpy(end - 8, digits + 8, 8);  // the decimals are the last of these
+  std::memcpy(end - 8, &digits, 8);  // the decimals are the last of these
   end[-decimals - 1] = '.';
-  std::memcpy(end - decimals - 9, digits + 8 - decimals, 8);  // the whole part, zero-padded
+  // The digits before the last `decimals`, preceded by zeros, end at the point.
+  constexpr std::uint64_t kZeros = 0x3030303030303030U;
+  const unsigned shift = 8U * static_cast<unsigned>(decimals);
+  const std::uint64_t before_point = decimals >= 8 ? kZeros : (digits << shift) | (kZeros >> (64U - shift));
+  const std::uint64_t text = blank_lead(before_point, whole);
+  std::memcpy(end - decimals - 9, &text, 8);
   return end - decimals - 1 - whole;
 }
 
@@ -275,10 +295,12 @@ void ListingSink::table(const OdsTable& table) {
   }
   // Cell texts, formatted once into one buffer (cell k of the row-major
   // order spans [ends[k-1], ends[k])), and column widths.
-  std::string texts;
-  std::vector<std::size_t> ends;
-  ends.reserve(table.rows.size() * ncol);
-  std::vector<std::size_t> width(ncol, 0);
+  std::string& texts = cell_texts_;
+  std::vector<std::size_t>& ends = cell_ends_;
+  std::vector<std::size_t>& width = widths_;
+  texts.clear();
+  ends.clear();
+  width.assign(ncol, 0);
   for (std::size_t c = 0; c < ncol; ++c) {
     const auto& col = table.columns[c];
     width[c] = text_width(col.label.empty() ? col.name : col.label);
@@ -315,7 +337,8 @@ void ListingSink::table(const OdsTable& table) {
   listing_.skip(1);
   if (!table.title.empty()) centred(listing_, table.title);
   while (first_panel || start < ncol) {
-    std::vector<std::size_t> cols;
+    std::vector<std::size_t>& cols = panel_;
+    cols.clear();
     std::size_t used = 0;
     if (ncol > 1) {
       cols.push_back(0);
@@ -328,9 +351,11 @@ void ListingSink::table(const OdsTable& table) {
     if (ncol <= 1) start = ncol;
     first_panel = false;
     listing_.skip(1);
-    std::string text;
+    std::string& text = line_text_;
+    text.clear();
     auto put = [&text](std::string_view s, std::size_t w, bool right) {
-      const std::size_t pad = w > text_width(s) ? w - text_width(s) : 0;
+      const std::size_t shown = text_width(s);
+      const std::size_t pad = w > shown ? w - shown : 0;
       if (right) text.append(pad, ' ');
       text += s;
       if (!right) text.append(pad, ' ');

@@ -103,6 +103,14 @@ class ListingSink : public OdsSink {
   // Starts a page when the table's page title differs from the current one.
   void start_table(const OdsTable& table);
   Listing& listing_;
+
+ private:
+  // Scratch of table(), kept to spare allocations table after table.
+  std::string cell_texts_;
+  std::vector<std::size_t> cell_ends_;
+  std::vector<std::size_t> widths_;
+  std::vector<std::size_t> panel_;
+  std::string line_text_;
 };
 
 // Columns `text` takes in the listing: one per character of its UTF-8.
@@ -123,8 +131,9 @@ void append_fixed(std::string& out, double v, int decimals);
 // before `end` and returns its first character, or nullptr (writing
 // nothing) when the value needs the general formatter: decimals outside
 // 0..9, |v| * 10^decimals from 1e11 up, or a value within 1e-4 of a
-// rounding half. The text takes at most kFixedFastMax characters; the
-// writer may overwrite up to kFixedFastWrite characters before `end`.
+// rounding half. The text takes at most kFixedFastMax characters; before
+// it, the writer may put blanks, and nothing else, as far back as
+// kFixedFastWrite characters before `end`.
 inline constexpr std::size_t kFixedFastMax = 13;
 inline constexpr std::size_t kFixedFastWrite = 24;
 [[nodiscard]] char* write_fixed_backward(char* end, double v, int decimals) noexcept;

@@ -74,7 +74,7 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
   const std::size_t per_row = periods.size() + (has_stat ? 1 : 0);
   const std::size_t ncells = t.rows.size() * per_row;
   std::size_t slot = 32;
-  static_assert(kFixedFastWrite <= 32, "the fast writer works within one slot");
+  static_assert(kFixedFastWrite <= 32, "the fast writer works within one slot, writing blanks before its text");
   std::size_t longest = 0;
   for (;;) {
     slots_.assign(ncells * slot, ' ');
@@ -86,9 +86,6 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
       std::size_t len = 0;
       if (char* p = std::isfinite(*v) ? write_fixed_backward(end, *v, d) : nullptr) {
         len = static_cast<std::size_t>(end - p);
-        // The writer may leave digits before the text: blank them again.
-        char* window = end - kFixedFastWrite;
-        std::memset(window, ' ', static_cast<std::size_t>(p - window));
       } else {
         year_.clear();
         append_cell(year_, cell, d);

@@ -22,6 +22,15 @@ double rms_from_base(double sumsq, double sum, double count, double base) {
 
 OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
+// Nearest integer of a non-negative finite value, ties to even, as
+// std::nearbyint in the default rounding mode, without a library call:
+// adding 2^52 leaves no fraction bits below 2^52, and above it every
+// double is an integer.
+double round_half_even(double a) {
+  constexpr double kTwo52 = 4503599627370496.0;
+  return a < kTwo52 ? (a + kTwo52) - kTwo52 : a;
+}
+
 struct PeriodColumn {
   std::string name;   // "JAN", "Q1"
   std::string label;  // "Jan", "Q1"
@@ -145,8 +154,9 @@ int choose_decimals(const std::vector<std::vector<OdsCell>>& rows, int p, int nd
     for (int c = 1; c <= p; ++c) {
       const auto* v = std::get_if<double>(&row[static_cast<std::size_t>(c)]);
       if (v == nullptr || !std::isfinite(*v)) continue;
-      largest = std::max(largest, std::fabs(*v));
-      if (std::fabs(*v - std::nearbyint(*v)) > 1e-9 * std::max(1.0, std::fabs(*v))) whole = false;
+      const double a = std::fabs(*v);
+      largest = std::max(largest, a);
+      if (whole && std::fabs(a - round_half_even(a)) > 1e-9 * std::max(1.0, a)) whole = false;
     }
   }
   if (whole) return 0;

@@ -53,7 +53,8 @@ TEST(CellText, FixedRoundsHalvesAndSignsAsTheGeneralFormatter) {
 
 TEST(CellText, FastWriterStaysWithinItsWindow) {
   // Callers lay slots out by these bounds: the text within kFixedFastMax
-  // characters, nothing written further back than kFixedFastWrite.
+  // characters, only blanks before it and none further back than
+  // kFixedFastWrite.
   std::mt19937_64 gen(7);
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   // Up to 10^10 once scaled: below and above the 10^8 where the writer
@@ -77,6 +78,7 @@ TEST(CellText, FastWriterStaysWithinItsWindow) {
     ASSERT_EQ(std::string_view(p, static_cast<std::size_t>(end - p)), expected);
     ASSERT_LE(static_cast<std::size_t>(end - p), kFixedFastMax);
     ASSERT_TRUE(std::all_of(buffer, end - kFixedFastWrite, [](char c) { return c == '#'; })) << expected;
+    ASSERT_TRUE(std::all_of(static_cast<const char*>(end - kFixedFastWrite), p, [](char c) { return c == '#' || c == ' '; })) << expected;
     ASSERT_TRUE(std::all_of(end, std::end(buffer), [](char c) { return c == '#'; })) << expected;
   }
   EXPECT_GT(fast, 99900);
