@@ -77,11 +77,12 @@ int OdsManager::add_column(OdsColumn column) {
 int OdsManager::add_row(std::vector<OdsCell> cells) {
   if (!open_) return -6;
   if (cells.size() != table_.columns.size()) return -7;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    const bool is_text = std::holds_alternative<std::string>(cells[i]);
-    if (is_text != (table_.columns[i].type == ColType::Char) &&
-        !std::holds_alternative<std::monostate>(cells[i]))
-      return -8;
+  // A present cell's kind matches its column: a number, or a text.
+  const OdsColumn* column = table_.columns.data();
+  for (const OdsCell& cell : cells) {
+    const std::size_t kind = cell.index();
+    if (kind != 0 && (kind == 2) != (column->type == ColType::Char)) return -8;
+    ++column;
   }
   table_.rows.push_back(std::move(cells));
   return 0;

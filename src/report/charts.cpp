@@ -221,10 +221,16 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
     const std::size_t begin = out.text.size();
     out.text.append(static_cast<std::size_t>(width), ' ');
     char* line = out.text.data() + begin;
-    label.clear();
-    append_cell(label, row[0], 0);
-    std::size_t used = std::min<std::size_t>({label.size(), 6, static_cast<std::size_t>(width)});
-    std::copy_n(label.data(), used, line);
+    std::string_view label_text;
+    if (const auto* text = std::get_if<std::string>(&row[0])) {
+      label_text = *text;
+    } else {
+      label.clear();
+      append_cell(label, row[0], 0);
+      label_text = label;
+    }
+    std::size_t used = std::min<std::size_t>({label_text.size(), 6, static_cast<std::size_t>(width)});
+    std::copy_n(label_text.data(), used, line);
     for (std::size_t k = 0; k < nseries; ++k) {
       const auto* v = std::get_if<double>(&row[series[k]]);
       if (v == nullptr) continue;
