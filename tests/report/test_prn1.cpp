@@ -2,7 +2,12 @@
 // summary row, footnote and the fuzz rule; and its listing layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
 
 #include "host/host.h"
 #include "report/listing.h"
@@ -133,6 +138,74 @@ TEST_F(Prn1, ListingShowsYearRowsPeriodColumnsAndTheSummary) {
   for (std::size_t at = 0, nl = 0; (nl = narrow.find('\n', at)) != std::string::npos; at = nl + 1)
     EXPECT_LE(nl - at, 64u) << narrow.substr(at, nl - at);
   EXPECT_NE(narrow.find("Dec"), std::string::npos);
+}
+
+// End columns of the blank-separated words of a line.
+std::vector<std::size_t> word_ends(const std::string& line) {
+  std::vector<std::size_t> ends;
+  for (std::size_t i = 0; i < line.size(); ++i)
+    if (line[i] != ' ' && (i + 1 == line.size() || line[i + 1] == ' ')) ends.push_back(i + 1);
+  return ends;
+}
+
+TEST_F(Prn1, CellsStayRightAlignedUnderTheirHeadingsWhateverTheirWidth) {
+  X11ListingSink sink(host.listing());
+  host.ods().add_sink(&sink);
+  // Negative, missing and very wide values among ordinary ones: one value
+  // too wide for the usual cell layout widens every column.
+  for (const double wide : {1234.5, 1e30}) {
+    listing.clear();
+    std::vector<double> x(24);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = 95.0 + 0.125 * static_cast<double>(i);
+    x[1] = -3.25;
+    x[2] = kMissing;
+    x[3] = wide;
+    x11prn1(&com, 146, 2, 2, 1, 1990, 0, 24, x.data(), 0, 0.0, 1);
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, nl = 0; (nl = listing.find('\n', at)) != std::string::npos; at = nl + 1)
+      lines.push_back(listing.substr(at, nl - at));
+    auto starts = [](const std::string& l, std::string_view word) {
+      const std::size_t first = l.find_first_not_of(' ');
+      return first != std::string::npos && l.compare(first, word.size(), word) == 0;
+    };
+    // Per panel: its heading, then the rows of 1990 and 1991.
+    std::size_t panels = 0;
+    std::size_t blank_cells = 0;
+    std::vector<std::size_t> first_heads;
+    for (std::size_t i = 0; i + 2 < lines.size(); ++i) {
+      if (!starts(lines[i], "Year")) continue;
+      ASSERT_TRUE(starts(lines[i + 1], "1990") && starts(lines[i + 2], "1991")) << listing;
+      const auto heads = word_ends(lines[i]);
+      if (panels++ == 0) first_heads = heads;
+      // 1991 has every month: its words end where the headings do.
+      EXPECT_EQ(word_ends(lines[i + 2]), heads) << lines[i] << '\n' << lines[i + 2];
+      // 1990 lacks March: each of its words still ends under a heading.
+      const auto cells = word_ends(lines[i + 1]);
+      for (const std::size_t end : cells)
+        EXPECT_NE(std::find(heads.begin(), heads.end(), end), heads.end()) << lines[i] << '\n' << lines[i + 1];
+      blank_cells += heads.size() - cells.size();
+    }
+    EXPECT_GE(panels, 1u);
+    EXPECT_EQ(blank_cells, 1u) << listing;
+    // The numbers themselves, whole: the words of the rows of the panels.
+    std::vector<std::string> words;
+    std::size_t longest = 0;
+    for (const auto& l : lines) {
+      if (!starts(l, "1990") && !starts(l, "1991") && !starts(l, "Avg")) continue;
+      for (std::size_t at = l.find_first_not_of(' ', l.find_first_not_of(' ') + 4); at < l.size();) {
+        const std::size_t end = std::min(l.find(' ', at), l.size());
+        words.push_back(l.substr(at, end - at));
+        longest = std::max(longest, end - at);
+        at = l.find_first_not_of(' ', end);
+      }
+    }
+    const int decimals = wide < 1e4 ? 3 : 0;
+    EXPECT_NE(std::find(words.begin(), words.end(), fmt::format("{:.{}f}", -3.25, decimals)), words.end()) << listing;
+    EXPECT_NE(std::find(words.begin(), words.end(), fmt::format("{:.{}f}", wide, decimals)), words.end()) << listing;
+    // Every column is one wider than the widest number, and at least nine.
+    ASSERT_GE(first_heads.size(), 3u);
+    EXPECT_EQ(first_heads[2] - first_heads[1], std::max<std::size_t>(8, longest) + 1) << listing;
+  }
 }
 
 }  // namespace
