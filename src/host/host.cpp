@@ -6,6 +6,8 @@
 
 #include <fmt/format.h>
 
+#include "host/ods.h"
+
 namespace x11sa {
 
 void TextOut::write(std::string_view text) {
@@ -49,8 +51,9 @@ void Log::message(Severity sev, std::string_view text) {
 void Listing::line(std::string_view text) {
   if (!out_.enabled()) return;
   if (pages_ == 0 || used_ >= pagesize_) new_page();
-  const auto cut = std::min<std::size_t>(text.size(), static_cast<std::size_t>(linesize_));
-  std::string_view shown = text.substr(0, cut);
+  // Cut to the line size in characters: a cut inside a character would
+  // leave the listing with invalid text.
+  const std::string_view shown = first_columns(text, static_cast<std::size_t>(linesize_));
   const std::size_t last = shown.find_last_not_of(' ');
   out_.write_line(shown.substr(0, last == std::string_view::npos ? 0 : last + 1));
   ++used_;
@@ -66,10 +69,10 @@ void Listing::new_page() {
   ++pages_;
   used_ = 0;
   for (const auto& t : titles_) {
-    const int width = static_cast<int>(t.size());
+    const int width = static_cast<int>(text_width(t));
     const int margin = std::max(0, (linesize_ - width) / 2);
     out_.write(std::string(static_cast<std::size_t>(margin), ' '));
-    out_.write(std::string_view(t).substr(0, static_cast<std::size_t>(linesize_)));
+    out_.write(first_columns(t, static_cast<std::size_t>(linesize_)));
     out_.write("\n");
     ++used_;
   }

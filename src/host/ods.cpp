@@ -267,8 +267,19 @@ std::size_t text_width(std::string_view text) noexcept {
   }));
 }
 
+std::string_view first_columns(std::string_view text, std::size_t columns) noexcept {
+  if (text.size() <= columns) return text;  // bytes are never fewer than characters
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) continue;  // continues a character
+    if (seen == columns) return text.substr(0, i);
+    ++seen;
+  }
+  return text;
+}
+
 void centred(Listing& listing, std::string_view text) {
-  const int margin = std::max(0, (listing.linesize() - static_cast<int>(text.size())) / 2);
+  const int margin = std::max(0, (listing.linesize() - static_cast<int>(text_width(text))) / 2);
   listing.line(std::string(static_cast<std::size_t>(margin), ' ') + std::string(text));
 }
 

@@ -115,6 +115,9 @@ class ListingSink : public OdsSink {
 
 // Columns `text` takes in the listing: one per character of its UTF-8.
 [[nodiscard]] std::size_t text_width(std::string_view text) noexcept;
+// The longest start of `text` that takes at most `columns` columns, cut
+// between characters, never inside one.
+[[nodiscard]] std::string_view first_columns(std::string_view text, std::size_t columns) noexcept;
 
 // Writes `text` centred within the listing's line size.
 void centred(Listing& listing, std::string_view text);
