@@ -142,22 +142,16 @@ int fill(X11COM* Xp, int per, int freq, int totflag, int sumflag, long& n, const
 
 // Decimals for the numbers of a table: NDEC= when given, none for whole
 // numbers, else as many as keep about seven significant digits (at most three).
-int choose_decimals(const std::vector<std::vector<OdsCell>>& rows, int p, int ndec) {
+// The values themselves decide: the statistics and the summary row follow them.
+int choose_decimals(const double* x, long n, int ndec) {
   if (ndec >= 0) return ndec;
   double largest = 0;
   bool whole = true;
-  // The values themselves decide: the year column, the statistics and the
-  // summary row follow them.
-  for (const auto& row : rows) {
-    const auto* year = std::get_if<double>(&row.front());
-    if (year != nullptr && *year < 0) continue;
-    for (int c = 1; c <= p; ++c) {
-      const auto* v = std::get_if<double>(&row[static_cast<std::size_t>(c)]);
-      if (v == nullptr || !std::isfinite(*v)) continue;
-      const double a = std::fabs(*v);
-      largest = std::max(largest, a);
-      if (whole && std::fabs(a - round_half_even(a)) > 1e-9 * std::max(1.0, a)) whole = false;
-    }
+  for (long i = 0; i < n; ++i) {
+    if (!std::isfinite(x[i])) continue;  // missing values among them
+    const double a = std::fabs(x[i]);
+    largest = std::max(largest, a);
+    if (whole && std::fabs(a - round_half_even(a)) > 1e-9 * std::max(1.0, a)) whole = false;
   }
   if (whole) return 0;
   if (largest < 1e4) return 3;
@@ -174,10 +168,29 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
   const bool plain = ttype == 4;
   const bool summary = ttype == 0 || ttype == 1 || ttype == 3;
   const double base = Xp->op.add_f != 0 ? 0.0 : 100.0;
+  const int dec = choose_decimals(x, n, Xp->ndec);
+  // Means and deviations of whole numbers are not whole.
+  const int stat_dec = Xp->ndec >= 0 ? Xp->ndec : std::max(dec, 3);
+
+  const char* tmpl = monthly ? (plain ? "lum.x11.month.type5" : "lum.x11.month.type1")
+                             : (plain ? "lum.x11.qtr.type5" : "lum.x11.qtr.type1");
+  std::string name = NameMsg(title);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  ods_check(ods.open_table(tmpl, name, msgtext(title, farg, iarg)));
+  static constexpr int kStatLabel[4] = {251, 252, 254, 253};
+  static constexpr int kSummaryLabel[4] = {0, 251, 252, 253};
+  if (!plain) ods_check(ods.set_entry("stat_type", msgtext(kStatLabel[ttype])));
+  if (summary && totrow >= 1 && totrow <= 3) {
+    ods_check(ods.set_entry("summary", msgtext(kSummaryLabel[totrow])));
+    ods_check(ods.set_entry("summary_decimals", std::to_string(stat_dec)));
+  }
+  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
+  for (const PeriodColumn& c : period_columns(monthly)) ods_check(ods.add_column(OdsColumn{c.name, c.label, ColType::Num, dec}));
+  ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]), ColType::Num,
+                                     totcol == 1 ? dec : stat_dec}));
   TOTALS t;
-  std::vector<std::vector<OdsCell>> rows;
   const long nrows = (startper + n + p - 1) / p;
-  rows.reserve(static_cast<std::size_t>(nrows) + 1);
   int year = startyr;
   int per = startper;
   double cells[12];
@@ -189,7 +202,7 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     for (int j = 0; j < p; ++j) row.push_back(cell(cells[j]));
     row.emplace_back(std::string(" "));
     row.push_back(cell(stat));
-    rows.push_back(std::move(row));
+    ods_check(ods.add_row(std::move(row)));
   }
   if (summary) {
     std::vector<OdsCell> row = ods.new_row();
@@ -215,30 +228,8 @@ void x11prn1(X11COM* Xp, int title, int totcol, int totrow, int sumflag, int sta
     }
     row.emplace_back(std::string("-"));
     row.emplace_back();
-    rows.push_back(std::move(row));
+    ods_check(ods.add_row(std::move(row)));
   }
-  const int dec = choose_decimals(rows, p, Xp->ndec);
-  // Means and deviations of whole numbers are not whole.
-  const int stat_dec = Xp->ndec >= 0 ? Xp->ndec : std::max(dec, 3);
-
-  const char* tmpl = monthly ? (plain ? "lum.x11.month.type5" : "lum.x11.month.type1")
-                             : (plain ? "lum.x11.qtr.type5" : "lum.x11.qtr.type1");
-  std::string name = NameMsg(title);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  ods_check(ods.open_table(tmpl, name, msgtext(title, farg, iarg)));
-  static constexpr int kStatLabel[4] = {251, 252, 254, 253};
-  static constexpr int kSummaryLabel[4] = {0, 251, 252, 253};
-  if (!plain) ods_check(ods.set_entry("stat_type", msgtext(kStatLabel[ttype])));
-  if (summary && totrow >= 1 && totrow <= 3) {
-    ods_check(ods.set_entry("summary", msgtext(kSummaryLabel[totrow])));
-    ods_check(ods.set_entry("summary_decimals", std::to_string(stat_dec)));
-  }
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
-  for (const PeriodColumn& c : period_columns(monthly)) ods_check(ods.add_column(OdsColumn{c.name, c.label, ColType::Num, dec}));
-  ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(kStatLabel[ttype]), ColType::Num,
-                                     totcol == 1 ? dec : stat_dec}));
-  for (auto& row : rows) ods_check(ods.add_row(std::move(row)));
   if (summary) {
     double total = kMissing;
     double mean = kMissing;
