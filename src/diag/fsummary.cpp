@@ -17,7 +17,11 @@ double change_scale(const double* s, long t, bool additive) {
 // their spans inside the series run with a fixed count, which the compiler
 // unrolls; each sum still adds its terms in time order.
 template <int SPANS>
-void change_sums(const double* s, long begin, long end, bool additive, double* abs_sum, double* sum) {
+void change_sums(const double* s, long begin, long end, bool additive, double* abs_sum_out, double* sum_out) {
+  // Sums in local arrays, copied out at the end: through the pointers they
+  // might alias the series, and every step would go through memory.
+  double abs_sum[12] = {};
+  double sum[12] = {};
   const long full_end = std::max(begin, end - SPANS);
   for (long t = begin; t < full_end; ++t) {
     const double k = change_scale(s, t, additive);
@@ -36,11 +40,16 @@ void change_sums(const double* s, long begin, long end, bool additive, double* a
       sum[d - 1] += change;
     }
   }
+  std::copy(abs_sum, abs_sum + SPANS, abs_sum_out);
+  std::copy(sum, sum + SPANS, sum_out);
 }
 
 // Sums over t of the squared deviation of the change from its mean.
 template <int SPANS>
-void deviation_sums(const double* s, long begin, long end, bool additive, const double* mean, double* dev) {
+void deviation_sums(const double* s, long begin, long end, bool additive, const double* mean_in, double* dev_out) {
+  double mean[12] = {};
+  double dev[12] = {};
+  std::copy(mean_in, mean_in + SPANS, mean);
   const long full_end = std::max(begin, end - SPANS);
   for (long t = begin; t < full_end; ++t) {
     const double k = change_scale(s, t, additive);
@@ -57,6 +66,7 @@ void deviation_sums(const double* s, long begin, long end, bool additive, const 
       dev[d - 1] += e * e;
     }
   }
+  std::copy(dev, dev + SPANS, dev_out);
 }
 
 // One pass per block family, spans innermost, so that each position costs

@@ -170,18 +170,23 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
     }
   }
   const std::size_t nseries = series.size();
-  // The scale over every value of the chart.
+  // The scale over every value of the chart, kept in locals while it runs
+  // (through memory, each step would wait on the store of the last).
   SCALESTR sc;
   bool any = false;
+  double low = 0.0;
+  double high = 0.0;
   for (const auto& row : t.rows)
     for (std::size_t k = 0; k < nseries; ++k) {
       const auto* v = std::get_if<double>(&row[series[k]]);
       if (v == nullptr) continue;
-      sc.xmin = any ? std::min(sc.xmin, *v) : *v;
-      sc.xmax = any ? std::max(sc.xmax, *v) : *v;
+      low = any ? std::min(low, *v) : *v;
+      high = any ? std::max(high, *v) : *v;
       any = true;
     }
   if (!any) return;
+  sc.xmin = low;
+  sc.xmax = high;
   sc.plotpos = linesize - 8;
   sc.ticpos = -8;
   if (zscale(&sc) != 0) return;

@@ -103,6 +103,11 @@ int fill(X11COM* Xp, int per, int freq, int totflag, int sumflag, long& n, const
   double count = 0;
   double sum = 0;
   double sumsq = 0;
+  // The grand sums run in locals: `x` may alias the accumulators as far as
+  // the compiler knows, which would send every step through memory.
+  double tn = t->tn;
+  double tt = t->tt;
+  double ts = t->ts;
   for (int j = per; j < freq && n > 0; ++j, --n, ++x) {
     const double v = *x;
     if (is_missing(v)) continue;
@@ -114,11 +119,14 @@ int fill(X11COM* Xp, int per, int freq, int totflag, int sumflag, long& n, const
       t->xn[j] += 1;
       t->xt[j] += v;
       t->xs[j] += v * v;
-      t->tn += 1;
-      t->tt += v;
-      if (sumflag > 1) t->ts += v * v;
+      tn += 1;
+      tt += v;
+      if (sumflag > 1) ts += v * v;
     }
   }
+  t->tn = tn;
+  t->tt = tt;
+  t->ts = ts;
   const double base = Xp->op.add_f != 0 ? 0.0 : 100.0;
   double stat = kMissing;
   if (count > 0) {
