@@ -35,7 +35,7 @@ struct Prepared {
   x11sa::Host host;
   x11sa::X11ListingSink sink;
   x11sa::X11COM com;
-  explicit Prepared(bool print)
+  explicit Prepared(bool print, bool to_listing = true)
       : host(x11sa::TextOut(&log), x11sa::TextOut(&listing), x11sa::TextOut(), x11sa::HostSettings{}),
         sink(host.listing()) {
     com.host = &host;
@@ -50,7 +50,7 @@ struct Prepared {
     com.op.noprint_f = print ? 0 : 1;
     com.printout = print ? 1 : 0;
     com.charts = print ? 1 : 0;
-    if (print) host.ods().add_sink(&sink);
+    if (print && to_listing) host.ods().add_sink(&sink);
     x11sa::alloc_memory(&com);
     x11sa::init_memory(&com);
     x11sa::set_values(&com, &com.vars[0]);
@@ -75,10 +75,35 @@ void BM_FlowWithStandardListing(benchmark::State& state) {
   state.counters["listing_bytes"] = static_cast<double>(p.listing.size());
 }
 
+// The HTML report of 100 such series, written out: the whole cost of the
+// report beyond the adjustments.
+void BM_HtmlReportOf100Series(benchmark::State& state) {
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    Prepared p(true, false);
+    x11sa::HtmlSink html;
+    p.host.ods().add_sink(&html);
+    html.begin_step("X11", 1);
+    for (int k = 0; k < 100; ++k) {
+      x11sa::x11prn0(&p.com, &p.com.vars[0]);
+      x11sa::x11flw1(&p.com);
+    }
+    html.end_step(0);
+    std::FILE* out = std::tmpfile();
+    if (out == nullptr || !html.write(out)) state.SkipWithError("the report could not be written");
+    if (out != nullptr) {
+      bytes = static_cast<std::size_t>(std::ftell(out));
+      std::fclose(out);
+    }
+  }
+  state.counters["report_bytes"] = static_cast<double>(bytes);
+}
+
 }  // namespace
 
 BENCHMARK(BM_FlowWithoutPrinting)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_FlowWithStandardListing)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_HtmlReportOf100Series)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
