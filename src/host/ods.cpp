@@ -180,8 +180,20 @@ char* write_small_fixed(char* end, std::uint32_t n, int decimals) {
   // Byte i of the word is the i-th of the eight digits.
   const std::uint64_t digits = digit_pair(high / 100) | digit_pair(high % 100) << 16 | digit_pair(low / 100) << 32 |
                                digit_pair(low % 100) << 48;
-  int count = 1;  // digits of n, at least one
-  while (count < 8 && n >= kPow10[count]) ++count;
+  // Digits of n, at least one: those of the smallest number with as many
+  // bits, plus one when n reaches the next power of ten.
+  static constexpr auto kDigitsOfBits = [] {
+    std::array<std::uint8_t, 33> table{};
+    for (int b = 1; b <= 32; ++b) {
+      std::uint64_t v = std::uint64_t{1} << (b - 1);
+      int d = 1;
+      for (; v >= 10; v /= 10) ++d;
+      table[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(d);
+    }
+    return table;
+  }();
+  const int guess = kDigitsOfBits[static_cast<std::size_t>(std::bit_width(n | 1U))];
+  const int count = guess + (guess < 8 && n >= kPow10[guess] ? 1 : 0);
   const int whole = std::max(1, count - decimals);
   // Bytes before the last `shown` of a word become blanks: the text is
   // right-aligned in blanks, whatever the caller's buffer held.
@@ -212,13 +224,18 @@ char* write_fixed_backward(char* end, double v, int decimals) noexcept {
   static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   if (decimals < 0 || decimals > 9) return nullptr;
   // Scaling by an exact power of ten rounds once, by at most 2^-17 below
-  // 1e11; a fraction that far from one half rounds as the exact value does.
+  // 1e11; a value more than 1e-4 from a rounding half rounds as the exact
+  // value does.
   const double scaled = std::fabs(v) * kScale[decimals];
   if (!(scaled < 1e11)) return nullptr;
-  const auto whole = static_cast<std::uint64_t>(scaled);  // the floor: scaled is not negative
-  const double frac = scaled - static_cast<double>(whole);
-  if (!(std::fabs(frac - 0.5) > 1e-4)) return nullptr;
-  const std::uint64_t n = whole + (frac > 0.5 ? 1 : 0);
+  // Adding 2^52 leaves no bits below the units: the sum is `scaled` rounded
+  // to an integer, and its mantissa holds that integer.
+  constexpr double kTwo52 = 4503599627370496.0;
+  const double rounded = scaled + kTwo52;
+  if (!(std::fabs(scaled - (rounded - kTwo52)) < 0.5 - 1e-4)) return nullptr;
+  std::uint64_t bits;
+  std::memcpy(&bits, &rounded, sizeof bits);
+  const std::uint64_t n = bits & ((std::uint64_t{1} << 52) - 1);
   char* p = n < 100000000 && decimals <= 8 ? write_small_fixed(end, static_cast<std::uint32_t>(n), decimals)
                                            : write_fixed_digits(end, n, decimals);
   if (std::signbit(v)) *--p = '-';
