@@ -339,7 +339,9 @@ void ListingSink::table(const OdsTable& table) {
       const std::size_t from = texts.size();
       append_cell(texts, row[c], table.columns[c].decimals);
       ends.push_back(texts.size());
-      width[c] = std::max(width[c], text_width(std::string_view(texts).substr(from)));
+      // Numbers are ASCII: their width is their length.
+      const std::string_view cell = std::string_view(texts).substr(from);
+      width[c] = std::max(width[c], table.columns[c].type == ColType::Num ? cell.size() : text_width(cell));
     }
   auto cell_text = [&](std::size_t r, std::size_t c) {
     const std::size_t k = r * ncol + c;
@@ -382,8 +384,8 @@ void ListingSink::table(const OdsTable& table) {
     listing_.skip(1);
     std::string& text = line_text_;
     text.clear();
-    auto put = [&text](std::string_view s, std::size_t w, bool right) {
-      const std::size_t shown = text_width(s);
+    auto put = [&text](std::string_view s, std::size_t w, bool right, bool ascii = false) {
+      const std::size_t shown = ascii ? s.size() : text_width(s);
       const std::size_t pad = w > shown ? w - shown : 0;
       if (right) text.append(pad, ' ');
       text += s;
@@ -400,7 +402,8 @@ void ListingSink::table(const OdsTable& table) {
       for (std::size_t k = 0; k < cols.size(); ++k) {
         const std::size_t c = cols[k];
         if (k > 0) text += "  ";
-        put(cell_text(r, c), width[c], table.columns[c].type == ColType::Num);
+        const bool numeric = table.columns[c].type == ColType::Num;
+        put(cell_text(r, c), width[c], numeric, numeric);
       }
       listing_.line(text);
     }
