@@ -1,7 +1,6 @@
 // The plain flow on one monthly series of 20 years (240 values), in process:
 // the drivers alone on a prepared workspace, and the whole library call.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <cmath>
 #include <string>
@@ -15,16 +14,9 @@
 #include "core/tradingday.h"
 #include "x11sa/adjust.h"
 
-namespace {
+#include "bench_support.h"
 
-std::vector<double> series(int n) {
-  const double season[12] = {0.90, 0.92, 1.05, 1.00, 0.98, 1.07, 1.18, 1.17, 1.06, 0.92, 0.82, 0.93};
-  std::vector<double> v(static_cast<std::size_t>(n));
-  for (int t = 0; t < n; ++t)
-    v[static_cast<std::size_t>(t)] =
-        (300.0 + 1.5 * t + 20.0 * std::sin(t / 17.0)) * season[t % 12] * (1.0 + 0.02 * std::sin(1.7 * t * t));
-  return v;
-}
+namespace {
 
 void flow_drivers(benchmark::State& state, x11sa::TradingDay td, bool diagnostics = false) {
   std::string log;
@@ -34,7 +26,7 @@ void flow_drivers(benchmark::State& state, x11sa::TradingDay td, bool diagnostic
   x11sa::SeriesOptions o;
   o.start_year = 1990;
   o.tdregr = td;
-  const auto values = series(240);
+  const auto values = x11sa_bench::series(240);
   x11sa::prepare_series(&com, values, o);
   com.XtrmFcntPtr = &x11sa::x11xtro;
   x11sa::alloc_memory(&com);
@@ -61,7 +53,7 @@ void BM_PlainFlowSeasonalityTests(benchmark::State& state) { flow_drivers(state,
 void BM_AdjustSeries(benchmark::State& state) {
   x11sa::SeriesOptions o;
   o.start_year = 1990;
-  const auto values = series(240);
+  const auto values = x11sa_bench::series(240);
   for (auto _ : state) {
     auto r = x11sa::adjust_series(values, o);
     benchmark::DoNotOptimize(r.values.size());
@@ -75,12 +67,5 @@ BENCHMARK(BM_PlainFlow)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAg
 BENCHMARK(BM_PlainFlowSeasonalityTests)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_PlainFlowTradingDay)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_AdjustSeries)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-// As the command does: freed memory stays in the heap, so that a loop of
-// library calls measures the adjustment rather than the system's trimming.
-int main(int argc, char** argv) {
-  mallopt(M_TRIM_THRESHOLD, 256 << 20);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+
+int main(int argc, char** argv) { return x11sa_bench::run(argc, argv); }

@@ -2,7 +2,6 @@
 // listing (tables, tests, summary measures, charts G1 and G2) against the
 // same flow without printing, and the HTML report of 100 series.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <cmath>
 #include <cstdio>
@@ -18,16 +17,9 @@
 #include "run/flows.h"
 #include "run/workspace.h"
 
-namespace {
+#include "bench_support.h"
 
-std::vector<double> series(int n, int shift = 0) {
-  const double season[12] = {0.90, 0.92, 1.05, 1.00, 0.98, 1.07, 1.18, 1.17, 1.06, 0.92, 0.82, 0.93};
-  std::vector<double> v(static_cast<std::size_t>(n));
-  for (int t = 0; t < n; ++t)
-    v[static_cast<std::size_t>(t)] = (300.0 + 1.5 * t + 20.0 * std::sin((t + shift) / 17.0)) * season[t % 12] *
-                                     (1.0 + 0.02 * std::sin(1.7 * (t + shift) * t));
-  return v;
-}
+namespace {
 
 // A prepared variable: workspace, index model and series loaded.
 struct Prepared {
@@ -41,7 +33,7 @@ struct Prepared {
     com.host = &host;
     x11sa::SeriesOptions o;
     o.start_year = 1990;
-    const auto values = series(240);
+    const auto values = x11sa_bench::series(240);
     x11sa::prepare_series(&com, values, o);
     com.XtrmFcntPtr = &x11sa::x11xtro;
     // The series options ask for no printing; the printed run asks for the
@@ -105,10 +97,4 @@ BENCHMARK(BM_FlowWithoutPrinting)->Unit(benchmark::kMicrosecond)->Repetitions(5)
 BENCHMARK(BM_FlowWithStandardListing)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_HtmlReportOf100Series)->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
-int main(int argc, char** argv) {
-  mallopt(M_TRIM_THRESHOLD, 256 << 20);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return x11sa_bench::run(argc, argv); }

@@ -17,16 +17,9 @@
 #include "spans/spans.h"
 #include "x11sa/adjust.h"
 
-namespace {
+#include "bench_support.h"
 
-std::vector<double> series(int n) {
-  const double season[12] = {0.90, 0.92, 1.05, 1.00, 0.98, 1.07, 1.18, 1.17, 1.06, 0.92, 0.82, 0.93};
-  std::vector<double> v(static_cast<std::size_t>(n));
-  for (int t = 0; t < n; ++t)
-    v[static_cast<std::size_t>(t)] =
-        (300.0 + 1.5 * t + 20.0 * std::sin(t / 17.0)) * season[t % 12] * (1.0 + 0.02 * std::sin(1.7 * t * t));
-  return v;
-}
+namespace {
 
 // A prepared workspace holding the series, as the variable loop leaves it
 // before the flow; printing on without any output sink, so that the
@@ -42,7 +35,7 @@ struct Prepared {
     x11sa::SeriesOptions o;
     o.start_year = 1990;
     o.tdregr = td;
-    const auto values = series(240);
+    const auto values = x11sa_bench::series(240);
     x11sa::prepare_series(Xp, values, o);
     Xp->XtrmFcntPtr = &x11sa::x11xtro;
     x11sa::alloc_memory(Xp);
@@ -88,4 +81,5 @@ BENCHMARK_CAPTURE(BM_PlainFlow, trading_day, x11sa::TradingDay::Adjust)
     ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK_CAPTURE(BM_SlidingSpans, trading_day, x11sa::TradingDay::Adjust)
     ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv) { return x11sa_bench::run(argc, argv); }
