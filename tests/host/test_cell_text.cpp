@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
@@ -32,6 +33,21 @@ TEST(CellText, FixedMatchesTheGeneralFormatterOnRandomValues) {
     const int d = places(gen);
     ASSERT_EQ(fixed(v, d), fmt::format("{:.{}f}", v, d)) << fmt::format("{:.17g} with {} places", v, d);
   }
+}
+
+TEST(CellText, EveryDigitCountBelowTheWordLimit) {
+  // Below 10^8 the fast writer builds all eight digits in one word and
+  // counts digits from the bit length: walk every small number and a
+  // stride through the rest, at every count of decimals.
+  auto check = [](std::uint32_t n) {
+    const int d = static_cast<int>(n % 9);
+    const double v = static_cast<double>(n) / std::pow(10.0, d);
+    ASSERT_EQ(fixed(v, d), fmt::format("{:.{}f}", v, d)) << n << " with " << d << " places";
+    ASSERT_EQ(fixed(-v, d), fmt::format("{:.{}f}", -v, d)) << n << " with " << d << " places";
+  };
+  for (std::uint32_t n = 0; n < 200000; ++n) check(n);
+  for (std::uint32_t n = 200000; n < 100000000; n += 9973) check(n);
+  for (std::uint32_t n = 99999990; n < 100000010; ++n) check(n);
 }
 
 TEST(CellText, FixedRoundsHalvesAndSignsAsTheGeneralFormatter) {
