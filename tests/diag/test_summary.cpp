@@ -152,19 +152,25 @@ TEST(F2, ContributionsAddUpAndFollowThePriorAndTradingDayOptions) {
   EXPECT_GT(f2_of(&com, x).f.td[0], 0.0);
 }
 
-TEST(F2, AConstantSeriesLeavesTheRatiosBlank) {
-  Printing p;
-  p.com.fake_array_size = Components::n;
-  const Components x(true);
+// F1, then the printed F2 tables, of the components `x`; the MCD of F1.
+int print_f2(X11COM* Xp, const Components& x) {
   std::array<double, 48> cp{}, ip{};
   std::vector<double> f1(Components::n);
   long first = 0, last = 0;
   int mcd = 0;
-  x11f1(&p.com, f1.data(), cp.data(), ip.data(), x.ci.data(), x.c.data(), x.i.data(), 0, Components::n, &first,
-        &last, &mcd);
-  EXPECT_EQ(mcd, 1);  // the I/C ratio takes the I value 0
-  x11f2p(&p.com, x.o.data(), x.p.data(), x.td.data(), x.s.data(), x.ci.data(), x.c.data(), x.i.data(), x.e1.data(),
+  x11f1(Xp, f1.data(), cp.data(), ip.data(), x.ci.data(), x.c.data(), x.i.data(), 0, Components::n, &first, &last,
+        &mcd);
+  x11f2p(Xp, x.o.data(), x.p.data(), x.td.data(), x.s.data(), x.ci.data(), x.c.data(), x.i.data(), x.e1.data(),
          x.e2.data(), x.e3.data(), f1.data(), cp.data(), ip.data(), 0, Components::n, first, last, mcd);
+  return mcd;
+}
+
+TEST(F2, AConstantSeriesLeavesTheRatiosBlank) {
+  Printing p;
+  p.com.fake_array_size = Components::n;
+  const Components x(true);
+  const int mcd = print_f2(&p.com, x);
+  EXPECT_EQ(mcd, 1);  // the I/C ratio takes the I value 0
   for (const char* name : {"F2A", "F2B", "F2C", "F2D", "F2F"}) ASSERT_NE(p.capture.find(name), nullptr) << name;
   const OdsTable& a = *p.capture.find("F2A");
   for (std::size_t r = 0; r < 12; ++r)
@@ -195,15 +201,8 @@ TEST(F2, QuarterlyTablesHaveFourSpansAndNoPriorOrTradingDay) {
   p.com.fake_array_size = Components::n;
   p.com.vn_pmf = 1;
   const Components x(false);
-  std::array<double, 48> cp{}, ip{};
-  std::vector<double> f1(Components::n);
-  long first = 0, last = 0;
-  int mcd = 0;
-  x11f1(&p.com, f1.data(), cp.data(), ip.data(), x.ci.data(), x.c.data(), x.i.data(), 0, Components::n, &first,
-        &last, &mcd);
+  const int mcd = print_f2(&p.com, x);
   EXPECT_LE(mcd, 4);
-  x11f2p(&p.com, x.o.data(), x.p.data(), x.td.data(), x.s.data(), x.ci.data(), x.c.data(), x.i.data(), x.e1.data(),
-         x.e2.data(), x.e3.data(), f1.data(), cp.data(), ip.data(), 0, Components::n, first, last, mcd);
   const OdsTable& a = *p.capture.find("F2A");
   ASSERT_EQ(a.rows.size(), 4u);
   EXPECT_EQ(test::num(a, 0, 6), 0.0);  // P
