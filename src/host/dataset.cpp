@@ -20,6 +20,7 @@
 #include <fmt/format.h>
 
 #include "host/dates.h"
+#include "host/text.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -70,25 +71,7 @@ std::string_view trim_blanks(std::string_view s) noexcept {
 
 // Text from the file as it appears in a one-line message: control characters
 // escaped, and long texts cut (at a character boundary) with "...".
-std::string printable(std::string_view s) {
-  constexpr std::size_t kMaxShown = 64;
-  std::string out;
-  std::size_t shown = s.size();
-  if (shown > kMaxShown) {
-    shown = kMaxShown;
-    while (shown > 0 && (static_cast<unsigned char>(s[shown]) & 0xC0) == 0x80) --shown;
-  }
-  for (const char c : s.substr(0, shown)) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else if (u < 0x20 || u == 0x7F) out += fmt::format("\\x{:02X}", u);
-    else out += c;
-  }
-  if (shown < s.size()) out += "...";
-  return out;
-}
+std::string printable(std::string_view s) { return visible_text(s, 64); }
 
 std::string errno_text(int err) { return std::error_code(err, std::generic_category()).message(); }
 

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "host/ods.h"
+#include "host/text.h"
 
 namespace x11sa {
 
@@ -39,7 +40,15 @@ bool TextOut::is_terminal() const {
   return file_ != nullptr && ::isatty(::fileno(file_)) != 0;
 }
 
-void Log::line(std::string_view text) { out_.write_line(text); }
+void Log::line(std::string_view text) {
+  // Every log line is one line: a value echoed from a program or a data set
+  // cannot add a line that looks like a message of its own.
+  if (has_control_chars(text)) {
+    out_.write_line(visible_text(text));
+  } else {
+    out_.write_line(text);
+  }
+}
 
 void Log::message(Severity sev, std::string_view text) {
   if (sev == Severity::Error) ++errors_;
@@ -53,6 +62,12 @@ void Listing::line(std::string_view text) {
   if (pages_ == 0 || used_ >= pagesize_) new_page();
   // Cut to the line size in characters: a cut inside a character would
   // leave the listing with invalid text.
+  std::string escaped;
+  if (has_control_chars(text)) {
+    // A line break or form feed from user text would upset the paging.
+    escaped = visible_text(text);
+    text = escaped;
+  }
   const std::string_view shown = first_columns(text, static_cast<std::size_t>(linesize_));
   const std::size_t last = shown.find_last_not_of(' ');
   out_.write_line(shown.substr(0, last == std::string_view::npos ? 0 : last + 1));
@@ -68,7 +83,9 @@ void Listing::new_page() {
   if (pages_ > 0) out_.write("\f");
   ++pages_;
   used_ = 0;
-  for (const auto& t : titles_) {
+  for (const auto& title : titles_) {
+    const std::string escaped = has_control_chars(title) ? visible_text(title) : std::string();
+    const std::string_view t = escaped.empty() ? std::string_view(title) : std::string_view(escaped);
     const int width = static_cast<int>(text_width(t));
     const int margin = std::max(0, (linesize_ - width) / 2);
     out_.write(std::string(static_cast<std::size_t>(margin), ' '));

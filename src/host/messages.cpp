@@ -36,8 +36,8 @@ constexpr std::array kMessages = std::to_array<Message>({
     {15, Error, "ZEROWEIGHT= must not be below FULLWEIGHT=."},
     {16, Error, "START= lies after END=."},
     {18, Error,
-     "The PMFACTOR= value {0} at observation {1} is not positive; prior factors of a multiplicative "
-     "run must be above 0."},
+     "The PMFACTOR= variable {2} has the value {0} at observation {1}; prior factors of a "
+     "multiplicative run must be above 0."},
     {19, Error, "The date format for titles could not be loaded."},
     {20, Warning,
      "Variable {0} has only {1} observations, fewer than the three years needed; it is not "
@@ -63,7 +63,7 @@ constexpr std::array kMessages = std::to_array<Message>({
      "Variable {0} ends less than 12 months after the TDCOMPUTE= date; it is not adjusted."},
     {30, Warning, "TDCOMPUTE= has no effect with TDREGR=NONE."},
     {31, Note, "Missing PMFACTOR= values are taken as {0} (no prior adjustment) in this BY group."},
-    {32, Error, "The TDCOMPUTE= year {0} gives a date outside the valid range."},
+    {32, Error, "The {0}= year {1} gives a date outside the valid range."},
     {33, Error, "The BY group has more than 2147483647 observations."},
     {34, Error, "{0}={1} is not a month; write it as JAN1990 or JAN90."},
     {35, Error, "{0}={1} is not a quarter; write it as 1990Q1 or 90Q1."},

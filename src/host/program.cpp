@@ -3,8 +3,11 @@
 #include <cctype>
 #include <charconv>
 #include <cstdint>
+#include <limits>
 
 #include <fmt/format.h>
+
+#include "host/text.h"
 
 namespace x11sa {
 
@@ -95,7 +98,7 @@ Token lex_string(Cursor& c, std::vector<ProgramError>& errors) {
   }
 }
 
-Token lex_number_or_word(Cursor& c) {
+Token lex_number_or_word(Cursor& c, std::vector<ProgramError>& errors) {
   Token t;
   t.pos = c.pos();
   const std::size_t from = c.index();
@@ -130,7 +133,15 @@ Token lex_number_or_word(Cursor& c) {
   t.text = std::string(c.slice(from));
   double v = 0;
   const auto res = std::from_chars(t.text.data(), t.text.data() + t.text.size(), v);
-  t.number = res.ec == std::errc() ? v : 0.0;
+  if (res.ec == std::errc()) {
+    t.number = v;
+  } else {
+    t.number = std::numeric_limits<double>::quiet_NaN();
+    // Too large (or too close to zero) for a double: no value stands in for it.
+    errors.push_back({t.pos, fmt::format("The number {} is outside the range of numbers (about 1e-308 to 1e308 "
+                                         "in size).",
+                                         shown_text(t.text))});
+  }
   return t;
 }
 
@@ -188,7 +199,7 @@ RawStatement next_statement(Cursor& c) {
       continue;
     }
     if (is_digit(ch) || (ch == '.' && is_digit(c.peek(1)))) {
-      r.stmt.tokens.push_back(lex_number_or_word(c));
+      r.stmt.tokens.push_back(lex_number_or_word(c, r.errors));
       continue;
     }
     if (is_alpha(ch)) {
@@ -264,22 +275,7 @@ long Program::steps() const {
   return n;
 }
 
-std::string shown_text(std::string_view text, std::size_t limit) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n' || c == '\r') {
-      out += "...";
-      break;
-    }
-    // Cut only where a character starts.
-    if (out.size() >= limit && (static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-      out += "...";
-      break;
-    }
-    out.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
-  }
-  return out;
-}
+std::string shown_text(std::string_view text, std::size_t limit) { return visible_text(text, limit); }
 
 bool valid_utf8(std::string_view s) noexcept {
   std::size_t i = 0;

@@ -23,7 +23,7 @@ enum class TokKind {
 struct Token {
   TokKind kind = TokKind::Punct;
   std::string text;  // as written, except strings (their content)
-  double number = 0;  // value of a Number token
+  double number = 0;  // value of a Number token (NaN when it is beyond the range of doubles)
   SourcePos pos;
   [[nodiscard]] bool is_punct(std::string_view p) const { return kind == TokKind::Punct && text == p; }
   // Case-insensitive comparison of a Word token with an upper-case keyword.
@@ -82,8 +82,8 @@ struct Program {
 [[nodiscard]] std::vector<Token> lex_statement_text(std::string_view text,
                                                    std::vector<ProgramError>& errors);
 
-// Text from a program as it shows in a one-line message: up to the first
-// line break, control characters as blanks, cut after `limit` bytes.
+// Text from a program as it shows in a one-line message: control characters
+// as escapes, cut after `limit` bytes.
 [[nodiscard]] std::string shown_text(std::string_view text, std::size_t limit = 40);
 
 // True when the bytes are valid UTF-8.

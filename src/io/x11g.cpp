@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <cmath>
+#include <limits>
 
 #include <fmt/format.h>
 
@@ -31,13 +32,25 @@ constexpr std::array<std::string_view, 59> kOutTables = {
 
 enum class VK { Switch, Number, Integer, Keyword, Text, Var, DataSet, Model, Transform };
 
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
 struct OptSpec {
   std::string_view name;      // canonical
   std::string_view aliases;   // other accepted words, blank-separated
   VK kind;
   std::string_view keywords;  // allowed values of a Keyword option
   bool monthly_only = false;
+  // Range of a number. Options whose own checks give a specific message or
+  // fall back to a default (weights, criteria, TRENDMA=, MAXITER= below 1)
+  // keep those checks and have no limit here, or only the limit those
+  // checks lack.
+  double lo = -kNoLimit;
+  double hi = kNoLimit;
 };
+
+// Decimals beyond this widen a number past any use and, in the month-by-year
+// tables, a column past the widest line.
+constexpr double kMaxDecimals = 12;
 
 constexpr OptSpec kProcOpts[] = {
     {"DATA", "", VK::DataSet, ""},        {"OUTSTB", "", VK::DataSet, ""},
@@ -55,7 +68,7 @@ constexpr OptSpec kFreqOpts[] = {
     {"START", "", VK::Text, ""},
     {"END", "", VK::Text, ""},
     {"DATE", "", VK::Var, ""},
-    {"NDEC", "", VK::Integer, ""},
+    {"NDEC", "", VK::Integer, "", false, 0, kMaxDecimals},
     {"PRINTOUT", "", VK::Keyword, "NONE SHORT STANDARD LONG FULL ALL"},
     {"CHARTS", "", VK::Keyword, "NONE STANDARD FULL ALL"},
     {"TRENDMA", "", VK::Integer, ""},
@@ -74,26 +87,34 @@ constexpr OptSpec kFreqOpts[] = {
 
 constexpr OptSpec kArimaOpts[] = {
     {"NOPRINT", "", VK::Switch, ""},       {"PRINTALL", "", VK::Switch, ""},
-    {"PRINTFP", "", VK::Switch, ""},       {"BACKCAST", "BACK", VK::Integer, ""},
-    {"FORECAST", "FORE", VK::Integer, ""}, {"MODEL", "", VK::Model, ""},
-    {"TRANSFORM", "TRANS", VK::Transform, ""},
-    {"MAXITER", "MAXIT", VK::Integer, ""}, {"NLAG", "", VK::Integer, ""},
-    {"CONVERGE", "", VK::Number, ""},      {"METHOD", "", VK::Keyword, "CLS ULS ML"},
+    {"PRINTFP", "", VK::Switch, ""},
+    {"BACKCAST", "BACK", VK::Integer, "", false, 0, 100},
+    {"FORECAST", "FORE", VK::Integer, "", false, 0, 100},
+    {"MODEL", "", VK::Model, ""},          {"TRANSFORM", "TRANS", VK::Transform, ""},
+    {"MAXITER", "MAXIT", VK::Integer, "", false, -kNoLimit, 1000},
+    {"NLAG", "", VK::Integer, "", false, 1, 240},
+    {"CONVERGE", "", VK::Number, "", false, 1e-12, 1},
+    {"METHOD", "", VK::Keyword, "CLS ULS ML"},
     {"MAPECR", "", VK::Number, ""},        {"CHICR", "", VK::Number, ""},
     {"OVDIFCR", "", VK::Number, ""},
 };
 
+// Orders beyond these have no estimable model on any series we adjust, and
+// their polynomials would be long.
 constexpr OptSpec kModelOpts[] = {
-    {"P", "", VK::Integer, ""},   {"SP", "", VK::Integer, ""},    {"Q", "", VK::Integer, ""},
-    {"SQ", "", VK::Integer, ""},  {"DIF", "", VK::Integer, ""},   {"SDIF", "", VK::Integer, ""},
+    {"P", "", VK::Integer, "", false, 0, 36},   {"SP", "", VK::Integer, "", false, 0, 3},
+    {"Q", "", VK::Integer, "", false, 0, 36},   {"SQ", "", VK::Integer, "", false, 0, 3},
+    {"DIF", "", VK::Integer, "", false, 0, 3},  {"SDIF", "", VK::Integer, "", false, 0, 3},
     {"NOINT", "", VK::Switch, ""}, {"CENTER", "", VK::Switch, ""},
 };
 
 constexpr OptSpec kSspanOpts[] = {
     {"NOPRINT", "", VK::Switch, ""},       {"PRINTALL", "", VK::Switch, ""},
     {"LENGTH", "", VK::Integer, ""},       {"NSPANS", "NSPAN NSP", VK::Integer, ""},
-    {"NDEC", "", VK::Integer, ""},         {"WIDTH", "", VK::Integer, ""},
-    {"CUTOFF", "CUT", VK::Number, ""},     {"TDCUTOFF", "TDCUT", VK::Number, ""},
+    {"NDEC", "", VK::Integer, "", false, 0, kMaxDecimals},
+    {"WIDTH", "", VK::Integer, "", false, 1, 32},
+    {"CUTOFF", "CUT", VK::Number, "", false, 0.01, 100},
+    {"TDCUTOFF", "TDCUT", VK::Number, "", false, 0.01, 100},
 };
 
 constexpr OptSpec kMacurvesOpts[] = {
@@ -107,11 +128,16 @@ constexpr OptSpec kMacurvesOpts[] = {
     {"Q3", "", VK::Text, ""},         {"Q4", "", VK::Text, ""},
 };
 
+// Weights are relative to one another; a negative one has no meaning.
+constexpr double kMaxDayWeight = 1000;
 constexpr OptSpec kPdweightsOpts[] = {
-    {"MON", "MONDAY", VK::Number, ""},   {"TUE", "TUESDAY", VK::Number, ""},
-    {"WED", "WEDNESDAY", VK::Number, ""}, {"THU", "THURSDAY", VK::Number, ""},
-    {"FRI", "FRIDAY", VK::Number, ""},   {"SAT", "SATURDAY", VK::Number, ""},
-    {"SUN", "SUNDAY", VK::Number, ""},
+    {"MON", "MONDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"TUE", "TUESDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"WED", "WEDNESDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"THU", "THURSDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"FRI", "FRIDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"SAT", "SATURDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"SUN", "SUNDAY", VK::Number, "", false, 0, kMaxDayWeight},
 };
 
 
@@ -159,6 +185,12 @@ class StepParser {
                                   shown_text(text, 400)));
     out_.level = std::max(out_.level, 3000);
   }
+  // A value that was read but is not allowed: the step ends after all
+  // statements were checked, at the level of option-value errors.
+  void value_error(SourcePos pos, std::string_view text) {
+    host_.log().error(fmt::format("Line {}, column {}: {}", pos.line, pos.col, text));
+    out_.level = std::max(out_.level, 2000);
+  }
   void warning(SourcePos pos, std::string_view text) {
     host_.log().warning(fmt::format("Line {}, column {}: {}", pos.line, pos.col, text));
     out_.level = std::max(out_.level, 4);
@@ -179,6 +211,7 @@ class StepParser {
                std::string_view stmt_word, bool monthly);
   bool value(const Toks& t, std::size_t& i, const OptSpec& spec, OptValue& v, std::string_view stmt);
   bool number(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt);
+  bool in_range(const OptSpec& spec, const OptValue& v);
   bool dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt);
   void var_list(const Toks& t, std::size_t i, std::vector<std::string>& names,
                 std::vector<SourcePos>& positions, std::vector<bool>* descending, bool* notsorted,
@@ -222,11 +255,30 @@ bool StepParser::number(const Toks& t, std::size_t& i, OptValue& v, std::string_
     if (i < t.size()) ++i;
     return false;
   }
+  // A number beyond the range of doubles was reported when it was read.
+  if (std::isnan(t[i].number)) {
+    ++i;
+    return false;
+  }
   v.pos = t[start].pos;
   v.num = sign * t[i].number;
   v.text = (sign < 0 ? "-" : "") + t[i].text;
   ++i;
   return true;
+}
+
+bool StepParser::in_range(const OptSpec& spec, const OptValue& v) {
+  // Whole numbers also stay within what the settings hold.
+  constexpr double kMaxWhole = 2e9;
+  const bool whole = spec.kind == VK::Integer;
+  const double lo = whole ? std::max(spec.lo, -kMaxWhole) : spec.lo;
+  const double hi = whole ? std::min(spec.hi, kMaxWhole) : spec.hi;
+  if (v.num >= lo && v.num <= hi) return true;
+  const std::string range = spec.lo == -kNoLimit && spec.hi < kNoLimit   ? fmt::format("at most {}", hi)
+                            : spec.hi == kNoLimit && spec.lo > -kNoLimit ? fmt::format("at least {}", lo)
+                                                                         : fmt::format("from {} to {}", lo, hi);
+  value_error(v.pos, fmt::format("{}={} is outside its range: it must be {}.", spec.name, shown_text(v.text), range));
+  return false;
 }
 
 bool StepParser::dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt) {
@@ -264,14 +316,15 @@ bool StepParser::value(const Toks& t, std::size_t& i, const OptSpec& spec, OptVa
     case VK::Switch:
       return true;
     case VK::Number:
-      return number(t, i, v, opt);
+      return number(t, i, v, opt) && in_range(spec, v);
     case VK::Integer: {
       const std::size_t at = i;
       if (!number(t, i, v, opt)) return false;
-      if (std::fabs(v.num - std::nearbyint(v.num)) > 1e-9 || std::fabs(v.num) > 2e9) {
+      if (std::fabs(v.num - std::nearbyint(v.num)) > 1e-9) {
         error(t[at].pos, v.text, fmt::format("{}= needs a whole number.", opt));
         return false;
       }
+      if (!in_range(spec, v)) return false;
       v.num = std::nearbyint(v.num);
       return true;
     }

@@ -127,8 +127,18 @@ void write_pmfact_util(X11COM* Xp, long row) {
     x = Xp->op.add_f != 0 ? 0.0 : 100.0;
     if (Xp->pmf_msg == 0) host_of(Xp).msg(31, x);
     Xp->pmf_msg = 1;
-  } else if (Xp->op.add_f == 0 && !(x > 0.0)) {
-    host_of(Xp).msg(18, fmt::format("{:g}", x), row);
+  } else if ((Xp->op.add_f == 0 && !(x > 0.0)) || std::fabs(x) > kTooLarge) {
+    // A factor of infinity (or one that overflows once applied) would turn
+    // the prior-adjusted series into zeros or infinities.
+    const std::string name =
+        Xp->in_ds ? Xp->in_ds->vars()[static_cast<std::size_t>(Xp->vn_pmf)].name : std::string("prior_factors");
+    if (std::fabs(x) > kTooLarge) {
+      host_of(Xp).log().error(fmt::format("The PMFACTOR= variable {} has the value {:g} at observation {}, "
+                                          "above 1.3407807929943E154 in size; the BY group cannot be adjusted.",
+                                          name, x, row));
+    } else {
+      host_of(Xp).msg(18, fmt::format("{:g}", x), row, name);
+    }
     raise_level(Xp, group_error_level(Xp));
     Xp->rc.rc1 = 1;
     return;

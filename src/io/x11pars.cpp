@@ -116,7 +116,7 @@ void proc_statement(X11COM* Xp, const ParsedStatement& proc) {
 void start_end(X11COM* Xp, const OptValue& v, const char* which, double& date, int& flag) {
   const auto d = Xp->op.month_f != 0 ? informat_monyy(v.text) : informat_yyq(v.text);
   if (!d) {
-    host_of(Xp).msg(Xp->op.month_f != 0 ? 34 : 35, which, v.text);
+    host_of(Xp).msg(Xp->op.month_f != 0 ? 34 : 35, which, shown_text(v.text));
     raise_level(Xp, 3000);
     return;
   }
@@ -146,8 +146,7 @@ const ParsedStatement* get_mq_stmt(X11COM* Xp, const ParsedStep& step) {
   for (const auto& s : step.stmts) {
     if (s.kind != StmtKind::Freq) continue;
     if (mq != nullptr) {
-      host_of(Xp).msg(1, msgtext(s.word == "QUARTERLY" ? 490 : 491),
-                      s.word == mq->word ? std::string() : msgtext(mq->word == "QUARTERLY" ? 490 : 491));
+      host_of(Xp).msg(1, msgtext(s.word == "QUARTERLY" ? 490 : 491), msgtext(mq->word == "QUARTERLY" ? 490 : 491));
       raise_level(Xp, 4);
     }
     mq = &s;
@@ -211,26 +210,20 @@ const ParsedStatement* get_mq_stmt(X11COM* Xp, const ParsedStep& step) {
     const char c = v->text[0];
     Xp->tdregr = c == 'A' ? 2 : c == 'T' ? 3 : c == 'P' ? 1 : 0;
   }
-  if (const OptValue* v = s.get("TDCOMPUTE")) {
+  auto year_start = [&](const char* name, double& date, int& flag) {
+    const OptValue* v = s.get(name);
+    if (v == nullptr) return;
     const double d = zmdy(1, 1, static_cast<int>(v->num));
     if (is_missing(d)) {
-      host_of(Xp).msg(32, v->text);
+      host_of(Xp).msg(32, name, v->text);
       raise_level(Xp, 1012);
     } else {
-      Xp->tdcompute = d;
-      Xp->op.tdcmpt_f = 1;
+      date = d;
+      flag = 1;
     }
-  }
-  if (const OptValue* v = s.get("TDAPPLY")) {
-    const double d = zmdy(1, 1, static_cast<int>(v->num));
-    if (is_missing(d)) {
-      host_of(Xp).msg(32, v->text);
-      raise_level(Xp, 1012);
-    } else {
-      Xp->tdapply = d;
-      Xp->op.tdapply_f = 1;
-    }
-  }
+  };
+  year_start("TDCOMPUTE", Xp->tdcompute, Xp->op.tdcmpt_f);
+  year_start("TDAPPLY", Xp->tdapply, Xp->op.tdapply_f);
   if (s.has("LENGTH")) {
     Xp->op.len_f = 1;
     Xp->lmopt = 4;
@@ -268,7 +261,7 @@ void macurves_statement(X11COM* Xp, const ParsedStatement& s) {
         code = 0;
       } else {
         code = -2;
-        host_of(Xp).msg(6, kPeriods[i], v->text);
+        host_of(Xp).msg(6, kPeriods[i], shown_text(v->text));
         raise_level(Xp, 3000);
       }
     }
@@ -281,29 +274,15 @@ void arima_statement(X11COM* Xp, const ParsedStatement& s) {
   Xp->op.arima_f = 1;
   a.ar_prnt = s.has("NOPRINT") ? 0 : s.has("PRINTALL") ? 2 : 1;
   Xp->op.print_fp = s.has("PRINTFP") ? 1 : 0;
-  auto years = [&](const char* name, int& field) {
-    if (const OptValue* v = s.get(name)) {
-      if (v->num < 0) {
-        statement_error(Xp, v->pos, fmt::format("{}= must be 0 or more years.", name), 2000);
-      } else {
-        field = static_cast<int>(v->num);
-      }
-    }
-  };
-  years("BACKCAST", a.yrs_b);
-  years("FORECAST", a.yrs_f);
+  // Ranges of the numbers were checked as the statement was read.
+  if (const OptValue* v = s.get("BACKCAST")) a.yrs_b = static_cast<int>(v->num);
+  if (const OptValue* v = s.get("FORECAST")) a.yrs_f = static_cast<int>(v->num);
   if (const OptValue* m = s.get("MODEL")) {
     a.op.u_f = 1;
     a.op.a_f = 0;
     auto order = [&](const char* name, int& field) {
-      field = 0;
       const auto it = m->sub.find(name);
-      if (it == m->sub.end()) return;
-      if (it->second.num < 0) {
-        statement_error(Xp, it->second.pos, fmt::format("MODEL= {}= must be 0 or more.", name), 2000);
-        return;
-      }
-      field = static_cast<int>(it->second.num);
+      field = it == m->sub.end() ? 0 : static_cast<int>(it->second.num);
     };
     order("P", a.user.p);
     order("SP", a.user.sp);
@@ -338,13 +317,7 @@ void arima_statement(X11COM* Xp, const ParsedStatement& s) {
       a.maxit = static_cast<int>(v->num);
     }
   }
-  if (const OptValue* v = s.get("NLAG")) {
-    if (v->num < 1) {
-      statement_error(Xp, v->pos, "NLAG= must be 1 or more.", 2000);
-    } else {
-      a.nlag = static_cast<int>(v->num);
-    }
-  }
+  if (const OptValue* v = s.get("NLAG")) a.nlag = static_cast<int>(v->num);
   if (const OptValue* v = s.get("CONVERGE")) a.converge = v->num;
   if (const OptValue* v = s.get("METHOD")) a.method = v->text == "CLS" ? 0 : v->text == "ULS" ? 1 : 2;
   if (a.op.a_f != 0) {

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "host/text.h"
 #include "report/svg.h"
 #include "x11sa/missing.h"
 
@@ -30,8 +31,19 @@ std::string html_escape(std::string_view text) {
       case '\'':
         out += "&#39;";
         break;
+      case '\n':
+      case '\r':
+      case '\t':
+        out.push_back(c);  // blanks to HTML
+        break;
       default:
-        out.push_back(c);
+        // Other control characters are not allowed in an HTML document: shown
+        // as their escapes, as in the log.
+        if (const auto u = static_cast<unsigned char>(c); u < 0x20 || u == 0x7F) {
+          out += visible_text(std::string_view(&c, 1));
+        } else {
+          out.push_back(c);
+        }
     }
   }
   return out;

@@ -170,6 +170,12 @@ TEST(Utf8, AcceptsValidTextAndRejectsMalformedSequences) {
 namespace x11sa {
 namespace {
 
+}  // namespace
+}  // namespace x11sa
+
+namespace x11sa {
+namespace {
+
 TEST(ShownText, OneLineAndCutOnACharacterBoundary) {
   EXPECT_EQ(shown_text("abc"), "abc");
   EXPECT_EQ(shown_text("ab\ncd"), "ab...");

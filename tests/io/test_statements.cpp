@@ -300,6 +300,37 @@ TEST_F(Statements, GrammarFaultsAreAllReported) {
     EXPECT_NE(log.find(want), std::string::npos) << want << "\n" << log;
 }
 
+// Every number is checked where it is read: no value turns into a crash, a
+// silent zero or a table wider than any line.
+TEST_F(Statements, NumbersOutsideTheirRangeAreErrorsNamingOptionAndValue) {
+  const struct {
+    std::string body;
+    const char* message;
+    int level;
+  } cases[] = {
+      {"monthly date=date ndec=-5;", "NDEC=-5 is outside its range: it must be from 0 to 12.", 2000},
+      {"monthly date=date;\n sspan ndec=-1;", "NDEC=-1 is outside its range", 2000},
+      {"monthly date=date;\n sspan ndec=100000000;", "NDEC=100000000 is outside its range", 2000},
+      {"monthly date=date;\n arima backcast=-1e999;", "The number 1e999 is outside the range of numbers", 3000},
+      {"monthly date=date;\n arima backcast=-2;", "BACKCAST=-2 is outside its range: it must be from 0 to 100.", 2000},
+      {"monthly date=date zeroweight=7e400;", "The number 7e400 is outside the range", 3000},
+      {"monthly date=date exclude=1" + std::string(400, '0') + ";", "The number 1000000000000", 3000},
+      {"monthly date=date;\n arima maxiter=100000;", "MAXITER=100000 is outside its range: it must be at most 1000.",
+       2000},
+      {"monthly date=date;\n arima model=(p=99 dif=1);", "P=99 is outside its range", 2000},
+      {"monthly date=date;\n pdweights mon=1 tue=-1;", "TUE=-1 is outside its range", 2000},
+      {"monthly date=date tdregr=adjust tdapply=99999;", "The TDAPPLY= year 99999", 1012},
+  };
+  for (const auto& c : cases) {
+    const auto r = parse(c.body);
+    EXPECT_NE(r.log().find(c.message), std::string::npos) << c.body << "\n" << r.log();
+    EXPECT_EQ(r.level(), c.level) << c.body;
+  }
+  // An overflowing number leaves no second message about a value it never had.
+  const auto r = parse("monthly date=date zeroweight=7e400;");
+  EXPECT_EQ(r.log().find("ZEROWEIGHT=0"), std::string::npos) << r.log();
+}
+
 TEST_F(Statements, OptionGivenTwiceWarnsAndKeepsTheLast) {
   const auto r = parse("monthly date=date trendma=9 trendma=13;");
   EXPECT_EQ(r.level(), 4);
