@@ -229,9 +229,10 @@ class FileWindow {
 
   // False with a reason when the file cannot be read.
   bool open(const std::string& path, std::string& why) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO would otherwise wait for a writer.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
-      why = errno_text(errno);
+      why = errno == ELOOP ? "it is a symbolic link that loops" : errno_text(errno);
       return false;
     }
     struct stat st {};
@@ -240,7 +241,10 @@ class FileWindow {
       return false;
     }
     if (!S_ISREG(st.st_mode)) {
-      why = S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file";
+      why = S_ISDIR(st.st_mode)                               ? "it is a folder, not a file"
+            : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)      ? "it is a device, not a file"
+            : S_ISFIFO(st.st_mode)                            ? "it is a pipe (FIFO), not a file"
+                                                              : "it is not a regular file";
       return false;
     }
     size_ = static_cast<std::size_t>(st.st_size);
@@ -875,7 +879,10 @@ std::optional<std::string> InputDataSet::locate(const std::string& folder, std::
   const std::string file = std::string(member) + ".csv";
   const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
   std::error_code ec;
-  if (fs::is_regular_file(dir / file, ec)) return (dir / file).string();
+  // Whatever stands at the exact name is the data set: a folder, a device or
+  // a looping link there is reported as such when it is opened, not as a
+  // data set that does not exist.
+  if (fs::symlink_status(dir / file, ec).type() != fs::file_type::not_found && !ec) return (dir / file).string();
   // Ignoring case; of several matches the first in byte order, so the choice
   // does not depend on the order the directory lists them.
   std::optional<std::string> found;

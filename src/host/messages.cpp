@@ -80,7 +80,9 @@ constexpr std::array kMessages = std::to_array<Message>({
     {62, Warning, "MAXITER= must be at least 1; 15 is used."},
     {63, Error, "The power of TRANSFORM=(a ** b) must be above 0."},
     {65, Error, "More dates are not consecutive; only the first 10 are listed."},
-    {66, Error, "The BY group has no observations to adjust."},
+    {66, Error,
+     "There are no observations to adjust: the data set has no rows, or none lies between START= and "
+     "END=."},
     {67, Warning, "SSPAN cannot be combined with ARIMA; the sliding spans analysis is not done."},
     {70, Error, "MODEL= with no AR or MA term and NOINT leaves nothing to estimate."},
     {71, Text, "Prior Adjustments (A Tables)"},

@@ -340,8 +340,10 @@ void x11in_end(X11COM* Xp) {
   Host& host = host_of(Xp);
   if (Xp->rc.rc1 != 0) return;
   if (Xp->inobs == 0) {
+    // Nothing to adjust is an error of the data, with or without BY groups:
+    // the message, the level and the exit status say the same.
     host.msg(66);
-    raise_level(Xp, Xp->nby > 0 ? 108 : 4);
+    raise_level(Xp, group_error_level(Xp));
     return;
   }
   if (Xp->inobs > INT_MAX) {

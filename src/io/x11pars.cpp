@@ -384,7 +384,9 @@ void output_statement(X11COM* Xp, const ParsedStatement& s) {
                                             "the last names are used.",
                                             out_table_name(k)));
     std::vector<std::string> kept = names;
-    if (static_cast<int>(kept.size()) > Xp->nvar) {
+    // Without a data set the variables are unknown: nothing to count against.
+    const bool vars_known = Xp->in_ds != nullptr || Xp->memory_series;
+    if (vars_known && static_cast<int>(kept.size()) > Xp->nvar) {
       if (!told) host_of(Xp).msg(7, 3, out_table_name(k));
       told = true;
       raise_level(Xp, 4);

@@ -65,11 +65,13 @@ class ByGroupOutput {
   bool open_ = false;
 };
 
-void by_loop(X11COM* Xp, int& step_level) {
+// Runs every BY group; returns how many were adjusted.
+long by_loop(X11COM* Xp, int& step_level) {
   Host& host = *Xp->host;
   InputDataSet& ds = *Xp->in_ds;
   host.progress().start("BY groups");
   Xp->bycnt = 0;
+  long adjusted = 0;
   while (ds.next_group()) {
     reset_group(Xp);
     x11in(Xp);
@@ -84,6 +86,7 @@ void by_loop(X11COM* Xp, int& step_level) {
     if (check_bygroup(Xp) == 0) {
       ByGroupOutput group(Xp);
       x11run(Xp);
+      ++adjusted;
       if (Xp->op.output_f != 0 && Xp->tot_tbls > 0 && Xp->out_ds) x11out(Xp);
     }
     step_level = std::max(step_level, Xp->exitlvl);
@@ -93,13 +96,14 @@ void by_loop(X11COM* Xp, int& step_level) {
   if (Xp->bycnt == 0) {
     // An empty data set has no group at all; say so rather than end silently.
     host.msg(66);
-    step_level = std::max(step_level, 4);
+    step_level = std::max(step_level, 1008);
   }
   if (const auto& err = ds.sort_error()) {
     host.log().error(*err);
     Xp->exitlvl = 1012;
     xexit(1012);
   }
+  return adjusted;
 }
 
 }  // namespace
@@ -127,8 +131,8 @@ int ornqx11(Host& host, const ProcStep& step) {
     if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
     step_level = Xp->exitlvl;
     if (Xp->op.noprint_f == 0) Xp->fuzz = 1e-8;
-    by_loop(Xp, step_level);
-    commit_output_datasets(Xp);
+    // A step that adjusted nothing leaves the output data sets as they were.
+    if (by_loop(Xp, step_level) > 0 || step_level <= 4) commit_output_datasets(Xp);
     step_level = std::max(step_level, Xp->exitlvl);
   } catch (const StepExit& e) {
     if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));

@@ -166,25 +166,3 @@ TEST(Utf8, AcceptsValidTextAndRejectsMalformedSequences) {
 
 }  // namespace
 }  // namespace x11sa
-
-namespace x11sa {
-namespace {
-
-}  // namespace
-}  // namespace x11sa
-
-namespace x11sa {
-namespace {
-
-TEST(ShownText, OneLineAndCutOnACharacterBoundary) {
-  EXPECT_EQ(shown_text("abc"), "abc");
-  EXPECT_EQ(shown_text("ab\ncd"), "ab...");
-  EXPECT_EQ(shown_text("a\tb"), "a b");
-  EXPECT_EQ(shown_text("abcdef", 3), "abc...");
-  // "é" is two bytes: the cut never splits it.
-  EXPECT_EQ(shown_text("aé", 2), "aé");
-  EXPECT_EQ(shown_text("aéb", 2), "aé...");
-}
-
-}  // namespace
-}  // namespace x11sa

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <sstream>
 
+#include <fmt/format.h>
+
 #include "host/dates.h"
 #include "io/x11in.h"
 #include "support/run_support.h"
@@ -212,15 +214,33 @@ TEST_F(Input, MissingPriorFactorsBecomeNeutralOncePerGroup) {
   EXPECT_EQ(bad.level(), 1008);
 }
 
-TEST_F(Input, HeaderOnlyHasNoObservations) {
-  dir_.write("in.csv", "date,a\n");
-  auto run = run_in(dir_, "proc x11 data=in; monthly date=date; var a; run;");
-  EXPECT_EQ(run.level(), 4) << run.log;
-  EXPECT_TRUE(run.logged("no observations"));
-  EXPECT_EQ(run.result.exit_status, 0);
-  run = run_in(dir_, "proc x11 data=in; monthly date=date; var a; by a; run;");
-  EXPECT_EQ(run.level(), 4);
-  EXPECT_TRUE(run.logged("no observations"));
+// Data that leaves nothing to adjust, or that no adjustment could use, ends
+// the step as an error of the data: the log says ERROR, the level and the
+// exit status agree, and an OUT= written before is left as it was.
+TEST_F(Input, DataThatCannotBeAdjustedIsADataError) {
+  std::string priors = "date,a,pf\n";
+  for (int i = 0; i < 48; ++i)
+    priors += fmt::format("{}-{:02}-01,{},{}\n", 1990 + i / 12, i % 12 + 1, 100 + i, i == 30 ? "inf" : "100");
+  const struct {
+    std::string csv;
+    std::string statements;
+    std::string message;
+  } cases[] = {
+      {"date,a\n", "monthly date=date; var a;", "no observations to adjust"},
+      {"date,a\n", "monthly date=date; var a; by a;", "no observations to adjust"},
+      {monthly_csv(1990, 1, values(48)), "monthly date=date start=jan2001; var a;", "no observations to adjust"},
+      {monthly_csv(1990, 1, values(48)), "monthly date=date; var a; pdweights mon=0;", "All seven PDWEIGHTS are zero"},
+      {priors, "monthly date=date pmfactor=pf; var a;", "PMFACTOR= variable pf has the value inf at observation 31"},
+  };
+  for (const auto& c : cases) {
+    dir_.write("in.csv", c.csv);
+    dir_.write("out.csv", "kept\n");
+    const auto run = run_in(dir_, "proc x11 data=in; " + c.statements + " output out=out d11=sa; run;");
+    EXPECT_GT(run.level(), 4) << c.statements << "\n" << run.log;
+    EXPECT_EQ(run.result.exit_status, 1) << c.statements;
+    EXPECT_TRUE(run.logged("ERROR: ") && run.logged(c.message)) << c.statements << "\n" << run.log;
+    EXPECT_EQ(read_file(dir_.path() / "out.csv"), "kept\n") << c.statements;
+  }
 }
 
 TEST_F(Input, TransposesRowsIntoOneSeriesPerVariable) {

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include "host/dataset.h"
 #include "host/program.h"
@@ -87,6 +88,13 @@ ParsedRun parse_in(const ScratchDir& dir, const std::string& program) {
     break;
   }
   return r;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 std::filesystem::path data_file(const std::string& name) { return std::filesystem::path(X11SA_TEST_DATA) / name; }

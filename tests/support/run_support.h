@@ -64,6 +64,9 @@ struct ParsedRun {
 };
 ParsedRun parse_in(const ScratchDir& dir, const std::string& program);
 
+// The whole content of a file ("" when it cannot be read).
+std::string read_file(const std::filesystem::path& path);
+
 // Path of a file in the test data folder.
 std::filesystem::path data_file(const std::string& name);
 
