@@ -1,6 +1,8 @@
-// Reads arbitrary bytes as a program and parses every step with the
-// procedure's grammar, checking what must hold for any input. Shared by the
-// fuzz target and the test that replays the inputs it once failed on.
+// Reads arbitrary bytes as a program, parses every step with the
+// procedure's grammar and reads its options with their checks, checking what
+// must hold for any input: no crash, no level outside those in use, and a log
+// of whole, short lines that values from the program cannot forge. Shared by
+// the fuzz target and the test that replays the inputs it once failed on.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +11,12 @@
 
 #include <fmt/format.h>
 
+#include "host/exit.h"
 #include "host/host.h"
 #include "host/program.h"
+#include "host/text.h"
 #include "io/x11g.h"
+#include "io/x11pars.h"
 
 namespace x11sa::fuzz {
 
@@ -30,10 +35,23 @@ inline std::string read_program_everything(const std::uint8_t* data, std::size_t
         if (t.pos.line < 1 || t.pos.col < 1) return fmt::format("token '{}' without a position", t.text);
     const ParsedStep parsed = xsparse(*item.step, host);
     if (parsed.stmts.empty() || parsed.stmts.front().kind != StmtKind::Proc) return "no PROC record";
-    if (parsed.level != 0 && parsed.level != 4 && parsed.level != 3000)
+    if (parsed.level != 0 && parsed.level != 4 && parsed.level != 2000 && parsed.level != 3000)
       return fmt::format("unexpected statement level {}", parsed.level);
+    // The option checks, on a series held in memory: no data set is opened.
+    X11COM com;
+    com.host = &host;
+    com.memory_series = true;
+    try {
+      x11pars(&com, parsed);
+    } catch (const StepExit& e) {
+      if (!e.text().empty()) return fmt::format("internal error reading the options: {}", e.text());
+    }
+    const int level = com.exitlvl;
+    if (level != 0 && level != 4 && level != 1012 && level != 2000 && level != 3000)
+      return fmt::format("unexpected option level {}", level);
   }
-  // Every logged line stands on its own.
+  // Every logged line stands on its own, and echoes of program text are cut.
+  constexpr std::size_t kLongestLine = 800;
   std::size_t start = 0;
   while (start < log.size()) {
     const std::size_t end = log.find('\n', start);
@@ -41,6 +59,8 @@ inline std::string read_program_everything(const std::uint8_t* data, std::size_t
     const std::string_view line(log.data() + start, end - start);
     if (line.rfind("ERROR: ", 0) != 0 && line.rfind("WARNING: ", 0) != 0 && line.rfind("NOTE: ", 0) != 0)
       return fmt::format("log line without a severity: {}", line);
+    if (has_control_chars(line)) return fmt::format("log line with a control character: {}", visible_text(line));
+    if (line.size() > kLongestLine) return fmt::format("log line of {} bytes: {}", line.size(), line.substr(0, 200));
     start = end + 1;
   }
   return {};

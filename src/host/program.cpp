@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -79,12 +80,26 @@ Token lex_string(Cursor& c, std::vector<ProgramError>& errors) {
   t.pos = c.pos();
   const char q = c.peek();
   c.advance();
+  // Where the string's first line ends: an unclosed string takes only the
+  // rest of that line, and reading goes on after it, so the rest of the
+  // program is still read as statements rather than echoed as one value.
+  std::optional<Cursor> after_first_line;
+  std::size_t first_line_length = 0;
   for (;;) {
     if (c.done()) {
       errors.push_back({t.pos, fmt::format("A quoted string starting here is not closed by {}.", q)});
+      if (after_first_line) {
+        c = *after_first_line;
+        t.text.resize(first_line_length);
+      }
       return t;
     }
     const char ch = c.peek();
+    if (ch == '\n' && !after_first_line) {
+      first_line_length = t.text.size();
+      after_first_line = c;
+      after_first_line->advance();
+    }
     c.advance();
     if (ch == q) {
       if (c.peek() == q) {

@@ -2,6 +2,10 @@
 // their messages and levels, and what is printed.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include <fmt/format.h>
+
 #include "io/x11g.h"
 #include "support/run_support.h"
 
@@ -329,6 +333,35 @@ TEST_F(Statements, NumbersOutsideTheirRangeAreErrorsNamingOptionAndValue) {
   // An overflowing number leaves no second message about a value it never had.
   const auto r = parse("monthly date=date zeroweight=7e400;");
   EXPECT_EQ(r.log().find("ZEROWEIGHT=0"), std::string::npos) << r.log();
+}
+
+// Values echoed into messages carry no line break into the log or the
+// listing: a quoted value, a BY value from the data or an unclosed quote
+// cannot make a line that passes for a message of its own.
+TEST_F(Statements, EchoedValuesNeverForgeALogLine) {
+  std::string csv = "region,date,a\n";
+  for (int i = 0; i < 40; ++i) csv += fmt::format("\"north\nERROR: forged\",{}-{:02}-01,{}\n", 1990 + i / 12, i % 12 + 1, 100 + i);
+  dir_.write("by.csv", csv);
+  const auto run = run_in(dir_,
+                          "proc x11 data=sales; monthly date=date start='JAN90\nERROR: forged';\nrun;\n"
+                          "proc x11 data=sales; monthly date=date; macurves jan='3x7\nNOTE: forged';\nrun;\n"
+                          "proc x11 data=by; monthly date=date; var a; by region; tables d11;\nrun;\n"
+                          "proc x11 data='unclosed; monthly date=date;\n var a;\n run;\n/* " +
+                              std::string(5000, 'x') + " */\n");
+  for (const std::string* text : {&run.log, &run.listing}) {
+    std::istringstream lines(*text);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_EQ(line.find("forged"), line.rfind("forged")) << line;
+      EXPECT_NE(line.rfind("ERROR: forged", 0), 0u) << line;
+      EXPECT_NE(line.rfind("NOTE: forged", 0), 0u) << line;
+      EXPECT_LT(line.size(), 400u) << line.substr(0, 100);
+    }
+  }
+  EXPECT_TRUE(run.logged("START=JAN90\\nERROR: forged")) << run.log;
+  EXPECT_TRUE(run.logged("not closed by '")) << run.log;
+  // The unclosed quote takes only the rest of its line.
+  EXPECT_FALSE(run.logged("xxxxx")) << run.log;
+  EXPECT_NE(run.listing.find("region=north\\nERROR: forged"), std::string::npos);
 }
 
 TEST_F(Statements, OptionGivenTwiceWarnsAndKeepsTheLast) {
