@@ -165,6 +165,7 @@ struct TSNONLOPT {
 struct TSWORK {
   std::vector<double> res, trial, lower, jac, cross, w;  // residual vectors, Jacobian, normal equations
   std::vector<double> theta, oldtheta, step;
+  std::vector<double> saved;  // starting and first estimates of a retried fit
   std::vector<double> ar, ma;          // dense product polynomials (index = lag)
   std::vector<int> arlags, malags;     // their non-zero lags
   std::vector<double> gam, psi, cma, sys;  // autocovariances and weights

@@ -18,6 +18,8 @@ constexpr double kMinConverge = 1.053671212772351e-08;
 constexpr double kMinDelta = 1.110223024625157e-16;
 constexpr double kMaxLambda = 1e12;
 constexpr int kStallLimit = 5;
+// Relative difference of two objectives that counts as none.
+constexpr double kSameObjective = 1e-9;
 
 void set_parameters(TSMODEL* m, const double* theta) {
   for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = theta[i];
@@ -386,13 +388,41 @@ int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
   if (requested != kTsCls && opt.startup != 2 && opt.nstartit > 0) stages[nstages++] = {kTsCls, opt.nstartit};
   stages[nstages++] = {requested, opt.maxit};
 
+  const auto k = static_cast<std::size_t>(m->nparm);
+  std::span<double> start(m->work.saved.data(), k), first(m->work.saved.data() + k, k);
+  get_parameters(m, start.data());
   const Outcome outcome =
       run_stages(tscon, std::span<const Stage>(stages, static_cast<std::size_t>(nstages)), itfun, printit);
   m->method = requested;
   if (!outcome.started) return m->rc = outcome.code;
   const int code = outcome.code;
   m->rc = 0;
-  const int rc = finish(tscon, m);
+  int rc = finish(tscon, m);
+  if (rc == kTsSingular && requested == kTsMl) {
+    // A singular covariance matrix at the end of maximum likelihood: the
+    // estimates lie where the model is not identified, often reached from a
+    // start on the boundary. Once more from the starting values, pulled
+    // inside, by maximum likelihood alone. The first fit stands unless this
+    // one converges to a regular point with a likelihood at least as high:
+    // a lower local maximum is no estimate, however well conditioned.
+    get_parameters(m, first.data());
+    const TSNONLOPT first_opt = opt;
+    const std::size_t first_messages = tscon->messages.size();
+    set_parameters(m, start.data());
+    pull_factors_inside(m);
+    const Stage retry{kTsMl, opt.maxit};
+    const Outcome again = run_stages(tscon, std::span<const Stage>(&retry, 1), itfun, printit);
+    m->method = requested;
+    m->rc = 0;
+    if (again.started && again.code == kTsOk && finish(tscon, m) == kTsOk &&
+        opt.obj <= first_opt.obj * (1.0 + kSameObjective))
+      return m->rc = kTsOk;
+    tscon->messages.resize(first_messages);
+    set_parameters(m, first.data());
+    opt = first_opt;
+    load_polynomials(m);
+    rc = finish(tscon, m);
+  }
   if (rc != kTsOk && rc != kTsSingular) return m->rc = rc;
   return m->rc = std::max(code, rc);
 }

@@ -396,6 +396,19 @@ TEST(ArimaEstimation, BoundaryStartsArePulledInside) {
     EXPECT_EQ(rc, kTsOk);
     if (rc != kTsOk) continue;
     interior(rec.model);
+    if (s.noconst != 0) continue;
+
+    // Maximum likelihood alone from a start with the MA factor
+    // 1 + 0.57 B - 0.4299 B^2, whose value at B = -1 is 1e-4, stops on the
+    // boundary with a singular covariance matrix; the retry from the same
+    // start pulled inside does not.
+    TSMODEL* m = rec.model;
+    const double start[] = {-0.00081, -0.57, 0.4299, 0.75505, -1.10429, -0.15377};
+    ASSERT_EQ(m->parms.name[1], "MA1,1");
+    for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = start[i];
+    m->nonlopt.startup = 2;  // no conditional start-up stage
+    ASSERT_EQ(ztsest(rec.tscon, nullptr, 0), kTsOk);
+    interior(m);
   }
 }
 
