@@ -165,6 +165,7 @@ struct TSNONLOPT {
 struct TSWORK {
   std::vector<double> res, trial, lower, jac, cross, w;  // residual vectors, Jacobian, normal equations
   std::vector<double> theta, oldtheta, step;
+  std::vector<double> saved;  // starting and first estimates of a retried fit
   std::vector<double> ar, ma;          // dense product polynomials (index = lag)
   std::vector<int> arlags, malags;     // their non-zero lags
   std::vector<double> gam, psi, cma, sys;  // autocovariances and weights
@@ -269,6 +270,12 @@ int getors(TSACON* tscon, FILTER* filt, int p, int period);
 // 9 when a factor of the list is not stationary; with code 1 such a factor is
 // shrunk to the boundary instead and 0 is returned.
 int ztsgmst(int num, FILTER* filt, int code, std::span<double> work);
+// Moves the roots of a factor that lie on, inside or within about 1 % outside
+// the unit circle (in B^g, g the common divisor of its lags) to modulus 1/0.9,
+// reflecting explosive ones first; the other roots stay. False, with the
+// factor unchanged, when no root had to move or the factor lacks one of the
+// lags g, 2g, ... up to its largest.
+bool pull_from_boundary(FILTER& filt);
 // Product of the factors into a dense polynomial (index = lag, coefficient of
 // 1 - sum): poly.size() must exceed the sum of the largest lags.
 void ztsgpml(std::span<const FILTER> factors, std::span<double> poly);

@@ -18,6 +18,8 @@ constexpr double kMinConverge = 1.053671212772351e-08;
 constexpr double kMinDelta = 1.110223024625157e-16;
 constexpr double kMaxLambda = 1e12;
 constexpr int kStallLimit = 5;
+// Relative difference of two objectives that counts as none.
+constexpr double kSameObjective = 1e-9;
 
 void set_parameters(TSMODEL* m, const double* theta) {
   for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = theta[i];
@@ -275,54 +277,36 @@ struct Stage {
   int limit;
 };
 
-}  // namespace
+// Moves every factor off the boundary of the stationary and invertible
+// region: a stage that ended there, stopped by it, would start the next one
+// where the iteration can hardly leave and the covariance of the estimates
+// is singular. Factors already inside stay as they are.
+void pull_factors_inside(TSMODEL* m) {
+  if (m->nostable) return;
+  bool moved = false;
+  for (auto* side : {&m->arfac, &m->mafac})
+    for (FILTER& f : *side) moved = pull_from_boundary(f) || moved;
+  if (moved) update_products(m);
+}
 
-int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
-  if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
+struct Outcome {
+  int code = kTsOk;     // of the first stage that fails, or the last that did not converge
+  bool started = true;  // false when a stage could not evaluate its start
+};
+
+// Runs the stages in turn from the current parameters.
+Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun, int printit) {
   TSMODEL* m = tscon->model;
   TSNONLOPT& opt = m->nonlopt;
-  if (opt.converge < 0.0) {
-    opt.converge = 0.001;
-    engine_message(tscon, 267, 68, {opt.converge});
-  } else if (opt.converge > 0.0 && opt.converge < kMinConverge) {
-    opt.converge = kMinConverge;
-    engine_message(tscon, 267, 69, {opt.converge});
-  }
-  if (opt.delta < kMinDelta) opt.delta = 0.001;
-  if (opt.maxit < 0) opt.maxit = 15;
-  if (int rc = work_setup(tscon, m, *m->tseries); rc != kTsOk) return rc;
-  opt.numiter = opt.stbiter = opt.subiter = 0;
-  m->rc = 0;
-  // No residuals until a fit has produced them.
-  fill_missing(m->res.data(), m->tseries->tnobs);
-
-  const char requested = m->method;
-  const TSERIES& ts = *m->tseries;
-  long usable = 0;
-  for (long t = 0; t < ts.tnobs; ++t) usable += residual_used(m, t) ? 1 : 0;
-  if (usable <= m->nparm) return m->rc = kTsFewData;
-  if (zero_variance(ts, m->singular)) return m->rc = kTsZeroVar;
-  if (opt.maxit == 0 || m->nparm == 0) {
-    const int rc = finish(tscon, m);
-    return m->rc = rc != kTsOk ? rc : kTsGiven;
-  }
-
-  Stage stages[2];
-  int nstages = 0;
-  if (requested != kTsCls && opt.startup != 2 && opt.nstartit > 0) stages[nstages++] = {kTsCls, opt.nstartit};
-  stages[nstages++] = {requested, opt.maxit};
-
   int code = kTsOk;
-  for (int s = 0; s < nstages && code == kTsOk; ++s) {
-    const bool last = s + 1 == nstages;
+  for (std::size_t s = 0; s < stages.size() && code == kTsOk; ++s) {
+    const bool last = s + 1 == stages.size();
     m->method = stages[s].method;
+    if (s > 0) pull_factors_inside(m);
     Evaluation ev;
     int rc = trial_stable(m);
     if (rc == kTsOk) rc = evaluate(m, residuals(m, m->work.res), &ev);
-    if (rc != kTsOk) {
-      m->method = requested;
-      return m->rc = rc;
-    }
+    if (rc != kTsOk) return {rc, false};
     opt.obj = opt.oldobj = ev.obj;
     m->sse = ev.sse;
     m->logdet = ev.logdet;
@@ -364,9 +348,81 @@ int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
     if (!converged && change_measure(opt) <= opt.converge) converged = true;
     if (code == kTsOk && last && !converged) code = kTsMaxIter;
   }
-  m->method = requested;
+  return {code, true};
+}
+
+}  // namespace
+
+int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
+  if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
+  TSMODEL* m = tscon->model;
+  TSNONLOPT& opt = m->nonlopt;
+  if (opt.converge < 0.0) {
+    opt.converge = 0.001;
+    engine_message(tscon, 267, 68, {opt.converge});
+  } else if (opt.converge > 0.0 && opt.converge < kMinConverge) {
+    opt.converge = kMinConverge;
+    engine_message(tscon, 267, 69, {opt.converge});
+  }
+  if (opt.delta < kMinDelta) opt.delta = 0.001;
+  if (opt.maxit < 0) opt.maxit = 15;
+  if (int rc = work_setup(tscon, m, *m->tseries); rc != kTsOk) return rc;
+  opt.numiter = opt.stbiter = opt.subiter = 0;
   m->rc = 0;
-  const int rc = finish(tscon, m);
+  // No residuals until a fit has produced them.
+  fill_missing(m->res.data(), m->tseries->tnobs);
+
+  const char requested = m->method;
+  const TSERIES& ts = *m->tseries;
+  long usable = 0;
+  for (long t = 0; t < ts.tnobs; ++t) usable += residual_used(m, t) ? 1 : 0;
+  if (usable <= m->nparm) return m->rc = kTsFewData;
+  if (zero_variance(ts, m->singular)) return m->rc = kTsZeroVar;
+  if (opt.maxit == 0 || m->nparm == 0) {
+    const int rc = finish(tscon, m);
+    return m->rc = rc != kTsOk ? rc : kTsGiven;
+  }
+
+  Stage stages[2];
+  int nstages = 0;
+  if (requested != kTsCls && opt.startup != 2 && opt.nstartit > 0) stages[nstages++] = {kTsCls, opt.nstartit};
+  stages[nstages++] = {requested, opt.maxit};
+
+  const auto k = static_cast<std::size_t>(m->nparm);
+  std::span<double> start(m->work.saved.data(), k), first(m->work.saved.data() + k, k);
+  get_parameters(m, start.data());
+  const Outcome outcome =
+      run_stages(tscon, std::span<const Stage>(stages, static_cast<std::size_t>(nstages)), itfun, printit);
+  m->method = requested;
+  if (!outcome.started) return m->rc = outcome.code;
+  const int code = outcome.code;
+  m->rc = 0;
+  int rc = finish(tscon, m);
+  if (rc == kTsSingular && requested == kTsMl) {
+    // A singular covariance matrix at the end of maximum likelihood: the
+    // estimates lie where the model is not identified, often reached from a
+    // start on the boundary. Once more from the starting values, pulled
+    // inside, by maximum likelihood alone. The first fit stands unless this
+    // one converges to a regular point with a likelihood at least as high:
+    // a lower local maximum is no estimate, however well conditioned.
+    get_parameters(m, first.data());
+    const TSNONLOPT first_opt = opt;
+    const std::size_t first_messages = tscon->messages.size();
+    set_parameters(m, start.data());
+    pull_factors_inside(m);
+    const Stage retry{kTsMl, opt.maxit};
+    const Outcome again = run_stages(tscon, std::span<const Stage>(&retry, 1), itfun, printit);
+    m->method = requested;
+    m->rc = 0;
+    if (again.started && again.code == kTsOk && finish(tscon, m) == kTsOk &&
+        opt.obj <= first_opt.obj * (1.0 + kSameObjective))
+      return m->rc = kTsOk;
+    tscon->messages.resize(first_messages);
+    set_parameters(m, first.data());
+    opt = first_opt;
+    load_polynomials(m);
+    rc = finish(tscon, m);
+  }
   if (rc != kTsOk && rc != kTsSingular) return m->rc = rc;
   return m->rc = std::max(code, rc);
 }

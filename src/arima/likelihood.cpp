@@ -51,6 +51,7 @@ int work_setup(TSACON* tscon, TSMODEL* m, const TSERIES& ts) {
   grow(w.theta, k + 1);
   grow(w.oldtheta, k + 1);
   grow(w.step, k + 1);
+  grow(w.saved, 2 * k);
   grow(w.ar, p + 1);
   grow(w.ma, q + 1);
   grow(w.arlags, p + 1);

@@ -1,6 +1,9 @@
 // Lag polynomials: stability, products, the constant term and psi weights.
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <numeric>
+#include <vector>
 
 #include "arima/engine.h"
 
@@ -10,6 +13,11 @@ namespace {
 
 // Coefficients just inside the unit circle: the shrink target of a factor.
 constexpr double kInside = 0.9999999999;
+// An inverse root of at least this modulus counts as on the boundary (a
+// stage that ends there has been stopped by it); such roots are pulled to
+// kPulledModulus.
+constexpr double kBoundaryNear = 0.99;
+constexpr double kPulledModulus = 0.9;
 
 // True when 1 - sum phi_j z^j (phi[1..deg], phi[0] unused) has every root
 // outside the unit circle: the reflection coefficients of the step-down
@@ -67,6 +75,78 @@ int ztsgmst(int num, FILTER* filt, int code, std::span<double> work) {
     for (int j = 0; j < filt[f].df; ++j) filt[f].vptr[j] *= std::pow(r, filt[f].dptr[j]);
   }
   return kTsOk;
+}
+
+namespace {
+
+using Complex = std::complex<double>;
+
+// Roots of the monic polynomial x^d + b[0] x^(d-1) + ... + b[d-1] by the
+// simultaneous (Durand-Kerner) iteration: the factors are of low degree, and
+// the iteration needs no deflation that would lose accuracy on the others.
+std::vector<Complex> monic_roots(const std::vector<double>& b) {
+  const std::size_t d = b.size();
+  double bound = 1.0;
+  for (double c : b) bound = std::max(bound, 1.0 + std::fabs(c));
+  std::vector<Complex> z(d);
+  // Points spread over a circle, none on the real axis nor symmetric.
+  const Complex seed(0.4, 0.9);
+  Complex w = seed;
+  for (std::size_t k = 0; k < d; ++k, w *= seed) z[k] = bound * w / std::abs(w);
+  for (int it = 0; it < 500; ++it) {
+    double change = 0;
+    for (std::size_t k = 0; k < d; ++k) {
+      Complex value = 1.0, denom = 1.0;
+      for (double c : b) value = value * z[k] + c;
+      for (std::size_t j = 0; j < d; ++j)
+        if (j != k) denom *= z[k] - z[j];
+      if (!(std::abs(denom) > 0.0)) denom = 1e-300;
+      const Complex step = value / denom;
+      z[k] -= step;
+      change = std::max(change, std::abs(step) / std::max(1.0, std::abs(z[k])));
+    }
+    if (change < 1e-15) break;
+  }
+  return z;
+}
+
+}  // namespace
+
+bool pull_from_boundary(FILTER& filt) {
+  if (filt.df <= 0) return false;
+  for (int j = 0; j < filt.df; ++j)
+    if (!std::isfinite(filt.vptr[j])) return false;
+  // The factor as a polynomial in B^g, g the common divisor of its lags, so
+  // that a seasonal factor is judged and moved on the seasonal scale.
+  int g = 0;
+  for (int j = 0; j < filt.df; ++j) g = std::gcd(g, filt.dptr[j]);
+  const auto d = static_cast<std::size_t>(filt.dptr[filt.df - 1] / g);
+  // Moved roots make every power of B^g non-zero: only a factor with all of
+  // them (as the model's factors have) can take the result.
+  if (static_cast<std::size_t>(filt.df) != d) return false;
+  // 1 - sum c_j z^j = prod (1 - a_i z): the inverse roots a_i are the roots
+  // of x^d - c_1 x^(d-1) - ... - c_d.
+  std::vector<double> b(d, 0.0);
+  for (int j = 0; j < filt.df; ++j) b[static_cast<std::size_t>(filt.dptr[j] / g) - 1] = -filt.vptr[j];
+  std::vector<Complex> a = monic_roots(b);
+  bool moved = false;
+  for (Complex& r : a) {
+    const double mod = std::abs(r);
+    if (mod < kBoundaryNear) continue;
+    // An explosive root is reflected, which keeps the autocorrelations of an
+    // MA factor; one still near the circle goes to the pulled modulus.
+    r *= std::min(kPulledModulus, 1.0 / mod) / mod;
+    moved = true;
+  }
+  if (!moved) return false;
+  // Expand prod (x - a_i); conjugate pairs were moved alike, so the
+  // coefficients are real up to rounding.
+  std::vector<Complex> e(d + 1, 0.0);
+  e[0] = 1.0;
+  for (std::size_t i = 0; i < d; ++i)
+    for (std::size_t k = i + 1; k >= 1; --k) e[k] -= a[i] * e[k - 1];
+  for (int j = 0; j < filt.df; ++j) filt.vptr[j] = -e[static_cast<std::size_t>(filt.dptr[j] / g)].real();
+  return true;
 }
 
 int ztsgpsp(std::span<const FILTER> factors) {

@@ -1,6 +1,7 @@
 // Estimation through the driver's entry point: return codes of bad input
 // and failures with consistent records, stages and options, statistics
 // against closed forms, the Ljung-Box checks and the model tree.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -309,6 +310,106 @@ TEST(ArimaEstimation, ModelTreeKeepsOneModelPerRecord) {
   // A copy of the context sees the same models.
   const TSACON saved = *a.tscon;
   EXPECT_EQ(ztrefnd(saved.modtre, &b), b.model);
+}
+
+// Largest modulus of the inverse roots of a factor 1 - c1 z or
+// 1 - c1 z - c2 z^2 (z = B^lag), from the quadratic formula.
+double largest_inverse_root(const FILTER& f) {
+  if (f.df == 1) return std::fabs(f.vptr[0]);
+  EXPECT_EQ(f.df, 2);
+  EXPECT_EQ(f.dptr[1], 2 * f.dptr[0]);
+  // Inverse roots solve x^2 - c1 x - c2 = 0.
+  const double c1 = f.vptr[0], c2 = f.vptr[1];
+  const double disc = c1 * c1 + 4.0 * c2;
+  if (disc < 0.0) return std::sqrt(-c2);
+  return std::max(std::fabs(c1 + std::sqrt(disc)), std::fabs(c1 - std::sqrt(disc))) / 2.0;
+}
+
+// A stage that ends on the boundary of the invertible region no longer seeds
+// the next one there. The routine that moves the roots: a factor inside is
+// left alone; roots on or outside the unit circle end at modulus 1/0.9 (the
+// expected coefficients multiply the moved linear factors out by hand). Then
+// maximum likelihood of (2,1,2)(0,1,1) on two real series whose conditional
+// start-up stage ends with an MA root at B = -1: it used to end there with a
+// singular covariance matrix, and now reaches an interior maximum.
+TEST(ArimaEstimation, BoundaryStartsArePulledInside) {
+  FILTER f;
+  auto set = [&f](std::vector<int> lags, std::vector<double> coef) {
+    f.df = static_cast<int>(lags.size());
+    f.dptr = std::move(lags);
+    f.vptr = std::move(coef);
+  };
+  set({1, 2}, {0.5, -0.3});  // complex pair of modulus sqrt(0.3)
+  EXPECT_FALSE(pull_from_boundary(f));
+  EXPECT_DOUBLE_EQ(f.vptr[0], 0.5);
+  EXPECT_DOUBLE_EQ(f.vptr[1], -0.3);
+  set({4}, {0.97});  // near the circle, but a start inside is kept as it is
+  EXPECT_FALSE(pull_from_boundary(f));
+  EXPECT_DOUBLE_EQ(f.vptr[0], 0.97);
+
+  struct Case {
+    std::vector<int> lags;
+    std::vector<double> before, after;
+  };
+  const double w = 1.0;  // angle of a complex pair on the circle
+  for (const Case& c : std::vector<Case>{
+           {{1}, {1.0}, {0.9}},
+           {{12}, {1.0}, {0.9}},  // judged and moved on the seasonal scale
+           {{1}, {2.0}, {0.5}},   // an explosive root is reflected
+           // (1 + B)(1 - 0.474 B) becomes (1 + 0.9 B)(1 - 0.474 B).
+           {{1, 2}, {-0.526, 0.474}, {-0.426, 0.9 * 0.474}},
+           {{1, 2}, {2.0 * std::cos(w), -1.0}, {1.8 * std::cos(w), -0.81}},
+       }) {
+    set(c.lags, c.before);
+    EXPECT_TRUE(pull_from_boundary(f));
+    for (int j = 0; j < f.df; ++j) EXPECT_NEAR(f.vptr[j], c.after[j], 1e-9) << c.before[0];
+    EXPECT_LE(largest_inverse_root(f), 0.9 + 1e-9);
+  }
+
+  // Every factor clear of the unit circle, and standard errors such that two
+  // of them are narrower than the whole stationary range of a coefficient
+  // (|c| < 2): wider, the data would not determine it.
+  auto interior = [](const TSMODEL* m) {
+    for (const auto* side : {&m->arfac, &m->mafac})
+      for (const FILTER& factor : *side) EXPECT_LT(largest_inverse_root(factor), 0.99) << factor.dptr[0];
+    for (int i = m->noconst != 0 ? 0 : 1; i < m->nparm; ++i) {
+      EXPECT_GT(m->parms.std[i], 0.0) << m->parms.name[i];
+      EXPECT_LT(m->parms.std[i], 2.0) << m->parms.name[i];
+    }
+  };
+  struct Series {
+    const char* file;
+    int period;
+    int noconst;
+  };
+  for (const Series& s : {Series{"seatbelts.csv", 12, 0}, Series{"jj.csv", 4, 1}}) {
+    SCOPED_TRACE(s.file);
+    std::vector<double> y = testing::load_series(s.file);
+    X11ARIMA rec;
+    airline_model(&rec, y, kTsMl);
+    rec.p = rec.q = 2;
+    rec.period = s.period;
+    rec.noconst = s.noconst;
+    rec.converge = 1e-5;
+    rec.maxit = 200;  // the ridge of nearly cancelling factors is climbed slowly
+    const int rc = x11arie(&rec, 0, nullptr, 0);
+    EXPECT_EQ(rc, kTsOk);
+    if (rc != kTsOk) continue;
+    interior(rec.model);
+    if (s.noconst != 0) continue;
+
+    // Maximum likelihood alone from a start with the MA factor
+    // 1 + 0.57 B - 0.4299 B^2, whose value at B = -1 is 1e-4, stops on the
+    // boundary with a singular covariance matrix; the retry from the same
+    // start pulled inside does not.
+    TSMODEL* m = rec.model;
+    const double start[] = {-0.00081, -0.57, 0.4299, 0.75505, -1.10429, -0.15377};
+    ASSERT_EQ(m->parms.name[1], "MA1,1");
+    for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = start[i];
+    m->nonlopt.startup = 2;  // no conditional start-up stage
+    ASSERT_EQ(ztsest(rec.tscon, nullptr, 0), kTsOk);
+    interior(m);
+  }
 }
 
 TEST(ArimaEstimation, LagFactors) {
