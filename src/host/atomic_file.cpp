@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <stdio_ext.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -100,21 +101,37 @@ bool AtomicFile::open(const std::string& path, std::string& error) {
 }
 
 std::FILE* AtomicFile::stream() {
-  if (stream_ == nullptr && fd_ >= 0) stream_ = ::fdopen(fd_, "w");
+  if (stream_ != nullptr || fd_ < 0) return stream_;
+  // A stream of our own rather than fdopen(): the descriptor stays ours to
+  // sync and close, and a failed write keeps its errno ("No space left on
+  // device"), which stdio would lose by the time commit() asks.
+  cookie_io_functions_t io{};
+  io.write = [](void* cookie, const char* data, std::size_t size) -> ssize_t {
+    auto& self = *static_cast<AtomicFile*>(cookie);
+    const int err = self.write_all({data, size});
+    if (err == 0) return static_cast<ssize_t>(size);
+    if (self.stream_error_ == 0) self.stream_error_ = err;
+    return -1;
+  };
+  stream_ = ::fopencookie(this, "w", io);
+  if (stream_ != nullptr) std::setvbuf(stream_, nullptr, _IOFBF, std::size_t{1} << 16);
   return stream_;
 }
 
-bool AtomicFile::write(std::string_view data, std::string& error) {
+int AtomicFile::write_all(std::string_view data) const noexcept {
   while (!data.empty()) {
     const ssize_t w = ::write(fd_, data.data(), data.size());
     if (w < 0 && errno == EINTR) continue;
-    if (w < 0) {
-      error = errno_message(errno);
-      return false;
-    }
+    if (w < 0) return errno;
     data.remove_prefix(static_cast<std::size_t>(w));
   }
-  return true;
+  return 0;
+}
+
+bool AtomicFile::write(std::string_view data, std::string& error) {
+  const int err = write_all(data);
+  if (err != 0) error = errno_message(err);
+  return err == 0;
 }
 
 bool AtomicFile::commit(std::string& error) {
@@ -124,13 +141,16 @@ bool AtomicFile::commit(std::string& error) {
   }
   int err = 0;
   if (stream_ != nullptr) {
-    if (std::fflush(stream_) != 0) err = errno;
-    else if (std::ferror(stream_) != 0) err = EIO;
+    const bool flushed = std::fflush(stream_) == 0 && std::ferror(stream_) == 0;
+    if (!flushed) {
+      err = stream_error_ != 0 ? stream_error_ : EIO;
+      ::__fpurge(stream_);  // not to try the same write again in fclose()
+    }
+    std::fclose(stream_);
+    stream_ = nullptr;
   }
   if (err == 0 && !through_ && ::fsync(fd_) != 0) err = errno;
-  const int closed = stream_ != nullptr ? std::fclose(stream_) : ::close(fd_);
-  if (err == 0 && closed != 0) err = errno;
-  stream_ = nullptr;
+  if (::close(fd_) != 0 && err == 0) err = errno;
   fd_ = -1;
   if (err != 0) {
     error = errno_message(err);
@@ -154,10 +174,16 @@ bool AtomicFile::commit(std::string& error) {
 }
 
 void AtomicFile::discard() noexcept {
-  if (stream_ != nullptr) std::fclose(stream_);
-  else if (fd_ >= 0) ::close(fd_);
-  stream_ = nullptr;
+  if (stream_ != nullptr) {
+    // Unwritten data stays unwritten: drop the buffer, then close.
+    std::FILE* stream = stream_;
+    stream_ = nullptr;
+    ::__fpurge(stream);
+    std::fclose(stream);
+  }
+  if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  stream_error_ = 0;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
 }

@@ -24,10 +24,9 @@ class AtomicFile {
   // reason in `error`.
   [[nodiscard]] bool open(const std::string& path, std::string& error);
   [[nodiscard]] bool is_open() const noexcept { return fd_ >= 0; }
-  // Descriptor to write to; -1 when not open.
-  [[nodiscard]] int fd() const noexcept { return fd_; }
   // A stdio stream on the descriptor, made on first use and closed here;
-  // nullptr when not open or out of memory.
+  // nullptr when not open or out of memory. Its failed writes keep their
+  // errno for commit() to report.
   [[nodiscard]] std::FILE* stream();
   // Writes all of `data` to the descriptor; false with the reason in `error`.
   [[nodiscard]] bool write(std::string_view data, std::string& error);
@@ -43,10 +42,13 @@ class AtomicFile {
   void discard() noexcept;
 
  private:
+  // 0, or the errno of a failed write.
+  [[nodiscard]] int write_all(std::string_view data) const noexcept;
   std::string target_;
   std::string temp_;  // empty when writing through
   int fd_ = -1;
   std::FILE* stream_ = nullptr;
+  int stream_error_ = 0;  // errno of the stream's first failed write
   bool through_ = false;
 };
 
