@@ -32,7 +32,7 @@ const char* const kProgram = "proc x11 data=airline; monthly date=date; var pass
 // A command that regresses to reading a device whole must not take the
 // machine's memory with it.
 #ifdef __SANITIZE_ADDRESS__
-const char* const kMemoryCap = "export ASAN_OPTIONS=hard_rss_limit_mb=2048; ";
+const char* const kMemoryCap = "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}hard_rss_limit_mb=2048\"; ";
 #else
 const char* const kMemoryCap = "ulimit -v 524288; ";
 #endif
