@@ -16,10 +16,13 @@ struct RunOptions {
   std::vector<std::pair<std::string, std::string>> libs;
   int linesize = 132;  // 64 .. 256
   int pagesize = 60;   // 15 .. 32767
-  // The listing and the log go to these streams, or, when the string
-  // pointers are set, into those strings.
+  // The listing and the log go to these streams, or into these files when
+  // the paths are set, or, when the string pointers are set, into those
+  // strings.
   std::FILE* listing = stdout;
   std::FILE* log = stderr;
+  std::string listing_path;
+  std::string log_path;
   std::string* listing_text = nullptr;
   std::string* log_text = nullptr;
   // Progress of long steps on this stream when it is a terminal (nullptr: none).
@@ -28,6 +31,14 @@ struct RunOptions {
   // and to a JSON document at these paths.
   std::string html_path;
   std::string json_path;
+  // The file the program was read from, when there is one: no file of the
+  // run may replace it.
+  std::string program_path;
+  // The files of listing_path, log_path, html_path and json_path are each
+  // written to a temporary file beside them that replaces them at the end of
+  // the run: a symbolic link is followed (the file it points to is
+  // replaced), a device or a FIFO is written directly, and a folder, the
+  // program file or an input data set of the run is never replaced.
 };
 
 struct StepResult {
@@ -40,9 +51,13 @@ struct StepResult {
 struct RunResult {
   std::vector<StepResult> steps;
   // 0: every step ended at exit level 4 or below; 1: a step ended above 4
-  // or a statement outside the steps was in error; 2: the program could
-  // not be used.
+  // or a statement outside the steps was in error; 2: the program, a
+  // library, or the listing, log or a report could not be used or written.
   int exit_status = 0;
+  // Why the listing, the log or a report could not be written or was
+  // refused, one sentence each. The log has them too, but for those about
+  // the log itself.
+  std::vector<std::string> file_errors;
 };
 
 // Runs every step of a program text.

@@ -13,12 +13,12 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <random>
 #include <system_error>
 #include <unordered_map>
 
 #include <fmt/format.h>
 
+#include "host/atomic_file.h"
 #include "host/dates.h"
 #include "host/text.h"
 #include "x11sa/missing.h"
@@ -1034,8 +1034,7 @@ constexpr std::size_t kFlushBytes = std::size_t{1} << 16;
 
 struct OutputDataSet::Impl {
   std::string final_path;
-  std::string temp_path;
-  int fd = -1;
+  AtomicFile file;
   std::vector<OutColumn> columns;
   std::vector<StagedCell> staged;
   std::string buffer;
@@ -1043,29 +1042,11 @@ struct OutputDataSet::Impl {
   bool committed = false;
   std::optional<std::string> failure;
 
-  Impl() = default;
-  Impl(const Impl&) = delete;
-  Impl& operator=(const Impl&) = delete;
-  ~Impl() { discard(); }
-
-  // Closes and removes the temporary file.
-  void discard() noexcept {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-    if (!temp_path.empty()) ::unlink(temp_path.c_str());
-    temp_path.clear();
-  }
-
   bool flush() {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-      const ssize_t w = ::write(fd, buffer.data() + done, buffer.size() - done);
-      if (w < 0 && errno == EINTR) continue;
-      if (w < 0) {
-        failure = fmt::format("Cannot write data set \"{}\": {}.", final_path, errno_text(errno));
-        return false;
-      }
-      done += static_cast<std::size_t>(w);
+    std::string why;
+    if (!file.write(buffer, why)) {
+      failure = fmt::format("Cannot write data set \"{}\": {}.", final_path, why);
+      return false;
     }
     buffer.clear();
     return true;
@@ -1103,24 +1084,9 @@ std::unique_ptr<OutputDataSet> OutputDataSet::create(const std::string& folder, 
 
   auto impl = std::make_unique<Impl>();
   impl->final_path = final_path;
-  // A hidden name next to the target, so the final rename stays within one
-  // file system; created with the usual permissions (the umask applies).
-  std::random_device entropy;
-  for (int attempt = 0; attempt < 100 && impl->fd < 0; ++attempt) {
-    const std::string temp = (dir / fmt::format(".{}.{:08x}.tmp", file, entropy())).string();
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      impl->fd = fd;
-      impl->temp_path = temp;
-    } else if (errno != EEXIST) {
-      error = fmt::format("Cannot write data set \"{}\": cannot create a file in folder \"{}\": {}.", final_path,
-                          dir.string(), errno_text(errno));
-      return nullptr;
-    }
-  }
-  if (impl->fd < 0) {
-    error = fmt::format("Cannot write data set \"{}\": no free temporary name in folder \"{}\".", final_path,
-                        dir.string());
+  std::string why;
+  if (!impl->file.open(final_path, why)) {
+    error = fmt::format("Cannot write data set \"{}\": {}.", final_path, why);
     return nullptr;
   }
 
@@ -1180,30 +1146,15 @@ bool OutputDataSet::commit(std::string& error) {
   }
   auto fail = [&](const std::string& text) {
     error = text;
-    s.discard();
+    s.file.discard();
     if (!s.failure) s.failure = text;
     return false;
   };
   if (s.failure) return fail(*s.failure);
   if (!s.flush()) return fail(*s.failure);
-  if (::fsync(s.fd) != 0)
-    return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, errno_text(errno)));
-  const int fd = s.fd;
-  s.fd = -1;
-  if (::close(fd) != 0)
-    return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, errno_text(errno)));
-  if (std::rename(s.temp_path.c_str(), s.final_path.c_str()) != 0)
-    return fail(fmt::format("Cannot write data set \"{}\": cannot replace the file: {}.", s.final_path,
-                            errno_text(errno)));
-  s.temp_path.clear();
+  std::string why;
+  if (!s.file.commit(why)) return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, why));
   s.committed = true;
-  // Make the rename itself durable; a failure here loses nothing already written.
-  const std::string dir = fs::path(s.final_path).parent_path().string();
-  const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    (void)::fsync(dfd);
-    ::close(dfd);
-  }
   return true;
 }
 

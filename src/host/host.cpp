@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include <fmt/format.h>
 
@@ -11,9 +12,14 @@
 
 namespace x11sa {
 
+void TextOut::fail(int err) noexcept {
+  if (*error_ == 0) *error_ = err != 0 ? err : EIO;
+}
+
 void TextOut::write(std::string_view text) {
   if (file_ != nullptr) {
-    std::fwrite(text.data(), 1, text.size(), file_);
+    if (*error_ != 0) return;
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) fail(errno);
   } else if (str_ != nullptr) {
     str_->append(text);
   }
@@ -21,11 +27,14 @@ void TextOut::write(std::string_view text) {
 
 void TextOut::write_line(std::string_view text) {
   if (file_ != nullptr) {
+    if (*error_ != 0) return;
     // One lock for the line rather than one per call.
     ::flockfile(file_);
-    ::fwrite_unlocked(text.data(), 1, text.size(), file_);
-    ::putc_unlocked('\n', file_);
+    const bool ok = ::fwrite_unlocked(text.data(), 1, text.size(), file_) == text.size() &&
+                    ::putc_unlocked('\n', file_) != EOF;
+    const int err = errno;
     ::funlockfile(file_);
+    if (!ok) fail(err);
   } else if (str_ != nullptr) {
     str_->append(text);
     str_->push_back('\n');
@@ -33,7 +42,8 @@ void TextOut::write_line(std::string_view text) {
 }
 
 void TextOut::flush() {
-  if (file_ != nullptr) std::fflush(file_);
+  if (file_ == nullptr || *error_ != 0) return;
+  if (std::fflush(file_) != 0) fail(errno);
 }
 
 bool TextOut::is_terminal() const {

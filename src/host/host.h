@@ -17,10 +17,13 @@
 namespace x11sa {
 
 // Where text goes: a C stream or a string (for the library call and tests).
+// Copies share one failure state: after the first failed write to the stream
+// every copy skips its writes, so a full disk or a closed pipe costs nothing
+// more and is reported once at the end.
 class TextOut {
  public:
   TextOut() = default;
-  explicit TextOut(std::FILE* f) : file_(f) {}
+  explicit TextOut(std::FILE* f) : file_(f), error_(std::make_shared<int>(0)) {}
   explicit TextOut(std::string* s) : str_(s) {}
   void write(std::string_view text);
   // Writes `text` and a newline.
@@ -28,10 +31,16 @@ class TextOut {
   void flush();
   [[nodiscard]] bool is_terminal() const;
   [[nodiscard]] bool enabled() const noexcept { return file_ != nullptr || str_ != nullptr; }
+  // True once a write or flush to the stream failed.
+  [[nodiscard]] bool failed() const noexcept { return error_ != nullptr && *error_ != 0; }
+  // errno of the first failure, 0 when none.
+  [[nodiscard]] int error() const noexcept { return error_ != nullptr ? *error_ : 0; }
 
  private:
+  void fail(int err) noexcept;
   std::FILE* file_ = nullptr;
   std::string* str_ = nullptr;
+  std::shared_ptr<int> error_;
 };
 
 // The log: one line per numbered message, with its severity.
@@ -138,6 +147,10 @@ class Host {
   // Data set most recently written by a step, for a step without DATA=.
   std::string last_dataset;
 
+  // Files read as input data sets: no report file of the run may replace one.
+  void note_input(std::string path) { inputs_.push_back(std::move(path)); }
+  [[nodiscard]] const std::vector<std::string>& inputs() const noexcept { return inputs_; }
+
  private:
   void log_message(int number, const Severity* sev, const std::string& text);
 
@@ -148,6 +161,7 @@ class Host {
   Library library_;
   OdsManager ods_;
   std::vector<int> logged_;
+  std::vector<std::string> inputs_;
 };
 
 }  // namespace x11sa

@@ -91,6 +91,7 @@ void open_input(X11COM* Xp, const ParsedStatement& proc) {
     raise_level(Xp, 1012);
     return;
   }
+  host.note_input(path);
   Xp->ds.data.given = true;
   Xp->ds.data.dsname = display.substr(0, 80);
 }

@@ -1,11 +1,18 @@
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include <fmt/format.h>
 
+#include "host/atomic_file.h"
 #include "host/host.h"
 #include "host/program.h"
 #include "report/html.h"
@@ -18,6 +25,8 @@ namespace x11sa {
 
 namespace {
 
+namespace fs = std::filesystem;
+
 void assign_library(Host& host, const std::string& libref, const std::string& folder, bool& failed) {
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
@@ -29,86 +38,108 @@ void assign_library(Host& host, const std::string& libref, const std::string& fo
   host.log().note(fmt::format("Library {} is the folder '{}'.", libref, folder));
 }
 
-// A file written in full to a temporary name beside its place, then moved
-// there: a failing run never leaves half a report.
-class ReportFile {
- public:
-  explicit ReportFile(std::string path) : path_(std::move(path)), tmp_(path_ + ".tmp") {}
-  ~ReportFile() {
-    if (file_ != nullptr) std::fclose(file_);
-    if (!done_) std::remove(tmp_.c_str());
-  }
-  ReportFile(const ReportFile&) = delete;
-  ReportFile& operator=(const ReportFile&) = delete;
-  bool open() {
-    file_ = std::fopen(tmp_.c_str(), "w");
-    return file_ != nullptr;
-  }
-  [[nodiscard]] std::FILE* get() const { return file_; }
-  bool commit() {
-    const bool ok = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!ok || std::rename(tmp_.c_str(), path_.c_str()) != 0) return false;
-    done_ = true;
-    return true;
-  }
-  [[nodiscard]] const std::string& path() const { return path_; }
+// Library names follow the LIBNAME statement: a word of ASCII letters,
+// digits and underscores, not starting with a digit, at most 8 long.
+bool is_library_name(std::string_view name) {
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  return !name.empty() && name.size() <= 8 && letter(name.front()) &&
+         std::all_of(name.begin(), name.end(), [&](char c) { return letter(c) || digit(c); });
+}
 
- private:
-  std::string path_;
-  std::string tmp_;
-  std::FILE* file_ = nullptr;
-  bool done_ = false;
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
+}
+
+// A name of the file `path` resolves to, also when it does not exist yet.
+std::string canonical_name(const std::string& path) {
+  std::error_code ec;
+  const fs::path name = fs::weakly_canonical(path, ec);
+  return ec ? path : name.string();
+}
+
+// A listing, log or report file of the run.
+struct OutputFile {
+  const char* what;  // as messages name it
+  std::string path;  // empty: not asked for
+  AtomicFile file;
 };
 
-}  // namespace
+enum { kListingFile, kLogFile, kJsonFile, kHtmlFile, kOutputFiles };
 
-RunResult run_program(std::string_view program, const RunOptions& options) {
-  RunResult result;
-  TextOut log_out = options.log_text != nullptr ? TextOut(options.log_text) : TextOut(options.log);
-  TextOut listing_out =
-      options.listing_text != nullptr ? TextOut(options.listing_text) : TextOut(options.listing);
-  HostSettings settings;
-  settings.linesize = std::clamp(options.linesize, 64, 256);
-  settings.pagesize = std::clamp(options.pagesize, 15, 32767);
-  Host host(log_out, listing_out, TextOut(options.progress), settings);
-  X11ListingSink listing_sink(host.listing());
-  host.ods().add_sink(&listing_sink);
-  std::optional<ReportFile> json_file;
-  std::optional<JsonSink> json_sink;
-  if (!options.json_path.empty()) {
-    json_file.emplace(options.json_path);
-    if (!json_file->open()) {
-      host.log().error(fmt::format("The JSON file '{}' cannot be written.", options.json_path));
-      result.exit_status = 2;
-      return result;
-    }
-    json_sink.emplace(json_file->get());
-    host.ods().add_sink(&*json_sink);
+// Opens the files asked for; nothing is written yet. Refuses the program
+// file, a folder, and two files that would replace one another.
+std::vector<std::string> open_output_files(std::array<OutputFile, kOutputFiles>& files,
+                                           const std::string& program_path) {
+  std::vector<std::string> errors;
+  std::error_code ec;
+  const bool program_is_file = !program_path.empty() && fs::is_regular_file(program_path, ec);
+  for (OutputFile& f : files) {
+    if (f.path.empty()) continue;
+    if (program_is_file && same_file(f.path, program_path))
+      errors.push_back(fmt::format("The {} '{}' is the program file: nothing was written.", f.what, f.path));
   }
-  std::optional<ReportFile> html_file;
-  std::optional<HtmlSink> html_sink;
-  if (!options.html_path.empty()) {
-    html_file.emplace(options.html_path);
-    if (!html_file->open()) {
-      host.log().error(fmt::format("The HTML report '{}' cannot be written.", options.html_path));
-      result.exit_status = 2;
-      return result;
-    }
-    html_sink.emplace();
-    host.ods().add_sink(&*html_sink);
+  if (!errors.empty()) return errors;
+  for (OutputFile& f : files) {
+    if (f.path.empty()) continue;
+    std::string why;
+    if (!f.file.open(f.path, why))
+      errors.push_back(fmt::format("The {} '{}' cannot be written: {}.", f.what, f.path, why));
+    else if (f.file.stream() == nullptr)
+      errors.push_back(fmt::format("The {} '{}' cannot be written: {}.", f.what, f.path, errno_message(errno)));
   }
+  if (!errors.empty()) return errors;
+  for (std::size_t i = 0; i < files.size(); ++i)
+    for (std::size_t j = i + 1; j < files.size(); ++j) {
+      const OutputFile& a = files[i];
+      const OutputFile& b = files[j];
+      if (!a.file.is_open() || !b.file.is_open() || !a.file.replaces_target() || !b.file.replaces_target()) continue;
+      if (canonical_name(a.file.target()) == canonical_name(b.file.target()))
+        errors.push_back(fmt::format("The {} '{}' and the {} '{}' are the same file: nothing was written.", a.what,
+                                     a.path, b.what, b.path));
+    }
+  return errors;
+}
 
+// Moves a finished file into place; the reason when it cannot be written,
+// `stream_error` (an errno) is already known, or it would replace an input.
+std::optional<std::string> commit_output_file(OutputFile& f, int stream_error, const std::vector<std::string>& inputs) {
+  if (!f.file.is_open()) return std::nullopt;
+  if (stream_error != 0) {
+    f.file.discard();
+    return fmt::format("The {} '{}' could not be written: {}.", f.what, f.path, errno_message(stream_error));
+  }
+  if (f.file.replaces_target())
+    for (const std::string& input : inputs)
+      if (same_file(f.file.target(), input)) {
+        f.file.discard();
+        return fmt::format("The {} '{}' is the input data set '{}': it was not written.", f.what, f.path, input);
+      }
+  // A writer that failed left the stream's error flag set, which commit() refuses.
+  std::string why;
+  if (!f.file.commit(why)) return fmt::format("The {} '{}' could not be written: {}.", f.what, f.path, why);
+  return std::nullopt;
+}
+
+// Runs the program's items; the exit status they give (2: the program or a
+// library cannot be used, and nothing ran).
+int run_items(Host& host, std::string_view program, const RunOptions& options, RunResult& result) {
   bool failed = false;
-  for (const auto& [name, folder] : options.libs) assign_library(host, name, folder, failed);
-  if (failed) {
-    result.exit_status = 2;
-    return result;
+  for (const auto& [name, folder] : options.libs) {
+    if (!is_library_name(name)) {
+      host.log().error(fmt::format("The library name '{}' is not valid: a library name is 1 to 8 letters, digits "
+                                   "or underscores, not starting with a digit.",
+                                   name));
+      failed = true;
+      continue;
+    }
+    assign_library(host, name, folder, failed);
   }
+  if (failed) return 2;
   if (!valid_utf8(program)) {
     host.log().error("The program file is not UTF-8 text.");
-    result.exit_status = 2;
-    return result;
+    return 2;
   }
   const Program prog = read_program(program);
   if (prog.steps() == 0) {
@@ -116,8 +147,7 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
       if (item.error) host.log().error(fmt::format("Line {}, column {}: {}", item.error->pos.line,
                                                    item.error->pos.col, item.error->text));
     host.log().error("The program has no PROC step: write PROC X11 ...; RUN;");
-    result.exit_status = 2;
-    return result;
+    return 2;
   }
   for (const auto& item : prog.items) {
     if (item.error) {
@@ -143,7 +173,20 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
         sr.exit_level = 3000;
       } else {
         host.ods().begin_step(step.name, sr.line);
-        sr.exit_level = ornqx11(host, step);
+        // Steps end through StepExit; anything else that escapes one is a
+        // fault of x11sa, which ends that step and not the whole run.
+        std::string fault;
+        try {
+          sr.exit_level = ornqx11(host, step);
+        } catch (const std::exception& e) {
+          fault = e.what();
+        } catch (...) {
+          fault = "an exception of unknown type";
+        }
+        if (!fault.empty()) {
+          host.log().error(fmt::format("Internal error in the PROC {} step at line {}: {}", step.name, sr.line, fault));
+          sr.exit_level = 9999;
+        }
         host.ods().end_step(sr.exit_level);
       }
       sr.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -153,18 +196,84 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
       result.steps.push_back(std::move(sr));
     }
   }
-  host.listing().flush();
-  if (json_sink && !(json_sink->finish() && json_file->commit())) {
-    host.log().error(fmt::format("The JSON file '{}' could not be written.", options.json_path));
-    failed = true;
+  const bool step_failed = std::any_of(result.steps.begin(), result.steps.end(),
+                                       [](const StepResult& s) { return s.exit_level > 4; });
+  return step_failed || failed ? 1 : 0;
+}
+
+}  // namespace
+
+RunResult run_program(std::string_view program, const RunOptions& options) {
+  RunResult result;
+  std::array<OutputFile, kOutputFiles> files{{
+      {"listing file", options.listing_text == nullptr ? options.listing_path : std::string(), {}},
+      {"log file", options.log_text == nullptr ? options.log_path : std::string(), {}},
+      {"JSON file", options.json_path, {}},
+      {"HTML report", options.html_path, {}},
+  }};
+  TextOut log_out = options.log_text != nullptr ? TextOut(options.log_text) : TextOut(options.log);
+  const bool log_to_file = !files[kLogFile].path.empty();
+  std::vector<std::string> refused = open_output_files(files, options.program_path);
+  if (!refused.empty()) {
+    // Every file is left as it was, the log file too: the messages go to
+    // the log stream, and to the caller.
+    if (!log_to_file)
+      for (const std::string& e : refused) Log(log_out).error(e);
+    result.file_errors = std::move(refused);
+    result.exit_status = 2;
+    return result;
   }
-  if (html_sink && !(html_sink->write(html_file->get()) && html_file->commit())) {
-    host.log().error(fmt::format("The HTML report '{}' could not be written.", options.html_path));
-    failed = true;
+  if (log_to_file) log_out = TextOut(files[kLogFile].file.stream());
+  TextOut listing_out = options.listing_text != nullptr      ? TextOut(options.listing_text)
+                        : files[kListingFile].file.is_open() ? TextOut(files[kListingFile].file.stream())
+                                                             : TextOut(options.listing);
+  HostSettings settings;
+  settings.linesize = std::clamp(options.linesize, 64, 256);
+  settings.pagesize = std::clamp(options.pagesize, 15, 32767);
+  Host host(log_out, listing_out, TextOut(options.progress), settings);
+  X11ListingSink listing_sink(host.listing());
+  host.ods().add_sink(&listing_sink);
+  std::optional<JsonSink> json_sink;
+  if (files[kJsonFile].file.is_open()) {
+    json_sink.emplace(files[kJsonFile].file.stream());
+    host.ods().add_sink(&*json_sink);
   }
-  const bool any_failed = std::any_of(result.steps.begin(), result.steps.end(),
-                                      [](const StepResult& s) { return s.exit_level > 4; });
-  result.exit_status = any_failed || failed ? 1 : 0;
+  std::optional<HtmlSink> html_sink;
+  if (files[kHtmlFile].file.is_open()) {
+    html_sink.emplace();
+    host.ods().add_sink(&*html_sink);
+  }
+
+  result.exit_status = run_items(host, program, options, result);
+
+  // The listing first and the log last, so that the log tells how the
+  // others fared. The reports of a program that could not run are not
+  // written: the files keep what an earlier run left.
+  auto note = [&](std::optional<std::string> error, bool to_log) {
+    if (!error) return;
+    if (to_log) host.log().error(*error);
+    result.file_errors.push_back(std::move(*error));
+  };
+  listing_out.flush();
+  if (files[kListingFile].file.is_open())
+    note(commit_output_file(files[kListingFile], listing_out.error(), host.inputs()), true);
+  else if (listing_out.failed())
+    note(fmt::format("The listing could not be written: {}.", errno_message(listing_out.error())), true);
+  const bool program_ran = result.exit_status != 2;
+  if (json_sink && program_ran) {
+    (void)json_sink->finish();
+    note(commit_output_file(files[kJsonFile], 0, host.inputs()), true);
+  }
+  if (html_sink && program_ran) {
+    (void)html_sink->write(files[kHtmlFile].file.stream());
+    note(commit_output_file(files[kHtmlFile], 0, host.inputs()), true);
+  }
+  log_out.flush();
+  if (log_to_file)
+    note(commit_output_file(files[kLogFile], log_out.error(), host.inputs()), false);
+  else if (log_out.failed())
+    note(fmt::format("The log could not be written: {}.", errno_message(log_out.error())), false);
+  if (!result.file_errors.empty()) result.exit_status = 2;
   return result;
 }
 
