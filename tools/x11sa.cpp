@@ -13,7 +13,6 @@
 #include <exception>
 #include <iostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <CLI/CLI.hpp>

@@ -55,14 +55,6 @@ bool iequals(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
-// Letters, digits and underscores (ASCII), not starting with a digit, 1..32 long.
-bool is_valid_name(std::string_view s) noexcept {
-  if (s.empty() || s.size() > kMaxNameLength || is_digit(s.front())) return false;
-  return std::all_of(s.begin(), s.end(), [](char c) {
-    return is_digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-  });
-}
-
 std::string_view trim_blanks(std::string_view s) noexcept {
   while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
@@ -72,8 +64,6 @@ std::string_view trim_blanks(std::string_view s) noexcept {
 // Text from the file as it appears in a one-line message: control characters
 // escaped, and long texts cut (at a character boundary) with "...".
 std::string printable(std::string_view s) { return visible_text(s, 64); }
-
-std::string errno_text(int err) { return std::error_code(err, std::generic_category()).message(); }
 
 // ---------------------------------------------------------------------------
 // Cell syntax. Blanks around a number, a date or a missing mark are ignored
@@ -232,12 +222,12 @@ class FileWindow {
     // Not blocking: opening a FIFO would otherwise wait for a writer.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
-      why = errno == ELOOP ? "it is a symbolic link that loops" : errno_text(errno);
+      why = errno == ELOOP ? "it is a symbolic link that loops" : errno_message(errno);
       return false;
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
-      why = errno_text(errno);
+      why = errno_message(errno);
       return false;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -472,6 +462,15 @@ std::string unescape_quotes(std::string_view content) {
 }
 
 }  // namespace
+
+bool is_valid_name(std::string_view s) noexcept {
+  if (s.empty() || s.size() > kMaxNameLength || is_digit(s.front())) return false;
+  return std::all_of(s.begin(), s.end(), [](char c) {
+    return is_digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  });
+}
+
+bool is_library_name(std::string_view s) noexcept { return s.size() <= 8 && is_valid_name(s); }
 
 // ===========================================================================
 // Names and libraries
@@ -777,7 +776,7 @@ std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const 
   }
   if (file.read_error() != 0)
     return fail(fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path,
-                            errno_text(file.read_error())));
+                            errno_message(file.read_error())));
   if (!header_found)
     return fail(fmt::format("Data set {}: file \"{}\" is empty; it needs a header row of variable names.",
                             display_name, path));
@@ -851,7 +850,7 @@ std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const 
   }
   if (file.read_error() != 0)
     return fail(fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path,
-                            errno_text(file.read_error())));
+                            errno_message(file.read_error())));
   impl->data_end = empty_run_rows > 0 ? empty_run_start : pos;
 
   impl->vars.resize(ncols);

@@ -22,6 +22,12 @@ struct VarInfo {
   std::string label;
 };
 
+// A name of a variable or data set: letters, digits and underscores (ASCII),
+// not starting with a digit, 1 to 32 long.
+[[nodiscard]] bool is_valid_name(std::string_view s) noexcept;
+// A library name: a valid name of at most 8 characters.
+[[nodiscard]] bool is_library_name(std::string_view s) noexcept;
+
 // A two-level data set name. A one-level name belongs to WORK.
 struct DataSetName {
   std::string libref;  // upper case

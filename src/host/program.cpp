@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "host/dataset.h"
 #include "host/text.h"
 
 namespace x11sa {
@@ -261,7 +262,7 @@ std::optional<LibnameStmt> parse_libname(const Statement& s, std::vector<Program
     errors.push_back({s.pos, "Write LIBNAME as: LIBNAME name 'folder';"});
     return std::nullopt;
   }
-  if (t[1].text.size() > 8) {
+  if (!is_library_name(t[1].text)) {
     errors.push_back({t[1].pos, fmt::format("The library name {} is longer than 8 characters.", shown_text(t[1].text))});
     return std::nullopt;
   }

@@ -159,14 +159,6 @@ const OptSpec* find_opt(const OptSpec (&specs)[N], std::string_view upper) {
   return nullptr;
 }
 
-bool valid_name(std::string_view s) {
-  if (s.empty() || s.size() > 32) return false;
-  if (!(std::isalpha(static_cast<unsigned char>(s[0])) != 0 || s[0] == '_')) return false;
-  return std::all_of(s.begin(), s.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-  });
-}
-
 bool is_statement_word(std::string_view upper) {
   constexpr std::string_view words =
       "MONTHLY QUARTERLY TABLES TABLE TAB OUTPUT ARIMA MACURVES PDWEIGHTS SSPAN BY VAR VARIABLES "
@@ -357,7 +349,7 @@ bool StepParser::value(const Toks& t, std::size_t& i, const OptSpec& spec, OptVa
       return false;
     }
     case VK::Var: {
-      if (i < t.size() && t[i].kind == TokKind::Word && valid_name(t[i].text)) {
+      if (i < t.size() && t[i].kind == TokKind::Word && is_valid_name(t[i].text)) {
         v.pos = t[i].pos;
         v.names = {t[i].text};
         v.text = t[i].text;
@@ -528,7 +520,7 @@ void StepParser::var_list(const Toks& t, std::size_t i, std::vector<std::string>
       *notsorted = true;
       continue;
     }
-    if (w.kind != TokKind::Word || !valid_name(w.text)) {
+    if (w.kind != TokKind::Word || !is_valid_name(w.text)) {
       error(w.pos, w.text, fmt::format("The {} statement needs variable names.", stmt));
       continue;
     }
@@ -592,7 +584,7 @@ void StepParser::output(const Toks& t, ParsedStatement& rec) {
     i += 2;
     std::vector<std::string> names;
     while (i < t.size() && !(i + 1 < t.size() && t[i + 1].is_punct("="))) {
-      if (t[i].kind == TokKind::Word && valid_name(t[i].text)) {
+      if (t[i].kind == TokKind::Word && is_valid_name(t[i].text)) {
         names.push_back(t[i].text);
       } else {
         error(t[i].pos, t[i].text, fmt::format("{}= needs names of new variables.", up));

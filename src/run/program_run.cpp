@@ -40,13 +40,6 @@ void assign_library(Host& host, const std::string& libref, const std::string& fo
 
 // Library names follow the LIBNAME statement: a word of ASCII letters,
 // digits and underscores, not starting with a digit, at most 8 long.
-bool is_library_name(std::string_view name) {
-  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
-  auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  return !name.empty() && name.size() <= 8 && letter(name.front()) &&
-         std::all_of(name.begin(), name.end(), [&](char c) { return letter(c) || digit(c); });
-}
-
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code ec;
   return !a.empty() && !b.empty() && fs::equivalent(a, b, ec) && !ec;
