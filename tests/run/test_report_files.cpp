@@ -37,13 +37,6 @@ const char* const kMemoryCap = "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTI
 const char* const kMemoryCap = "ulimit -v 524288; ";
 #endif
 
-std::string slurp(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 // Runs the shell `commands` in `dir`, where `x11sa` is the command under
 // test; their standard output and error go to out.txt and err.txt.
 int shell_in(const fs::path& dir, const std::string& commands) {
@@ -97,20 +90,20 @@ TEST(ReportFiles, TargetsAreReplacedWholeOrRefused) {
     dir.copy_data("airline.csv");
     dir.write("prog.x11", kProgram);
     ASSERT_EQ(shell_in(dir.path(), c.setup[0] != '\0' ? c.setup : ":"), 0);
-    const std::string kept = c.keep[0] != '\0' ? slurp(dir.path() / c.keep) : "";
+    const std::string kept = c.keep[0] != '\0' ? read_file(dir.path() / c.keep) : "";
 
     const int status = shell_in(dir.path(), c.command);
-    const std::string err = slurp(dir.path() / "err.txt");
+    const std::string err = read_file(dir.path() / "err.txt");
     EXPECT_EQ(status, c.status) << err;
     EXPECT_NE(err.find(c.message), std::string::npos) << err;
     if (c.keep[0] != '\0') {
-      EXPECT_TRUE(slurp(dir.path() / c.keep) == kept) << c.keep << " changed";
+      EXPECT_TRUE(read_file(dir.path() / c.keep) == kept) << c.keep << " changed";
     }
     if (c.still_a_link[0] != '\0') {
       EXPECT_TRUE(fs::is_symlink(dir.path() / c.still_a_link));
     }
     if (c.json[0] != '\0') {
-      EXPECT_TRUE(nlohmann::json::accept(slurp(dir.path() / c.json)));
+      EXPECT_TRUE(nlohmann::json::accept(read_file(dir.path() / c.json)));
     }
     for (const auto& entry : fs::directory_iterator(dir.path()))
       EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
@@ -127,8 +120,8 @@ TEST(ReportFiles, ConcurrentWritersOfOneReportLeaveOneWholeDocument) {
   for (int i = 0; i < 4; ++i)
     commands += "x11sa --json r.json --print /dev/null prog.x11 & p" + std::to_string(i) + "=$!; ";
   commands += "s=0; for p in $p0 $p1 $p2 $p3; do wait $p || s=1; done; exit $s";
-  EXPECT_EQ(shell_in(dir.path(), commands), 0) << slurp(dir.path() / "err.txt");
-  const nlohmann::json doc = nlohmann::json::parse(slurp(dir.path() / "r.json"), nullptr, false);
+  EXPECT_EQ(shell_in(dir.path(), commands), 0) << read_file(dir.path() / "err.txt");
+  const nlohmann::json doc = nlohmann::json::parse(read_file(dir.path() / "r.json"), nullptr, false);
   ASSERT_FALSE(doc.is_discarded());
   EXPECT_EQ(doc["steps"].size(), 10u);
 }
@@ -170,7 +163,7 @@ TEST(ReportFiles, AClosedPipeIsAWriteError) {
   ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
   ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
   EXPECT_EQ(WEXITSTATUS(raw), 2);
-  EXPECT_NE(slurp(err_file).find("Broken pipe"), std::string::npos) << slurp(err_file);
+  EXPECT_NE(read_file(err_file).find("Broken pipe"), std::string::npos) << read_file(err_file);
 }
 
 }  // namespace
