@@ -10,8 +10,8 @@
 
 #include "core/extremes.h"
 #include "host/host.h"
-#include "report/html.h"
-#include "report/listing.h"
+#include "render/html.h"
+#include "render/listing_sink.h"
 #include "report/preface.h"
 #include "run/adjust_internal.h"
 #include "run/flows.h"

@@ -1,11 +1,7 @@
 // Charts G1 to G4: the final series, SI ratios with seasonal factors, and
-// the irregular, as output objects that the listing draws in characters and
-// the HTML report as SVG.
+// the irregular, as output objects that the listing draws in characters
+// (render/line_printer_chart.h) and the HTML report as SVG.
 #pragma once
-
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "host/ods.h"
 #include "run/x11com.h"
@@ -16,32 +12,5 @@ namespace x11sa {
 // series are indexed like every table; the variable's range comes from x11flow.
 void x11chrt(X11COM* Xp, const double* d8, const double* d9, const double* d10, const double* d11,
              const double* d12, const double* d13, const double* work);
-
-// Lines of text in one buffer: line k spans [ends[k-1], ends[k]).
-struct TextLines {
-  std::string text;
-  std::vector<std::size_t> ends;
-
-  void clear() {
-    text.clear();
-    ends.clear();
-  }
-  [[nodiscard]] std::size_t size() const noexcept { return ends.size(); }
-  [[nodiscard]] std::string_view operator[](std::size_t k) const noexcept {
-    const std::size_t from = k == 0 ? 0 : ends[k - 1];
-    return std::string_view(text).substr(from, ends[k] - from);
-  }
-  // Ends the line being written, without its trailing blanks.
-  void end_line() {
-    const std::size_t from = ends.empty() ? 0 : ends.back();
-    while (text.size() > from && text.back() == ' ') text.pop_back();
-    ends.push_back(text.size());
-  }
-};
-
-// The line-printer form of a chart object, within `linesize` columns: the
-// value axis on top and at the bottom, one line per row. Replaces `out`.
-void line_printer_chart(const OdsTable& chart, int linesize, TextLines& out);
-[[nodiscard]] std::vector<std::string> line_printer_chart(const OdsTable& chart, int linesize);
 
 }  // namespace x11sa

@@ -15,9 +15,9 @@
 #include "host/atomic_file.h"
 #include "host/host.h"
 #include "host/program.h"
-#include "report/html.h"
-#include "report/json.h"
-#include "report/listing.h"
+#include "render/html.h"
+#include "render/json.h"
+#include "render/listing_sink.h"
 #include "run/ornqx11.h"
 #include "x11sa/x11sa.h"
 

@@ -7,8 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "report/charts.h"
-#include "report/html.h"
+#include "render/line_printer_chart.h"
+#include "render/html.h"
 #include "support/run_support.h"
 
 namespace x11sa::test {

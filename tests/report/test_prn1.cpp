@@ -10,7 +10,7 @@
 #include <fmt/format.h>
 
 #include "host/host.h"
-#include "report/listing.h"
+#include "render/listing_sink.h"
 #include "report/prn1.h"
 #include "x11sa/missing.h"
 

@@ -1,4 +1,4 @@
-#include "report/zscale.h"
+#include "numeric/axis_scale.h"
 
 #include <algorithm>
 #include <cmath>

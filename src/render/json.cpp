@@ -1,4 +1,4 @@
-#include "report/json.h"
+#include "render/json.h"
 
 #include <cmath>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/ods.h"
-#include "report/charts.h"
+#include "render/line_printer_chart.h"
 
 namespace x11sa {
 

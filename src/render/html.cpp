@@ -1,4 +1,4 @@
-#include "report/html.h"
+#include "render/html.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 
 #include "host/text.h"
-#include "report/svg.h"
+#include "render/svg.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {

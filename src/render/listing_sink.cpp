@@ -1,4 +1,4 @@
-#include "report/listing.h"
+#include "render/listing_sink.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "host/host.h"
-#include "report/charts.h"
+#include "render/line_printer_chart.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {

@@ -1,4 +1,4 @@
-#include "report/svg.h"
+#include "render/svg.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +7,8 @@
 
 #include <fmt/format.h>
 
-#include "report/html.h"
-#include "report/zscale.h"
+#include "render/html.h"
+#include "numeric/axis_scale.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
