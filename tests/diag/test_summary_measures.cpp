@@ -73,14 +73,6 @@ TEST(SpanStatistics, ANonPositiveBaseCountsAsNoChangeAndShortSeriesLeaveZeros) {
   for (std::size_t d = 2; d < 12; ++d) EXPECT_EQ(s.mean_abs_change[d], 0.0) << d;
 }
 
-TEST(SpanStatistics, AverageDurationOfRun) {
-  // Up, up, down, down, up: three runs of five changes.
-  EXPECT_DOUBLE_EQ(average_duration_of_run(std::vector<double>{1, 2, 3, 2, 1, 2}), 5.0 / 3.0);
-  // A flat start takes the direction that follows: up, up, down.
-  EXPECT_DOUBLE_EQ(average_duration_of_run(std::vector<double>{5, 5, 6, 7, 6}), 2.0);
-  EXPECT_EQ(average_duration_of_run(std::vector<double>{5}), 0.0);
-}
-
 // 72 months of components: C grows by `c_step` a month from 1000, I swings
 // by up to `i_amp` around 100, and the adjusted series varies freely.
 struct Components {
