@@ -1,12 +1,8 @@
 #include "diag/e4.h"
 
-#include "host/host.h"
-
 namespace x11sa {
 
 namespace {
-
-OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
 // Totals compared: a ratio in percent (the method's own zero test) or a
 // difference.
@@ -17,31 +13,29 @@ double compare(double a, double b, bool additive) {
 
 }  // namespace
 
-void x11e4p(X11COM* Xp, const double* b1, const double* d11, const double* e1, const double* e2, int firstyr,
-            int lastyr, int firstper, long begin, long end) {
-  const bool additive = Xp->op.add_f != 0;
-  const int p = Xp->nper;
-  OdsManager& ods = Xp->host->ods();
-  ods_check(ods.open_table("lum.x11.e4", "E4", msgtext(additive ? 153 : 453)));
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
-  ods_check(ods.add_column(OdsColumn{"Unmodified", "Unmodified", ColType::Num, 3}));
-  ods_check(ods.add_column(OdsColumn{"Modified", "Modified", ColType::Num, 3}));
-  long t = begin;
-  for (int year = firstyr; year <= lastyr; ++year) {
+E4Ratios e4_ratios(const E4Series& series, int periods_per_year, Mode mode, int first_year, int first_period) {
+  const bool additive = mode == Mode::Additive;
+  const int p = periods_per_year;
+  const std::size_t end = series.original.size();
+  E4Ratios out;
+  if (end == 0) return out;
+  const auto last_year = first_year + static_cast<int>((static_cast<std::size_t>(first_period) + end - 1) /
+                                                       static_cast<std::size_t>(p));
+  std::size_t t = 0;
+  for (int year = first_year; year <= last_year; ++year) {
     double original = 0;
     double adjusted = 0;
     double modified = 0;
     double modified_adjusted = 0;
-    for (int per = year == firstyr ? firstper : 0; per < p && t < end; ++per, ++t) {
-      original += b1[t];
-      adjusted += d11[t];
-      modified += e1[t];
-      modified_adjusted += e2[t];
+    for (int per = year == first_year ? first_period : 0; per < p && t < end; ++per, ++t) {
+      original += series.original[t];
+      adjusted += series.adjusted[t];
+      modified += series.modified_original[t];
+      modified_adjusted += series.modified_adjusted[t];
     }
-    ods_check(ods.add_row({static_cast<double>(year), cell(compare(original, adjusted, additive)),
-                           cell(compare(modified, modified_adjusted, additive))}));
+    out.years.push_back({year, compare(original, adjusted, additive), compare(modified, modified_adjusted, additive)});
   }
-  ods_check(ods.close_table());
+  return out;
 }
 
 }  // namespace x11sa

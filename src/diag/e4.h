@@ -1,17 +1,25 @@
-// Table E4: the annual totals of the original series against those of the
+// Table E4: the annual totals of the series as read against those of the
 // seasonally adjusted series, unmodified and modified for extremes.
 #pragma once
 
-#include "run/x11com.h"
+#include <span>
+
+#include "records/summary_measures.h"
+#include "x11sa/options.h"
 
 namespace x11sa {
 
-// For each year from firstyr to lastyr, the totals of b1 (the series as
-// read), d11, e1 and e2 over the year's periods within [begin, end) (the
-// first year from period firstper): multiplicative, the ratios b1 : d11 and
-// e1 : e2 in percent (missing for a zero denominator); additive, the
-// differences. Prints one row per year.
-void x11e4p(X11COM* Xp, const double* b1, const double* d11, const double* e1, const double* e2, int firstyr,
-            int lastyr, int firstper, long begin, long end);
+// The series E4 compares, over the same stretch.
+struct E4Series {
+  std::span<const double> original;           // B1, the series as read
+  std::span<const double> adjusted;           // D11
+  std::span<const double> modified_original;  // E1
+  std::span<const double> modified_adjusted;  // E2
+};
+
+// One row per calendar year the stretch touches, the first value falling in
+// period `first_period` of `first_year`.
+[[nodiscard]] E4Ratios e4_ratios(const E4Series& series, int periods_per_year, Mode mode, int first_year,
+                                 int first_period);
 
 }  // namespace x11sa

@@ -2,44 +2,29 @@
 // months (1 to 4 quarters).
 #pragma once
 
-#include "run/x11com.h"
+#include <span>
+
+#include "records/summary_measures.h"
+#include "x11sa/options.h"
 
 namespace x11sa {
 
-// The figures of the F2 tables. Span statistics use the layout of x11sum:
-// [0, 12) average absolute change, [12, 24) its square, [24, 36) average
-// signed change, [36, 48) standard deviation of the signed changes.
-struct F2SUMMARY {
-  int spans = 12;
-  // O (the series as read), P, TD, S, CI, C, I, E1, E2, E3 and the MCD
-  // moving average (F1).
-  double o[48] = {}, p[48] = {}, td[48] = {}, s[48] = {}, ci[48] = {}, c[48] = {}, i[48] = {};
-  double e1[48] = {}, e2[48] = {}, e3[48] = {}, mcd[48] = {};
-  // F2.B: shares of I, C, S, P and TD in the sum of their squared changes
-  // (percent), their total (100, or 0 without change), that sum, and the
-  // sum in percent of the squared change of O.
-  double share_i[12] = {}, share_c[12] = {}, share_s[12] = {}, share_p[12] = {}, share_td[12] = {};
-  double total[12] = {}, total_squares[12] = {}, ratio[12] = {};
-  // F2.C: average duration of run of CI, I, C and the MCD moving average.
-  double dur_ci = 0, dur_i = 0, dur_c = 0, dur_mcd = 0;
-  // F2.D: I/C ratio per span (missing where C does not change).
-  double ic[12] = {};
-  // F2.E: months (quarters) for cyclical dominance.
-  int mcd_span = 0;
+// The series F2 describes, all over the same stretch.
+struct F2Series {
+  std::span<const double> original;     // the series as read (O)
+  std::span<const double> prior;        // A2 (P); empty when not in force
+  std::span<const double> trading_day;  // C18 (TD); empty when not in force
+  std::span<const double> seasonal;     // D10 (S)
+  std::span<const double> adjusted;     // D11 (CI)
+  std::span<const double> trend_cycle;  // D12 (C)
+  std::span<const double> irregular;    // D13 (I)
+  std::span<const double> modified_original, modified_adjusted, modified_irregular;  // E1, E2, E3
+  std::span<const double> f1;           // defined on [first, last) of the dominance record
 };
 
-// Computes the F2 figures from the components over [begin, end) and the
-// F1 series over its stretch [first, last); d12p and d13p are the span
-// statistics of C and I that x11f1 made, mcd its result.
-void x11f2(X11COM* Xp, const double* b1, const double* a2, const double* c18, const double* d10,
-           const double* d11, const double* d12, const double* d13, const double* e1, const double* e2,
-           const double* e3, const double* f1, const double* d12p, const double* d13p, long begin, long end,
-           long first, long last, int mcd, F2SUMMARY* out);
-
-// Computes the F2 figures and prints tables F2.A to F2.F.
-void x11f2p(X11COM* Xp, const double* b1, const double* a2, const double* c18, const double* d10,
-            const double* d11, const double* d12, const double* d13, const double* e1, const double* e2,
-            const double* e3, const double* f1, const double* d12p, const double* d13p, long begin, long end,
-            long first, long last, int mcd);
+// The F2 figures; `dominance` is what F1 found on the same D12 and D13. P
+// and TD take part only in a monthly run.
+[[nodiscard]] F2Summary f2_summary(const F2Series& series, const CyclicalDominance& dominance, Frequency frequency,
+                                   Mode mode);
 
 }  // namespace x11sa

@@ -10,12 +10,6 @@
 #include "core/filters.h"
 #include "core/prior.h"
 #include "core/tradingday.h"
-#include "diag/d9a.h"
-#include "diag/e4.h"
-#include "diag/etables.h"
-#include "diag/f2.h"
-#include "diag/fsummary.h"
-#include "diag/ftests.h"
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
@@ -25,6 +19,7 @@
 #include "report/prn1.h"
 #include "report/prn2.h"
 #include "report/tdreport.h"
+#include "run/legacy_diag.h"
 
 namespace x11sa {
 

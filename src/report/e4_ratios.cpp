@@ -1,0 +1,23 @@
+#include "report/e4_ratios.h"
+
+#include "host/messages.h"
+
+namespace x11sa {
+
+namespace {
+
+OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
+
+}  // namespace
+
+void print_e4_ratios(OdsManager& ods, const E4Ratios& ratios, Mode mode) {
+  ods_check(ods.open_table("lum.x11.e4", "E4", msgtext(mode == Mode::Additive ? 153 : 453)));
+  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
+  ods_check(ods.add_column(OdsColumn{"Unmodified", "Unmodified", ColType::Num, 3}));
+  ods_check(ods.add_column(OdsColumn{"Modified", "Modified", ColType::Num, 3}));
+  for (const E4Year& y : ratios.years)
+    ods_check(ods.add_row({static_cast<double>(y.year), cell(y.unmodified), cell(y.modified)}));
+  ods_check(ods.close_table());
+}
+
+}  // namespace x11sa
