@@ -54,10 +54,10 @@ std::vector<std::string> texts(const CaptureSink& c) {
 
 TEST(DiagnosticsInTheFlow, EveryMessageOfTheDiagnosticsExists) {
   SeriesOptions q;
-  q.quarterly = true;
+  q.method.frequency = Frequency::Quarterly;
   q.start_year = 1960;
   SeriesOptions additive = monthly_from(1920);
-  additive.additive = true;
+  additive.method.mode = Mode::Additive;
   for (const auto& run : {run_flow(airline(), monthly_from(1949), 1), run_flow(data_column("ukgas.csv", "gas"), q, 1),
                           run_flow(data_column("nottingham.csv", "temp"), additive, 1)}) {
     ASSERT_GE(run->capture.tables.size(), 20u);
@@ -135,7 +135,7 @@ TEST(DiagnosticsInTheFlow, VerdictsArePlausibleOnRealAndRandomSeries) {
   EXPECT_EQ(run_flow(airline(), monthly_from(1949), 0, silent)->com->ftest.fail, 0);
   // Quarterly gas consumption: present.
   SeriesOptions q;
-  q.quarterly = true;
+  q.method.frequency = Frequency::Quarterly;
   q.start_year = 1960;
   EXPECT_EQ(run_flow(data_column("ukgas.csv", "gas"), q, 0, silent)->com->ftest.fail, 0);
   // White noise around a level: none.

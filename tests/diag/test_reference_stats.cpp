@@ -40,8 +40,8 @@ class ReferenceStats : public ::testing::TestWithParam<Case> {
     const Case& c = GetParam();
     ref_ = reference_stats(c.reference);
     SeriesOptions o;
-    o.quarterly = c.quarterly;
-    o.additive = c.additive;
+    o.method.frequency = c.quarterly ? Frequency::Quarterly : Frequency::Monthly;
+    o.method.mode = c.additive ? Mode::Additive : Mode::Multiplicative;
     o.start_year = static_cast<int>(ref_num(ref_, "index/firstyr"));
     o.start_period = static_cast<int>(ref_num(ref_, "index/firstper")) + 1;
     series_ = data_column(std::string(c.data) + ".csv", c.column);
