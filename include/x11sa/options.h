@@ -129,7 +129,7 @@ struct PrintOptions {
   ReportLevel spans = ReportLevel::Standard;
   int span_decimals = 2;  // SSPAN NDEC=
   int span_width = 12;    // SSPAN WIDTH=: read, without effect
-  bool curves = false;    // the preface lists the MACURVES choices
+  bool list_curves = false;  // the preface lists the MACURVES choices
 };
 
 // A problem of a set of options, in the words of the statements ("TRENDMA=

@@ -34,7 +34,8 @@ StepOptions series_step(std::span<const double> values, const SeriesOptions& opt
   const int month = monthly ? options.start_period : 3 * (options.start_period - 1) + 1;
   const bool period_ok = options.start_period >= 1 && options.start_period <= m.periods();
   const double first = period_ok ? zmdy(month, 1, options.start_year) : kMissing;
-  const double last = is_missing(first) ? kMissing : zintnx(monthly ? "MONTH" : "QTR", first, static_cast<long>(values.size()) - 1);
+  const long n = static_cast<long>(values.size());
+  const double last = is_missing(first) ? kMissing : zintnx(monthly ? "MONTH" : "QTR", first, n - 1);
   for (const auto& [name, date] : {std::pair{"START", first}, std::pair{"END", last}}) {
     if (!is_missing(date)) continue;
     host.msg(monthly ? 34 : 35, name, fmt::format("{}/{}", options.start_year, options.start_period));

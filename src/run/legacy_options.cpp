@@ -166,7 +166,7 @@ void apply_step_options(const StepOptions& o, X11COM* Xp) {
     std::fill(std::begin(Xp->pdweights), std::end(Xp->pdweights), m.additive() ? 0.0 : 1.0);
     Xp->ptd_reg_done = 1;
   }
-  Xp->op.macrvs_f = p.curves ? 1 : 0;
+  Xp->op.macrvs_f = p.list_curves ? 1 : 0;
   for (std::size_t i = 0; i < 12; ++i) Xp->macrv.spec[i] = curve_code(m.curves[i]);
   apply_arima(o, Xp);
   apply_spans(o, Xp);

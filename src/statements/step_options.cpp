@@ -97,6 +97,7 @@ class StepReader {
   bool noprint_ = false;
   bool printout_given_ = false;
   bool charts_given_ = false;
+  bool macurves_ = false;
   int month_curve_weight_ = 0;
   int quarter_curve_weight_ = 0;
 };
@@ -262,7 +263,8 @@ void StepReader::tables_statement(const ParsedStatement& s) {
 void StepReader::macurves_statement(const ParsedStatement& s) {
   static constexpr const char* kPeriods[16] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG",
                                                "SEP", "OCT", "NOV", "DEC", "Q1",  "Q2",  "Q3",  "Q4"};
-  o_.print.curves = true;
+  macurves_ = true;
+  o_.print.list_curves = true;
   o_.method.curves.fill(SeasonalCurve::Default);
   month_curve_weight_ = 0;
   quarter_curve_weight_ = 0;
@@ -473,7 +475,7 @@ void StepReader::cross_checks() {
     report(detail::empty_model_problem(*m.arima));
   }
   report(detail::tdcompute_without_regression_problem(m));
-  if (o_.print.curves) report(detail::curves_frequency_problem(m.frequency, month_curve_weight_, quarter_curve_weight_));
+  if (macurves_) report(detail::curves_frequency_problem(m.frequency, month_curve_weight_, quarter_curve_weight_));
   if (!monthly() && m.prior_daily_weights) report(detail::quarterly_weights_problem());
   if (!monthly() && o_.out) {
     for (Table t : {Table::A1, Table::A2, Table::A3, Table::A4, Table::B14, Table::B16, Table::B18, Table::B19,
