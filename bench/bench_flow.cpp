@@ -18,20 +18,20 @@
 
 namespace {
 
-void flow_drivers(benchmark::State& state, x11sa::TradingDay td, bool diagnostics = false) {
+void flow_drivers(benchmark::State& state, x11sa::TradingDayRegression td, bool diagnostics = false) {
   std::string log;
   x11sa::Host host(x11sa::TextOut(&log), x11sa::TextOut(), x11sa::TextOut(), x11sa::HostSettings{});
   x11sa::X11COM com;
   com.host = &host;
   x11sa::SeriesOptions o;
   o.start_year = 1990;
-  o.tdregr = td;
+  o.method.tdregr = td;
   const auto values = x11sa_bench::series(240);
   x11sa::prepare_series(&com, values, o);
   com.XtrmFcntPtr = &x11sa::x11xtro;
   x11sa::alloc_memory(&com);
   x11sa::init_memory(&com);
-  if (td != x11sa::TradingDay::None) x11sa::x11tdt(&com, com.work.mon_type, com.fake_array_size + 12);
+  if (td != x11sa::TradingDayRegression::None) x11sa::x11tdt(&com, com.work.mon_type, com.fake_array_size + 12);
   x11sa::set_values(&com, &com.vars[0]);
   x11sa::read_var(&com, 0);
   // Nothing is written: the flow's own work only.
@@ -46,9 +46,9 @@ void flow_drivers(benchmark::State& state, x11sa::TradingDay td, bool diagnostic
   state.SetItemsProcessed(state.iterations());
 }
 
-void BM_PlainFlow(benchmark::State& state) { flow_drivers(state, x11sa::TradingDay::None); }
-void BM_PlainFlowTradingDay(benchmark::State& state) { flow_drivers(state, x11sa::TradingDay::Adjust); }
-void BM_PlainFlowSeasonalityTests(benchmark::State& state) { flow_drivers(state, x11sa::TradingDay::None, true); }
+void BM_PlainFlow(benchmark::State& state) { flow_drivers(state, x11sa::TradingDayRegression::None); }
+void BM_PlainFlowTradingDay(benchmark::State& state) { flow_drivers(state, x11sa::TradingDayRegression::Adjust); }
+void BM_PlainFlowSeasonalityTests(benchmark::State& state) { flow_drivers(state, x11sa::TradingDayRegression::None, true); }
 
 void BM_AdjustSeries(benchmark::State& state) {
   x11sa::SeriesOptions o;

@@ -29,19 +29,19 @@ struct Prepared {
   x11sa::Host host{x11sa::TextOut(&log), x11sa::TextOut(), x11sa::TextOut(), x11sa::HostSettings{}};
   x11sa::X11COM com;
 
-  explicit Prepared(x11sa::TradingDay td) {
+  explicit Prepared(x11sa::TradingDayRegression td) {
     x11sa::X11COM* Xp = &com;
     Xp->host = &host;
     x11sa::SeriesOptions o;
     o.start_year = 1990;
-    o.tdregr = td;
+    o.method.tdregr = td;
     const auto values = x11sa_bench::series(240);
     x11sa::prepare_series(Xp, values, o);
     Xp->XtrmFcntPtr = &x11sa::x11xtro;
     x11sa::alloc_memory(Xp);
     x11sa::sp_alloc_memory(Xp);
     x11sa::init_memory(Xp);
-    if (td != x11sa::TradingDay::None) x11sa::x11tdt(Xp, Xp->work.mon_type, Xp->fake_array_size + 12);
+    if (td != x11sa::TradingDayRegression::None) x11sa::x11tdt(Xp, Xp->work.mon_type, Xp->fake_array_size + 12);
     x11sa::set_values(Xp, &Xp->vars[0]);
     x11sa::read_var(Xp, 0);
     std::copy(Xp->work.original_in, Xp->work.original_in + Xp->fake_array_size, Xp->x11ssp.sp_orig);
@@ -53,7 +53,7 @@ struct Prepared {
   }
 };
 
-void BM_PlainFlow(benchmark::State& state, x11sa::TradingDay td) {
+void BM_PlainFlow(benchmark::State& state, x11sa::TradingDayRegression td) {
   Prepared p(td);
   for (auto _ : state) {
     x11sa::x11flw1(&p.com);
@@ -61,7 +61,7 @@ void BM_PlainFlow(benchmark::State& state, x11sa::TradingDay td) {
   }
 }
 
-void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDay td) {
+void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDayRegression td) {
   Prepared p(td);
   x11sa::x11flw1(&p.com);
   for (auto _ : state) {
@@ -73,13 +73,13 @@ void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDay td) {
 
 }  // namespace
 
-BENCHMARK_CAPTURE(BM_PlainFlow, no_trading_day, x11sa::TradingDay::None)
+BENCHMARK_CAPTURE(BM_PlainFlow, no_trading_day, x11sa::TradingDayRegression::None)
     ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK_CAPTURE(BM_SlidingSpans, no_trading_day, x11sa::TradingDay::None)
+BENCHMARK_CAPTURE(BM_SlidingSpans, no_trading_day, x11sa::TradingDayRegression::None)
     ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK_CAPTURE(BM_PlainFlow, trading_day, x11sa::TradingDay::Adjust)
+BENCHMARK_CAPTURE(BM_PlainFlow, trading_day, x11sa::TradingDayRegression::Adjust)
     ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-BENCHMARK_CAPTURE(BM_SlidingSpans, trading_day, x11sa::TradingDay::Adjust)
+BENCHMARK_CAPTURE(BM_SlidingSpans, trading_day, x11sa::TradingDayRegression::Adjust)
     ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) { return x11sa_bench::run(argc, argv); }

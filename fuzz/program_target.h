@@ -11,12 +11,10 @@
 
 #include <fmt/format.h>
 
-#include "host/exit.h"
 #include "host/host.h"
 #include "host/program.h"
 #include "host/text.h"
-#include "io/x11g.h"
-#include "io/x11pars.h"
+#include "statements/step_options.h"
 
 namespace x11sa::fuzz {
 
@@ -33,20 +31,12 @@ inline std::string read_program_everything(const std::uint8_t* data, std::size_t
     for (const auto& s : item.step->body)
       for (const auto& t : s.tokens)
         if (t.pos.line < 1 || t.pos.col < 1) return fmt::format("token '{}' without a position", t.text);
-    const ParsedStep parsed = xsparse(*item.step, host);
+    const ParsedStep parsed = parse_step(*item.step, host);
     if (parsed.stmts.empty() || parsed.stmts.front().kind != StmtKind::Proc) return "no PROC record";
     if (parsed.level != 0 && parsed.level != 4 && parsed.level != 2000 && parsed.level != 3000)
       return fmt::format("unexpected statement level {}", parsed.level);
     // The option checks, on a series held in memory: no data set is opened.
-    X11COM com;
-    com.host = &host;
-    com.memory_series = true;
-    try {
-      x11pars(&com, parsed);
-    } catch (const StepExit& e) {
-      if (!e.text().empty()) return fmt::format("internal error reading the options: {}", e.text());
-    }
-    const int level = com.exitlvl;
+    const int level = read_step_options(parsed, host, SeriesSource::Memory).exit_level;
     if (level != 0 && level != 4 && level != 1012 && level != 2000 && level != 3000)
       return fmt::format("unexpected option level {}", level);
   }

@@ -50,7 +50,8 @@ struct ArimaTransform {
   double power = 1;
 };
 
-// NOPRINT, the standard reports, or PRINTALL.
+// The reports of the ARIMA and SSPAN statements: NOPRINT, the standard
+// reports, or PRINTALL.
 enum class ReportLevel { None, Standard, All };
 
 struct ArimaOptions {
@@ -66,16 +67,11 @@ struct ArimaOptions {
   double mape_criterion = 15.0;
   double chi_criterion = 0.05;
   double overdiff_criterion = 0.90;
-  ReportLevel print = ReportLevel::Standard;
-  bool print_first_pass = false;  // PRINTFP
 };
 
 struct SpansOptions {
-  ReportLevel print = ReportLevel::Standard;
   double cutoff = 3.0;     // percent (series units when additive) for D10 and D11
   double td_cutoff = 2.0;  // the same for C18
-  int decimals = 2;
-  int width = 12;
   // Read but without effect: the spans follow from the series.
   std::optional<long> length;
   std::optional<long> count;
@@ -100,7 +96,8 @@ struct AdjustmentOptions {
   bool length_of_month = false;  // LENGTH
   // PDWEIGHTS, Monday first.
   std::optional<std::array<double, 7>> prior_daily_weights;
-  // MACURVES: by month, or by quarter in the first four.
+  // MACURVES: the seasonal curve of each calendar month, January first.
+  // Quarterly series take their seasonal filters from the method.
   std::array<SeasonalCurve, 12> curves{};
   std::optional<ArimaOptions> arima;
   std::optional<SpansOptions> spans;
@@ -121,18 +118,33 @@ struct PrintOptions {
   bool noprint = false;  // NOPRINT: nothing at all
   PrintLevel printout = PrintLevel::Standard;
   ChartLevel charts = ChartLevel::Standard;
-  bool printout_given = false;  // written by the user, so a TABLES list does not clear it
-  bool charts_given = false;
   std::optional<int> decimals;  // NDEC=; none: chosen per table
-  // TABLES: the tables named. With a TABLES list, the print and chart
-  // levels the user did not write are None: only the named tables print.
+  // TABLES: the tables named, by their place in the list. After a TABLES
+  // statement the statements set the PRINTOUT= and CHARTS= levels that were
+  // not written to None: only the named tables print.
   std::bitset<kTableCount> tables;
   bool tables_given = false;
+  ReportLevel arima = ReportLevel::Standard;
+  bool arima_first_pass = false;  // PRINTFP
+  ReportLevel spans = ReportLevel::Standard;
+  int span_decimals = 2;  // SSPAN NDEC=
+  int span_width = 12;    // SSPAN WIDTH=: read, without effect
+  bool list_curves = false;  // the preface lists the MACURVES choices
 };
 
-// Faults of a set of options, each a sentence in the words of the
-// statements ("TRENDMA= must be 9, 13 or 23 for monthly series."); empty
-// when the options can be used.
-[[nodiscard]] std::vector<std::string> check_options(const AdjustmentOptions& options);
+// A problem of a set of options, in the words of the statements ("TRENDMA=
+// must be 9, 13 or 23 for monthly series.").
+struct OptionProblem {
+  std::string text;
+  // The exit level it raises, as in a step: up to 4 a warning (the options
+  // are used, with the value the text names), above 4 an error (they cannot
+  // be used).
+  int exit_level = 0;
+  [[nodiscard]] bool error() const noexcept { return exit_level > 4; }
+};
+
+// Every problem of a set of options, in the order a step reports them;
+// none when the options can be used as they are.
+[[nodiscard]] std::vector<OptionProblem> check_options(const AdjustmentOptions& options);
 
 }  // namespace x11sa

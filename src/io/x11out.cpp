@@ -5,7 +5,7 @@
 #include "host/exit.h"
 #include "host/host.h"
 #include "host/dates.h"
-#include "io/x11g.h"
+#include "records/table_catalogue.h"
 #include "io/x11in.h"
 #include "report/tdreport.h"
 
@@ -58,7 +58,7 @@ void out(X11COM* Xp) {
     for (int k = 0; k < kOutTables; ++k) {
       if (static_cast<int>(i) >= Xp->table_cnt[k]) continue;
       cols.push_back(OutColumn{Xp->table_lst[k][i], VarType::Numeric, false,
-                               fmt::format("{} {}", v.v_vs, out_table_name(k))});
+                               fmt::format("{} {}", v.v_vs, table_name(out_table(k)))});
       ++v.no_tbls;
     }
   }

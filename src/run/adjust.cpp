@@ -1,75 +1,82 @@
 #include "x11sa/adjust.h"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
-#include "host/program.h"
-#include "io/x11g.h"
 #include "io/x11in.h"
-#include "io/x11pars.h"
-#include "run/ornqx11.h"
+#include "records/exit_levels.h"
+#include "records/table_catalogue.h"
 #include "run/adjust_internal.h"
+#include "run/legacy_options.h"
+#include "run/ornqx11.h"
 #include "run/x11com.h"
+#include "statements/option_checks.h"
 
 namespace x11sa {
 
 namespace {
 
-// The options as the statements of a step, so that they pass through the
-// same grammar, defaults and checks as a program.
-std::string statements(const SeriesOptions& o, std::size_t n) {
-  const bool q = o.quarterly;
-  const double first = zmdy(q ? 3 * (o.start_period - 1) + 1 : o.start_period, 1, o.start_year);
-  const double last = zintnx(q ? "QTR" : "MONTH", first, static_cast<long>(n) - 1);
-  auto when = [&](double d) {
-    return is_missing(d) ? std::string("none") : q ? format_yyq(d, 6) : format_monyy(d, 7);
+// The options of a step that adjusts one series and prints nothing; its
+// problems are logged and raise `level`.
+StepOptions series_step(std::span<const double> values, const SeriesOptions& options, Host& host, int& level) {
+  auto report = [&](const OptionProblem& p) {
+    host.log().message(p.error() ? Severity::Error : Severity::Warning, p.text);
+    level = std::max(level, p.exit_level);
   };
-  std::string s = fmt::format("proc x11 noprint{};\n{} start={} end={} fullweight={} zeroweight={} exclude={}",
-                              o.year_ahead ? " yraheadout" : "", q ? "quarterly" : "monthly", when(first),
-                              when(last), o.fullweight, o.zeroweight, o.exclude);
-  if (o.additive) s += " additive";
-  if (o.trendma != 0) s += fmt::format(" trendma={}", o.trendma);
-  if (o.ptrendma != 0) s += fmt::format(" ptrendma={}", o.ptrendma);
-  if (o.extreme_new) s += " extreme=new";
-  static constexpr const char* kTd[] = {"none", "print", "adjust", "test"};
-  if (o.tdregr != TradingDay::None) s += fmt::format(" tdregr={}", kTd[static_cast<int>(o.tdregr)]);
-  if (o.tdcompute != 0) s += fmt::format(" tdcompute={}", o.tdcompute);
-  if (o.tdapply != 0) s += fmt::format(" tdapply={}", o.tdapply);
-  if (o.length) s += " length";
-  if (o.summary) s += " summary";
-  if (o.trendadj) s += " trendadj";
-  s += ";\n";
-  if (o.pdweights) {
-    const auto& w = *o.pdweights;
-    s += fmt::format("pdweights mon={} tue={} wed={} thu={} fri={} sat={} sun={};\n", w[0], w[1], w[2], w[3], w[4],
-                     w[5], w[6]);
+  StepOptions step;
+  const AdjustmentOptions& m = options.method;
+  const bool monthly = m.monthly();
+  // START= and END= of the statements: the first and the last period.
+  const int month = monthly ? options.start_period : 3 * (options.start_period - 1) + 1;
+  const bool period_ok = options.start_period >= 1 && options.start_period <= m.periods();
+  const double first = period_ok ? zmdy(month, 1, options.start_year) : kMissing;
+  const long n = static_cast<long>(values.size());
+  const double last = is_missing(first) ? kMissing : zintnx(monthly ? "MONTH" : "QTR", first, n - 1);
+  for (const auto& [name, date] : {std::pair{"START", first}, std::pair{"END", last}}) {
+    if (!is_missing(date)) continue;
+    host.msg(monthly ? 34 : 35, name, fmt::format("{}/{}", options.start_year, options.start_period));
+    level = std::max(level, exit_level::kStatement);
   }
-  static constexpr const char* kMonths[12] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                              "jul", "aug", "sep", "oct", "nov", "dec"};
-  std::string curves;
-  for (int m = 0; m < 12; ++m)
-    if (!o.macurves[static_cast<std::size_t>(m)].empty())
-      curves += fmt::format(" {}='{}'", kMonths[m], o.macurves[static_cast<std::size_t>(m)]);
-  if (!curves.empty()) s += "macurves" + curves + ";\n";
-  return s + "run;\n";
+  if (!is_missing(first) && !is_missing(last)) {
+    step.start = first;
+    step.end = last;
+    if (first > last) {
+      host.msg(16);
+      level = std::max(level, exit_level::kOptionValue);
+    }
+  }
+  for (const OptionProblem& p : check_options(m)) report(p);
+  step.method = detail::settled_options(m);
+  step.print.noprint = true;
+  step.print.printout = PrintLevel::None;
+  step.print.charts = ChartLevel::None;
+  step.print.arima = ReportLevel::None;
+  step.print.spans = ReportLevel::None;
+  // The series in memory: the values are variable 0, the prior factors variable 1.
+  step.vars.analysis = {0};
+  if (!options.prior_factors.empty()) step.vars.prior_factors = 1;
+  return step;
 }
 
 }  // namespace
 
 void prepare_series(X11COM* Xp, std::span<const double> values, const SeriesOptions& options) {
   Host& host = *Xp->host;
-  Xp->memory_series = true;
-  Xp->memory_pmf = !options.prior_factors.empty();
-  if (Xp->memory_pmf && options.prior_factors.size() != values.size()) {
+  const bool pmf = !options.prior_factors.empty();
+  if (pmf && options.prior_factors.size() != values.size()) {
     host.log().error(fmt::format("{} prior factors were given for {} values; give one per value.",
                                  options.prior_factors.size(), values.size()));
-    xexit(1012);
+    xexit(exit_level::kResource);
   }
-  const Program prog = read_program(statements(options, values.size()));
-  x11pars(Xp, xsparse(*prog.items.front().step, host));
-  if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
+  int options_level = exit_level::kNormal;
+  const StepOptions step = series_step(values, options, host, options_level);
+  raise_level(Xp, options_level);
+  if (Xp->exitlvl > exit_level::kWarning) xexit(Xp->exitlvl);
+  apply_step_options(step, Xp);
 
   VAR v;
   v.varno = 0;
@@ -84,21 +91,22 @@ void prepare_series(X11COM* Xp, std::span<const double> values, const SeriesOpti
   Xp->bycnt = 1;
   x11in_begin(Xp);
   for (std::size_t i = 0; i < values.size(); ++i) {
-    if (Xp->memory_pmf) Xp->work.pmf_temp = options.prior_factors[i];
+    if (pmf) Xp->work.pmf_temp = options.prior_factors[i];
     if (x11in_row(Xp, static_cast<long>(i) + 1, &values[i]) == 2) break;
   }
   x11in_end(Xp);
-  if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
+  if (Xp->exitlvl > exit_level::kWarning) xexit(Xp->exitlvl);
   if (check_bygroup(Xp) != 0) {
     host.log().error("The series cannot be adjusted.");
-    xexit(std::max(Xp->exitlvl, 1008));
+    xexit(std::max(Xp->exitlvl, exit_level::kDataError));
   }
-  // Every table is written, in the order of the table list.
+  // Every table is written, in the order of OUT=; the trading-day tables
+  // only for monthly series.
   const bool monthly = Xp->op.month_f != 0;
   for (int k = 0; k < kOutTables; ++k) {
-    const std::string_view name = out_table_name(k);
-    const bool trading_day = name == "B14" || name == "B16" || name == "B18" || name == "B19" ||
-                             name == "C14" || name == "C16" || name == "C18" || name == "C19";
+    const Table t = out_table(k);
+    const bool trading_day = t == Table::B14 || t == Table::B16 || t == Table::B18 || t == Table::B19 ||
+                             t == Table::C14 || t == Table::C16 || t == Table::C18 || t == Table::C19;
     Xp->table_cnt[k] = monthly || !trading_day ? 1 : 0;
     Xp->vars[0].no_tbls += Xp->table_cnt[k];
   }
@@ -127,7 +135,7 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     result.henderson = Xp->trendma_prnt;
     result.ic_ratio = Xp->ratioic;
     for (int k = 0; k < kOutTables; ++k)
-      if (Xp->table_cnt[k] != 0) result.names.emplace_back(out_table_name(k));
+      if (Xp->table_cnt[k] != 0) result.names.emplace_back(table_name(out_table(k)));
     if (result.values.size() != result.names.size() * result.length) xebug_exit("a table of the series is missing");
     result.exit_level = std::max(level, Xp->exitlvl);
   } catch (const StepExit& e) {

@@ -8,10 +8,10 @@
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
-#include "io/x11g.h"
 #include "io/x11in.h"
 #include "io/x11out.h"
-#include "io/x11pars.h"
+#include "run/legacy_options.h"
+#include "statements/step_options.h"
 
 namespace x11sa {
 
@@ -122,11 +122,13 @@ int ornqx11(Host& host, const ProcStep& step) {
   Xp->host = &host;
   int step_level = 0;
   try {
-    const ParsedStep parsed = xsparse(step, host);
     // Options are read and checked even after a statement error, so that
     // every diagnostic of the step shows at once.
-    x11pars(Xp, parsed);
+    StepOptionsRead read = read_step_options(parse_step(step, host), host);
+    raise_level(Xp, read.exit_level);
     if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
+    Xp->in_ds = std::move(read.input);
+    apply_step_options(read.options, Xp);
     x11ds(Xp);
     if (Xp->exitlvl > 4) xexit(Xp->exitlvl);
     step_level = Xp->exitlvl;

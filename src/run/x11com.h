@@ -17,6 +17,7 @@
 namespace x11sa {
 
 class Host;
+struct StepOptions;
 struct X11COM;
 
 // ---------------------------------------------------------------------------
@@ -449,6 +450,9 @@ struct X11COM {
   X11COM& operator=(const X11COM&) = delete;
 
   Host* host = nullptr;  // the host services of this step
+  // The step's options as the statements gave them (records/step_options.h);
+  // the option fields below are filled from them (run/legacy_options.h).
+  std::shared_ptr<const StepOptions> options;
   int vargrp = 0;        // output group of the variable in process; 0 between variables
 
   X11FLOW x11flow;
@@ -535,10 +539,6 @@ struct X11COM {
   OUTMOV outmov;  // the latest moving seasonality test
   XtrmFcnt XtrmFcntPtr = nullptr;
 
-  // A series handed over in memory (the library call) rather than read from
-  // a data set: one analysis variable, and prior factors when memory_pmf.
-  bool memory_series = false;
-  bool memory_pmf = false;
   // When set, written tables are appended here, in order, instead of to util1.
   std::vector<double>* captured_tables = nullptr;
 

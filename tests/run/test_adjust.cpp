@@ -41,7 +41,7 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
 TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
   const Table ref = read_table(data_file("reference/ukgas_tables.csv"));
   SeriesOptions o;
-  o.quarterly = true;
+  o.method.frequency = Frequency::Quarterly;
   o.start_year = 1960;
   const AdjustedSeries r = adjust_series(column(ref, "B1"), o);
   ASSERT_EQ(r.exit_level, 0) << r.log;
@@ -53,7 +53,7 @@ TEST(AdjustSeries, YearAheadFactorsExtendTheirTables) {
   const Table ref = read_table(data_file("reference/airline_tables.csv"));
   SeriesOptions o;
   o.start_year = 1949;
-  o.year_ahead = true;
+  o.method.year_ahead = true;
   const AdjustedSeries r = adjust_series(column(ref, "A1"), o);
   ASSERT_EQ(r.exit_level, 0) << r.log;
   const auto d10 = r.table("D10");
@@ -62,31 +62,29 @@ TEST(AdjustSeries, YearAheadFactorsExtendTheirTables) {
   EXPECT_TRUE(is_missing(r.table("D11")[150]));
 }
 
-TEST(AdjustSeries, OptionsPassTheSameChecksAsStatements) {
-  std::vector<double> values(48, 100.0);
+// The options of the library call are those of the statements, the ARIMA
+// extension included.
+TEST(AdjustSeries, ArimaExtensionAsInAProgram) {
+  ScratchDir dir;
+  dir.copy_data("airline.csv");
+  const RunOutput run = run_in(dir,
+                               "proc x11 data=airline; monthly date=date; var passengers;\n"
+                               "arima model=(dif=1 q=1 sdif=1 sq=1) transform=log;\n"
+                               "output out=o d11=d11; run;");
+  ASSERT_EQ(run.level(), 0) << run.log;
+  const std::vector<double> program = column(read_table(dir.path() / "o.csv"), "d11");
   SeriesOptions o;
-  o.quarterly = true;
-  o.tdregr = TradingDay::Adjust;  // monthly only
-  AdjustedSeries r = adjust_series(values, o);
-  EXPECT_EQ(r.exit_level, 3000);
-  EXPECT_NE(r.log.find("TDREGR= is valid only in the MONTHLY statement"), std::string::npos) << r.log;
-  EXPECT_TRUE(r.values.empty());
-
-  o = SeriesOptions{};
-  o.fullweight = 3.0;  // above the zero-weight limit
-  r = adjust_series(values, o);
-  EXPECT_EQ(r.exit_level, 2000);
-
-  o = SeriesOptions{};
-  o.macurves[0] = "3X7";
-  r = adjust_series(values, o);
-  EXPECT_EQ(r.exit_level, 3000);
-  EXPECT_NE(r.log.find("JAN=3X7"), std::string::npos) << r.log;
-
-  o = SeriesOptions{};
-  o.prior_factors = {100.0, 100.0};
-  r = adjust_series(values, o);
-  EXPECT_EQ(r.exit_level, 1012);
+  o.start_year = 1949;
+  const std::vector<double> values = column(read_table(dir.path() / "airline.csv"), "passengers");
+  const AdjustedSeries plain = adjust_series(values, o);
+  ArimaOptions& arima = o.method.arima.emplace();
+  arima.model = ArimaModel{.dif = 1, .q = 1, .sdif = 1, .sq = 1};
+  arima.transform.kind = ArimaTransform::Kind::Log;
+  const AdjustedSeries extended = adjust_series(values, o);
+  ASSERT_EQ(extended.exit_level, 0) << extended.log;
+  expect_same(program, extended.table("D11"), "D11");
+  // The forecasts change the last year's adjustment.
+  EXPECT_GT(std::fabs(extended.table("D11")[143] - plain.table("D11")[143]), 0.1);
 }
 
 TEST(AdjustSeries, SeriesThatCannotBeAdjusted) {
@@ -100,7 +98,7 @@ TEST(AdjustSeries, SeriesThatCannotBeAdjusted) {
   r = adjust_series(with_zero, o);
   EXPECT_GT(r.exit_level, 4);
   EXPECT_NE(r.log.find("zero or below"), std::string::npos);
-  o.additive = true;
+  o.method.mode = Mode::Additive;
   r = adjust_series(with_zero, o);
   EXPECT_EQ(r.exit_level, 0) << r.log;
 }
@@ -113,13 +111,18 @@ TEST(AdjustSeries, LeadingMissingValuesAndPriorFactors) {
   o.start_year = 1948;
   o.start_period = 10;
   o.prior_factors.assign(values.size(), 100.0);
-  const AdjustedSeries r = adjust_series(values, o);
+  AdjustedSeries r = adjust_series(values, o);
   ASSERT_EQ(r.exit_level, 0) << r.log;
   const auto d11 = r.table("D11");
   ASSERT_EQ(d11.size(), 147u);
   EXPECT_TRUE(is_missing(d11[2]));
   // Neutral prior factors change nothing.
   EXPECT_NEAR(d11[3], column(ref, "D11")[0], 1e-9 * d11[3]);
+  // One prior factor per value.
+  o.prior_factors.pop_back();
+  r = adjust_series(values, o);
+  EXPECT_EQ(r.exit_level, 1012);
+  EXPECT_NE(r.log.find("146 prior factors were given for 147 values"), std::string::npos) << r.log;
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 
 #include "host/dataset.h"
 #include "host/program.h"
-#include "io/x11g.h"
-#include "io/x11pars.h"
+#include "run/legacy_options.h"
+#include "statements/step_options.h"
 
 namespace x11sa::test {
 
@@ -84,7 +84,10 @@ ParsedRun parse_in(const ScratchDir& dir, const std::string& program) {
   const Program prog = read_program(program);
   for (const auto& item : prog.items) {
     if (!item.step) continue;
-    x11pars(r.com.get(), xsparse(*item.step, *r.host));
+    StepOptionsRead read = read_step_options(parse_step(*item.step, *r.host), *r.host);
+    r.com->in_ds = std::move(read.input);
+    apply_step_options(read.options, r.com.get());
+    raise_level(r.com.get(), read.exit_level);
     break;
   }
   return r;

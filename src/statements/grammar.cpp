@@ -1,38 +1,25 @@
-#include "io/x11g.h"
+#include "statements/grammar.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <limits>
 
 #include <fmt/format.h>
 
 #include "host/host.h"
+#include "records/exit_levels.h"
+#include "records/table_catalogue.h"
+#include "statements/option_checks.h"
 
 namespace x11sa {
 
 namespace {
 
-// The printable-table list: TABLES bit k is the k-th name.
-constexpr std::array<std::string_view, 79> kPrintable = {
-    "A1",  "A2",  "A3",  "A4",  "A5",  "A6",  "A13", "A14", "A15", "B1",  "B2",  "B3",  "B4",  "B5",
-    "B6",  "B7",  "B8",  "B9",  "B10", "B11", "B13", "B14", "B15", "B16", "B17", "B18", "B19", "C1",
-    "C2",  "C4",  "C5",  "C6",  "C7",  "C9",  "C10", "C11", "C13", "C14", "C15", "C16", "C17", "C18",
-    "C19", "D1",  "D2",  "D4",  "D5",  "D6",  "D7",  "D8",  "D9",  "D10", "D11", "D12", "D13", "E1",
-    "E2",  "E3",  "E4",  "E5",  "E6",  "F1",  "F2",  "G1",  "G2",  "G3",  "G4",  "G5",  "G6",  "G7",
-    "G8",  "S0",  "S1",  "S2",  "S3",  "S4",  "S5",  "S6",  "S7"};
-
-constexpr std::array<std::string_view, 59> kOutTables = {
-    "A1",  "A2",  "A3",  "A4",  "A5",  "A6",  "A13", "A14", "A15", "B1",  "B2",  "B3",
-    "B4",  "B5",  "B6",  "B7",  "B8",  "B9",  "B10", "B11", "B13", "B14", "B16", "B17",
-    "B18", "B19", "C1",  "C2",  "C4",  "C5",  "C6",  "C7",  "C9",  "C10", "C11", "C13",
-    "C14", "C16", "C17", "C18", "C19", "D1",  "D2",  "D4",  "D5",  "D6",  "D7",  "D8",
-    "D9",  "D10", "D11", "D12", "D13", "E1",  "E2",  "E3",  "E5",  "E6",  "F1"};
+using detail::kNoLimit;
+namespace limits = detail::limits;
 
 enum class VK { Switch, Number, Integer, Keyword, Text, Var, DataSet, Model, Transform };
-
-constexpr double kNoLimit = std::numeric_limits<double>::infinity();
 
 struct OptSpec {
   std::string_view name;      // canonical
@@ -47,10 +34,6 @@ struct OptSpec {
   double lo = -kNoLimit;
   double hi = kNoLimit;
 };
-
-// Decimals beyond this widen a number past any use and, in the month-by-year
-// tables, a column past the widest line.
-constexpr double kMaxDecimals = 12;
 
 constexpr OptSpec kProcOpts[] = {
     {"DATA", "", VK::DataSet, ""},        {"OUTSTB", "", VK::DataSet, ""},
@@ -68,7 +51,7 @@ constexpr OptSpec kFreqOpts[] = {
     {"START", "", VK::Text, ""},
     {"END", "", VK::Text, ""},
     {"DATE", "", VK::Var, ""},
-    {"NDEC", "", VK::Integer, "", false, 0, kMaxDecimals},
+    {"NDEC", "", VK::Integer, "", false, limits::kDecimals.lo, limits::kDecimals.hi},
     {"PRINTOUT", "", VK::Keyword, "NONE SHORT STANDARD LONG FULL ALL"},
     {"CHARTS", "", VK::Keyword, "NONE STANDARD FULL ALL"},
     {"TRENDMA", "", VK::Integer, ""},
@@ -88,33 +71,35 @@ constexpr OptSpec kFreqOpts[] = {
 constexpr OptSpec kArimaOpts[] = {
     {"NOPRINT", "", VK::Switch, ""},       {"PRINTALL", "", VK::Switch, ""},
     {"PRINTFP", "", VK::Switch, ""},
-    {"BACKCAST", "BACK", VK::Integer, "", false, 0, 100},
-    {"FORECAST", "FORE", VK::Integer, "", false, 0, 100},
+    {"BACKCAST", "BACK", VK::Integer, "", false, limits::kForecastYears.lo, limits::kForecastYears.hi},
+    {"FORECAST", "FORE", VK::Integer, "", false, limits::kForecastYears.lo, limits::kForecastYears.hi},
     {"MODEL", "", VK::Model, ""},          {"TRANSFORM", "TRANS", VK::Transform, ""},
-    {"MAXITER", "MAXIT", VK::Integer, "", false, -kNoLimit, 1000},
-    {"NLAG", "", VK::Integer, "", false, 1, 240},
-    {"CONVERGE", "", VK::Number, "", false, 1e-12, 1},
+    {"MAXITER", "MAXIT", VK::Integer, "", false, limits::kMaxiter.lo, limits::kMaxiter.hi},
+    {"NLAG", "", VK::Integer, "", false, limits::kNlag.lo, limits::kNlag.hi},
+    {"CONVERGE", "", VK::Number, "", false, limits::kConverge.lo, limits::kConverge.hi},
     {"METHOD", "", VK::Keyword, "CLS ULS ML"},
     {"MAPECR", "", VK::Number, ""},        {"CHICR", "", VK::Number, ""},
     {"OVDIFCR", "", VK::Number, ""},
 };
 
-// Orders beyond these have no estimable model on any series we adjust, and
-// their polynomials would be long.
 constexpr OptSpec kModelOpts[] = {
-    {"P", "", VK::Integer, "", false, 0, 36},   {"SP", "", VK::Integer, "", false, 0, 3},
-    {"Q", "", VK::Integer, "", false, 0, 36},   {"SQ", "", VK::Integer, "", false, 0, 3},
-    {"DIF", "", VK::Integer, "", false, 0, 3},  {"SDIF", "", VK::Integer, "", false, 0, 3},
-    {"NOINT", "", VK::Switch, ""}, {"CENTER", "", VK::Switch, ""},
+    {"P", "", VK::Integer, "", false, limits::kOrder.lo, limits::kOrder.hi},
+    {"SP", "", VK::Integer, "", false, limits::kSeasonalOrder.lo, limits::kSeasonalOrder.hi},
+    {"Q", "", VK::Integer, "", false, limits::kOrder.lo, limits::kOrder.hi},
+    {"SQ", "", VK::Integer, "", false, limits::kSeasonalOrder.lo, limits::kSeasonalOrder.hi},
+    {"DIF", "", VK::Integer, "", false, limits::kSeasonalOrder.lo, limits::kSeasonalOrder.hi},
+    {"SDIF", "", VK::Integer, "", false, limits::kSeasonalOrder.lo, limits::kSeasonalOrder.hi},
+    {"NOINT", "", VK::Switch, ""},
+    {"CENTER", "", VK::Switch, ""},
 };
 
 constexpr OptSpec kSspanOpts[] = {
     {"NOPRINT", "", VK::Switch, ""},       {"PRINTALL", "", VK::Switch, ""},
     {"LENGTH", "", VK::Integer, ""},       {"NSPANS", "NSPAN NSP", VK::Integer, ""},
-    {"NDEC", "", VK::Integer, "", false, 0, kMaxDecimals},
-    {"WIDTH", "", VK::Integer, "", false, 1, 32},
-    {"CUTOFF", "CUT", VK::Number, "", false, 0.01, 100},
-    {"TDCUTOFF", "TDCUT", VK::Number, "", false, 0.01, 100},
+    {"NDEC", "", VK::Integer, "", false, limits::kDecimals.lo, limits::kDecimals.hi},
+    {"WIDTH", "", VK::Integer, "", false, limits::kSpanWidth.lo, limits::kSpanWidth.hi},
+    {"CUTOFF", "CUT", VK::Number, "", false, limits::kCutoff.lo, limits::kCutoff.hi},
+    {"TDCUTOFF", "TDCUT", VK::Number, "", false, limits::kCutoff.lo, limits::kCutoff.hi},
 };
 
 constexpr OptSpec kMacurvesOpts[] = {
@@ -128,18 +113,17 @@ constexpr OptSpec kMacurvesOpts[] = {
     {"Q3", "", VK::Text, ""},         {"Q4", "", VK::Text, ""},
 };
 
-// Weights are relative to one another; a negative one has no meaning.
-constexpr double kMaxDayWeight = 1000;
+constexpr double kDayLo = limits::kDayWeight.lo;
+constexpr double kDayHi = limits::kDayWeight.hi;
 constexpr OptSpec kPdweightsOpts[] = {
-    {"MON", "MONDAY", VK::Number, "", false, 0, kMaxDayWeight},
-    {"TUE", "TUESDAY", VK::Number, "", false, 0, kMaxDayWeight},
-    {"WED", "WEDNESDAY", VK::Number, "", false, 0, kMaxDayWeight},
-    {"THU", "THURSDAY", VK::Number, "", false, 0, kMaxDayWeight},
-    {"FRI", "FRIDAY", VK::Number, "", false, 0, kMaxDayWeight},
-    {"SAT", "SATURDAY", VK::Number, "", false, 0, kMaxDayWeight},
-    {"SUN", "SUNDAY", VK::Number, "", false, 0, kMaxDayWeight},
+    {"MON", "MONDAY", VK::Number, "", false, kDayLo, kDayHi},
+    {"TUE", "TUESDAY", VK::Number, "", false, kDayLo, kDayHi},
+    {"WED", "WEDNESDAY", VK::Number, "", false, kDayLo, kDayHi},
+    {"THU", "THURSDAY", VK::Number, "", false, kDayLo, kDayHi},
+    {"FRI", "FRIDAY", VK::Number, "", false, kDayLo, kDayHi},
+    {"SAT", "SATURDAY", VK::Number, "", false, kDayLo, kDayHi},
+    {"SUN", "SUNDAY", VK::Number, "", false, kDayLo, kDayHi},
 };
-
 
 bool word_in(std::string_view upper, std::string_view list) {
   std::size_t i = 0;
@@ -175,17 +159,17 @@ class StepParser {
     host_.log().error(fmt::format("Line {}, column {}{}: {}", pos.line, pos.col,
                                   word.empty() ? std::string() : fmt::format(" at '{}'", shown_text(word)),
                                   shown_text(text, 400)));
-    out_.level = std::max(out_.level, 3000);
+    out_.level = std::max(out_.level, exit_level::kStatement);
   }
   // A value that was read but is not allowed: the step ends after all
   // statements were checked, at the level of option-value errors.
-  void value_error(SourcePos pos, std::string_view text) {
-    host_.log().error(fmt::format("Line {}, column {}: {}", pos.line, pos.col, text));
-    out_.level = std::max(out_.level, 2000);
+  void value_error(SourcePos pos, const OptionProblem& p) {
+    host_.log().error(fmt::format("Line {}, column {}: {}", pos.line, pos.col, p.text));
+    out_.level = std::max(out_.level, p.exit_level);
   }
   void warning(SourcePos pos, std::string_view text) {
     host_.log().warning(fmt::format("Line {}, column {}: {}", pos.line, pos.col, text));
-    out_.level = std::max(out_.level, 4);
+    out_.level = std::max(out_.level, exit_level::kWarning);
   }
 
   void statement(const Statement& s, ParsedStatement& proc);
@@ -260,17 +244,10 @@ bool StepParser::number(const Toks& t, std::size_t& i, OptValue& v, std::string_
 }
 
 bool StepParser::in_range(const OptSpec& spec, const OptValue& v) {
-  // Whole numbers also stay within what the settings hold.
-  constexpr double kMaxWhole = 2e9;
-  const bool whole = spec.kind == VK::Integer;
-  const double lo = whole ? std::max(spec.lo, -kMaxWhole) : spec.lo;
-  const double hi = whole ? std::min(spec.hi, kMaxWhole) : spec.hi;
-  if (v.num >= lo && v.num <= hi) return true;
-  const std::string range = spec.lo == -kNoLimit && spec.hi < kNoLimit   ? fmt::format("at most {}", hi)
-                            : spec.hi == kNoLimit && spec.lo > -kNoLimit ? fmt::format("at least {}", lo)
-                                                                         : fmt::format("from {} to {}", lo, hi);
-  value_error(v.pos, fmt::format("{}={} is outside its range: it must be {}.", spec.name, shown_text(v.text), range));
-  return false;
+  const auto problem =
+      detail::range_problem(spec.name, v.text, v.num, detail::Range{spec.lo, spec.hi}, spec.kind == VK::Integer);
+  if (problem) value_error(v.pos, *problem);
+  return !problem;
 }
 
 bool StepParser::dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt) {
@@ -454,8 +431,7 @@ void StepParser::options(const Toks& t, std::size_t i, const OptSpec (&specs)[N]
     }
     const std::string name(spec->name);
     if (spec->monthly_only && !monthly) {
-      error(w.pos, w.text, fmt::format("{}{} is valid only in the MONTHLY statement.", name,
-                                       spec->kind == VK::Switch ? "" : "="));
+      error(w.pos, w.text, detail::monthly_only_problem(name + (spec->kind == VK::Switch ? "" : "=")).text);
       ++i;
       if (has_eq) skip_value(t, i);
       continue;
@@ -548,13 +524,13 @@ void StepParser::var_list(const Toks& t, std::size_t i, std::vector<std::string>
 
 void StepParser::tables(const Toks& t, ParsedStatement& rec) {
   for (std::size_t i = 1; i < t.size(); ++i) {
-    const int bit = t[i].kind == TokKind::Word ? table_bit_of(t[i].upper()) : -1;
-    if (bit < 0) {
+    const auto table = t[i].kind == TokKind::Word ? table_named(t[i].text) : std::nullopt;
+    if (!table) {
       error(t[i].pos, t[i].text,
             "TABLES lists table names such as B1, D10, D11, F2, G1 or S0.");
       continue;
     }
-    rec.table_bits.push_back(bit);
+    rec.tables.push_back(*table);
   }
 }
 
@@ -580,7 +556,7 @@ void StepParser::output(const Toks& t, ParsedStatement& rec) {
       }
       continue;
     }
-    const int k = out_table_index(up);
+    const auto table = out_table_named(up);
     i += 2;
     std::vector<std::string> names;
     while (i < t.size() && !(i + 1 < t.size() && t[i + 1].is_punct("="))) {
@@ -591,9 +567,9 @@ void StepParser::output(const Toks& t, ParsedStatement& rec) {
       }
       ++i;
     }
-    if (k < 0) {
+    if (!table) {
       error(w.pos, w.text,
-            table_bit_of(up) >= 0
+            table_named(up)
                 ? fmt::format("Table {} cannot be written to the OUT= data set.", up)
                 : fmt::format("{} is not a table name; OUTPUT takes OUT= and table=names pairs.", up));
       continue;
@@ -602,7 +578,7 @@ void StepParser::output(const Toks& t, ParsedStatement& rec) {
       error(w.pos, w.text, fmt::format("{}= needs at least one variable name.", up));
       continue;
     }
-    rec.out_names.emplace_back(k, std::move(names));
+    rec.out_names.emplace_back(*table, std::move(names));
   }
 }
 
@@ -670,30 +646,7 @@ void StepParser::statement(const Statement& s, ParsedStatement& proc) {
 
 }  // namespace
 
-int table_bit_of(std::string_view name) {
-  for (std::size_t k = 0; k < kPrintable.size(); ++k)
-    if (kPrintable[k] == name) return static_cast<int>(k);
-  return -1;
-}
-
-std::string_view table_name_of_bit(int bit) {
-  return bit >= 0 && bit < static_cast<int>(kPrintable.size()) ? kPrintable[static_cast<std::size_t>(bit)]
-                                                                : std::string_view();
-}
-
-int out_table_index(std::string_view name) {
-  for (std::size_t k = 0; k < kOutTables.size(); ++k)
-    if (kOutTables[k] == name) return static_cast<int>(k);
-  return -1;
-}
-
-std::string_view out_table_name(int index) {
-  return index >= 0 && index < static_cast<int>(kOutTables.size())
-             ? kOutTables[static_cast<std::size_t>(index)]
-             : std::string_view();
-}
-
-ParsedStep xsparse(const ProcStep& step, Host& host) {
+ParsedStep parse_step(const ProcStep& step, Host& host) {
   ParsedStep out;
   StepParser p(host, out);
   for (const auto& e : step.errors) p.error(e.pos, "", e.text);

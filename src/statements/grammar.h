@@ -10,6 +10,7 @@
 
 #include "host/dataset.h"
 #include "host/program.h"
+#include "x11sa/tables.h"
 
 namespace x11sa {
 
@@ -26,16 +27,15 @@ struct OptValue {
   std::map<std::string, OptValue> sub;  // MODEL=( ... ) and TRANSFORM=( a ** b )
 };
 
-// Statement kinds, as one-character codes.
-enum class StmtKind : char {
-  Proc = '1',     // PROC X11, with BY, VAR and ID folded in
-  Freq = 'A',     // MONTHLY or QUARTERLY
-  Tables = 'B',
-  Macurves = 'C',
-  Arima = 'I',
-  Sspan = 'P',
-  Output = 'T',
-  Pdweights = 'W',
+enum class StmtKind {
+  Proc,  // PROC X11, with BY, VAR and ID folded in
+  Freq,  // MONTHLY or QUARTERLY
+  Tables,
+  Macurves,
+  Arima,
+  Sspan,
+  Output,
+  Pdweights,
 };
 
 struct ParsedStatement {
@@ -51,10 +51,10 @@ struct ParsedStatement {
   std::vector<bool> by_descending;
   bool notsorted = false;
   bool has_by = false, has_var = false, has_id = false;
-  // TABLES: the bit positions of the named tables, in the order written.
-  std::vector<int> table_bits;
-  // OUTPUT: (output-table index, names), in the order written.
-  std::vector<std::pair<int, std::vector<std::string>>> out_names;
+  // TABLES: the named tables, in the order written.
+  std::vector<Table> tables;
+  // OUTPUT: (table, names), in the order written.
+  std::vector<std::pair<Table, std::vector<std::string>>> out_names;
 
   [[nodiscard]] bool has(const std::string& opt) const { return opts.count(opt) != 0; }
   [[nodiscard]] const OptValue* get(const std::string& opt) const {
@@ -70,14 +70,6 @@ struct ParsedStep {
 
 // Parses the statements of a PROC X11 step; every fault is logged as an
 // ERROR naming its line, column and word.
-[[nodiscard]] ParsedStep xsparse(const ProcStep& step, Host& host);
-
-// The printable-table list of the TABLES statement (A1 ... F2, G1 ... G8,
-// S0 ... S7): bit position of a name, or -1.
-[[nodiscard]] int table_bit_of(std::string_view name);
-[[nodiscard]] std::string_view table_name_of_bit(int bit);
-// The 59 tables that can go to OUT=, in their fixed order: index of a name, or -1.
-[[nodiscard]] int out_table_index(std::string_view name);
-[[nodiscard]] std::string_view out_table_name(int index);
+[[nodiscard]] ParsedStep parse_step(const ProcStep& step, Host& host);
 
 }  // namespace x11sa
