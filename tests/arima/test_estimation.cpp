@@ -15,8 +15,8 @@
 namespace x11sa {
 namespace {
 
-void airline_model(X11ARIMA* rec, std::vector<double>& y, char method) {
-  *rec = X11ARIMA{};
+void airline_model(ModelFit* rec, std::vector<double>& y, char method) {
+  *rec = ModelFit{};
   rec->q = 1;
   rec->sq = 1;
   rec->dif = 1;
@@ -28,7 +28,6 @@ void airline_model(X11ARIMA* rec, std::vector<double>& y, char method) {
   rec->noconst = 1;
   rec->emethod = method;
   rec->nlags = 36;
-  rec->name[0] = 'A';
 }
 
 bool all_missing(const std::vector<double>& v) {
@@ -44,62 +43,57 @@ bool has_message(const TSACON* con, int set, int number) {
 }
 
 TEST(ArimaEstimation, InvalidArguments) {
-  EXPECT_EQ(x11arie(nullptr, 0, nullptr, 0), kTsInvalid);
-  EXPECT_EQ(x11arif(nullptr), kTsInvalid);
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsCls);
   rec.n = 0;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsFewData);
+  EXPECT_EQ(estimate_model(rec), kTsFewData);
   airline_model(&rec, y, kTsCls);
   rec.period = 0;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsInvalid);
+  EXPECT_EQ(estimate_model(rec), kTsInvalid);
   // Without seasonal orders the period does not matter.
   rec.sq = 0;
   rec.sdif = 0;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
-  X11ARIMA unestimated;
-  EXPECT_EQ(x11arif(&unestimated), kTsInvalid);
-  airline_model(&rec, y, kTsCls);
-  rec.name[0] = ' ';
-  EXPECT_THROW(x11arie(&rec, 0, nullptr, 0), StepExit);
+  EXPECT_EQ(estimate_model(rec), kTsOk);
+  ModelFit unestimated;
+  EXPECT_EQ(forecast_model(unestimated), kTsInvalid);
 }
 
 TEST(ArimaEstimation, BadDataGiveTheirCodes) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   // Too few observations: 15 months leave 2 differenced values for 2 parameters.
   std::vector<double> short_series(y.begin(), y.begin() + 15);
   airline_model(&rec, short_series, kTsMl);
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsFewData);
+  EXPECT_EQ(estimate_model(rec), kTsFewData);
   EXPECT_TRUE(all_missing(rec.model->res));
   EXPECT_EQ(rec.model->nchi, 0);
   // The log of a value that is not positive.
   std::vector<double> with_zero = y;
   with_zero[50] = 0.0;
   airline_model(&rec, with_zero, kTsMl);
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsTransform);
+  EXPECT_EQ(estimate_model(rec), kTsTransform);
   // A linear trend differenced once does not vary.
   std::vector<double> line(60);
   for (int t = 0; t < 60; ++t) line[t] = 10.0 + 0.5 * t;
   airline_model(&rec, line, kTsCls);
   rec.sdif = rec.sq = 0;
   rec.tranopt = kTrNone;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsZeroVar);
+  EXPECT_EQ(estimate_model(rec), kTsZeroVar);
   // Ten values cannot inform a coefficient at lag 12: a singular system.
   std::vector<double> ten(y.begin(), y.begin() + 10);
   airline_model(&rec, ten, kTsCls);
   rec.dif = rec.sdif = 0;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsSingular);
+  EXPECT_EQ(estimate_model(rec), kTsSingular);
 }
 
 TEST(ArimaEstimation, IterationLimitKeepsStatistics) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsMl);
   rec.maxit = 1;
   rec.converge = 1.1e-8;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsMaxIter);
+  EXPECT_EQ(estimate_model(rec), kTsMaxIter);
   const TSMODEL* m = rec.model;
   EXPECT_EQ(m->rc, kTsMaxIter);
   EXPECT_EQ(m->nonlopt.numiter, 1);
@@ -110,26 +104,26 @@ TEST(ArimaEstimation, IterationLimitKeepsStatistics) {
 
 TEST(ArimaEstimation, MemoryFailure) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsMl);
   rec.tscon_own = std::make_shared<TSACON>();
   rec.tscon = rec.tscon_own.get();
   ASSERT_EQ(ztsinit(rec.tscon), kTsOk);
   rec.tscon->mempool->limit = 2000;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsMemory);
+  EXPECT_EQ(estimate_model(rec), kTsMemory);
   EXPECT_EQ(rec.tscon->rc, kTsMemory);
   EXPECT_GT(rec.tscon->memdef, 0);
   EXPECT_TRUE(has_message(rec.tscon, 0, 1));
   rec.tscon->mempool->limit = 0;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  EXPECT_EQ(estimate_model(rec), kTsOk);
 }
 
 // The engine alone: parameters given, maxit 0, an invertibility failure.
 TEST(ArimaEstimation, GivenParametersAndNonInvertibleStart) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsMl);
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   TSACON* con = rec.tscon;
   TSMODEL* m = rec.model;
   *m->parms.value[0] = 0.3;
@@ -157,10 +151,10 @@ TEST(ArimaEstimation, GivenParametersAndNonInvertibleStart) {
 
 TEST(ArimaEstimation, ConvergenceOptionsAndMessages) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsCls);
   rec.converge = 0.0;
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   EXPECT_EQ(rec.converge, 0.001);
   EXPECT_TRUE(has_message(rec.tscon, 267, 68));
   EXPECT_LE(rec.model->nonlopt.numiter, 15);
@@ -180,14 +174,14 @@ void record_stage(TSACON* con) { stages_seen.push_back(con->model->method); }
 
 TEST(ArimaEstimation, ExactMethodsStartWithConditionalStage) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   for (auto [method, nstartit, expected] :
        {std::tuple{kTsCls, 0, std::vector<int>{0}}, std::tuple{kTsMl, 0, std::vector<int>{0, 2}},
         std::tuple{kTsUls, -1, std::vector<int>{1}}}) {
     airline_model(&rec, y, method);
     rec.nstartit = nstartit;  // 0 means the default 4, negative none
     stages_seen.clear();
-    ASSERT_EQ(x11arie(&rec, 0, record_stage, 1), kTsOk);
+    ASSERT_EQ(estimate_model(rec, record_stage, 1), kTsOk);
     EXPECT_EQ(stages_seen, expected);
     EXPECT_EQ(rec.model->method, method);
   }
@@ -198,13 +192,12 @@ TEST(ArimaEstimation, ExactMethodsStartWithConditionalStage) {
 TEST(ArimaEstimation, ConditionalArOneIsLeastSquares) {
   std::vector<double> w = {3.1, 2.4, 2.9, 3.8, 3.3, 2.2, 2.6, 3.5, 4.1, 3.0, 2.7, 2.5, 3.2, 3.9, 3.6,
                            2.8, 2.1, 2.6, 3.4, 3.7, 3.1, 2.9, 3.3, 2.4, 2.0, 2.7, 3.6, 4.0, 3.5, 3.0};
-  X11ARIMA rec;
+  ModelFit rec;
   rec.p = 1;
   rec.x = w.data();
   rec.n = static_cast<long>(w.size());
-  rec.name[0] = 'W';
   rec.converge = 1.1e-8;
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   const double n = static_cast<double>(rec.n - 1);
   double sx = 0, sy = 0, sxx = 0, sxy = 0;
   for (long t = 1; t < rec.n; ++t) {
@@ -238,10 +231,10 @@ TEST(ArimaEstimation, ConditionalArOneIsLeastSquares) {
 // by the ARMA parameters only.
 TEST(ArimaEstimation, LjungBoxAgainstDirectComputation) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsMl);
   rec.noconst = 0;
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   const TSMODEL* m = rec.model;
   std::vector<double> e;
   for (double v : m->res)
@@ -267,10 +260,10 @@ TEST(ArimaEstimation, LjungBoxAgainstDirectComputation) {
 TEST(ArimaEstimation, GapInsideTheSpan) {
   std::vector<double> y = testing::load_series("airline.csv");
   y[70] = kMissing;
-  X11ARIMA rec;
+  ModelFit rec;
   for (char method : {kTsCls, kTsUls, kTsMl}) {
     airline_model(&rec, y, method);
-    ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk) << int{method};
+    ASSERT_EQ(estimate_model(rec), kTsOk) << int{method};
     // One gap in y spoils four differenced values.
     EXPECT_EQ(rec.model->numres, 131 - 4);
     EXPECT_NEAR(rec.model->parms.parmest[0], 0.40, 0.05);
@@ -279,32 +272,32 @@ TEST(ArimaEstimation, GapInsideTheSpan) {
 
 TEST(ArimaEstimation, ModelWithoutParameters) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA rec;
+  ModelFit rec;
   airline_model(&rec, y, kTsMl);
   rec.q = rec.sq = 0;
-  EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsGiven);
+  EXPECT_EQ(estimate_model(rec), kTsGiven);
   // The residuals are the differenced series, so the model can be forecast.
   EXPECT_EQ(rec.model->numres, 131);
   EXPECT_NEAR(rec.model->variance, rec.model->sse / 131, 1e-15);
   rec.lead = 12;
-  EXPECT_EQ(x11arif(&rec), kTsOk);
+  EXPECT_EQ(forecast_model(rec), kTsOk);
 }
 
 TEST(ArimaEstimation, ModelTreeKeepsOneModelPerRecord) {
   std::vector<double> y = testing::load_series("airline.csv");
-  X11ARIMA a, b;
+  ModelFit a, b;
   airline_model(&a, y, kTsCls);
   airline_model(&b, y, kTsCls);
   b.q = 2;
-  ASSERT_EQ(x11arie(&a, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(a), kTsOk);
   b.tscon = a.tscon;
   b.tscon_own = a.tscon_own;
-  ASSERT_EQ(x11arie(&b, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(b), kTsOk);
   EXPECT_NE(a.model, b.model);
   EXPECT_EQ(a.tscon->modtre->nodes.size(), 2u);
   EXPECT_EQ(b.model->parms.name, (std::vector<std::string>{"MA1,1", "MA1,2", "MA2,12"}));
   TSMODEL* first = a.model;
-  ASSERT_EQ(x11arie(&a, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(a), kTsOk);
   EXPECT_EQ(a.model, first);
   EXPECT_EQ(a.tscon->model, first);
   // A copy of the context sees the same models.
@@ -385,14 +378,14 @@ TEST(ArimaEstimation, BoundaryStartsArePulledInside) {
   for (const Series& s : {Series{"seatbelts.csv", 12, 0}, Series{"jj.csv", 4, 1}}) {
     SCOPED_TRACE(s.file);
     std::vector<double> y = testing::load_series(s.file);
-    X11ARIMA rec;
+    ModelFit rec;
     airline_model(&rec, y, kTsMl);
     rec.p = rec.q = 2;
     rec.period = s.period;
     rec.noconst = s.noconst;
     rec.converge = 1e-5;
     rec.maxit = 200;  // the ridge of nearly cancelling factors is climbed slowly
-    const int rc = x11arie(&rec, 0, nullptr, 0);
+    const int rc = estimate_model(rec);
     EXPECT_EQ(rc, kTsOk);
     if (rc != kTsOk) continue;
     interior(rec.model);

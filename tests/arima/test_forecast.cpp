@@ -12,8 +12,8 @@
 namespace x11sa {
 namespace {
 
-X11ARIMA make(std::vector<double>& y, int p, int dif, int q, int noconst) {
-  X11ARIMA rec;
+ModelFit make(std::vector<double>& y, int p, int dif, int q, int noconst) {
+  ModelFit rec;
   rec.p = p;
   rec.dif = dif;
   rec.q = q;
@@ -21,7 +21,6 @@ X11ARIMA make(std::vector<double>& y, int p, int dif, int q, int noconst) {
   rec.noconst = noconst;
   rec.x = y.data();
   rec.n = static_cast<long>(y.size());
-  rec.name[0] = 'Y';
   return rec;
 }
 
@@ -32,13 +31,13 @@ const std::vector<double> kWalk = {10.0, 10.8, 10.3, 11.2, 10.6, 10.1, 10.9, 11.
 // sigma sqrt(1 + (h - 1)(1 - theta)^2) and psi weights 1, 1 - theta, ...
 TEST(ArimaForecast, IntegratedMovingAverageClosedForm) {
   std::vector<double> y = kWalk;
-  X11ARIMA rec = make(y, 0, 1, 1, 1);
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ModelFit rec = make(y, 0, 1, 1, 1);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   const double theta = 0.6, sigma2 = 0.25;
   *rec.model->parms.value[0] = theta;
   rec.model->variance = sigma2;
   rec.lead = 5;
-  ASSERT_EQ(x11arif(&rec), kTsOk);  // conditional: the model was fitted by CLS
+  ASSERT_EQ(forecast_model(rec), kTsOk);  // conditional: the model was fitted by CLS
   double e = 0;  // shocks before the first difference are 0
   for (std::size_t t = 1; t < y.size(); ++t) {
     const double fitted = y[t - 1] - theta * e;
@@ -62,15 +61,15 @@ TEST(ArimaForecast, IntegratedMovingAverageClosedForm) {
 // mu + phi^h (y_n - mu), variances sigma^2 sum_{j<h} phi^(2j).
 TEST(ArimaForecast, StationaryArOneByKalmanFilter) {
   std::vector<double> y = {5.2, 4.1, 4.8, 6.0, 5.5, 4.2, 4.6, 5.9, 6.3, 5.1, 4.4, 4.9, 5.6, 5.8, 4.7, 4.3};
-  X11ARIMA rec = make(y, 1, 0, 0, 0);
+  ModelFit rec = make(y, 1, 0, 0, 0);
   rec.emethod = kTsMl;
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   const double mu = 5.0, phi = 0.4, sigma2 = 0.5;
   *rec.model->parms.value[0] = mu;
   *rec.model->parms.value[1] = phi;
   rec.model->variance = sigma2;
   rec.lead = 6;
-  ASSERT_EQ(x11arif(&rec), kTsOk);
+  ASSERT_EQ(forecast_model(rec), kTsOk);
   EXPECT_EQ(rec.forst->method, kTsForKalman);
   // The first value's prediction is the mean with the stationary variance.
   EXPECT_NEAR(rec.xfor[0], mu, 1e-12);
@@ -90,17 +89,17 @@ TEST(ArimaForecast, LogForecastsAreBiasCorrected) {
   std::vector<double> y = testing::load_series("airline.csv");
   std::vector<double> logged(y.size());
   for (std::size_t t = 0; t < y.size(); ++t) logged[t] = std::log(y[t]);
-  X11ARIMA a = make(y, 0, 1, 1, 1), b = make(logged, 0, 1, 1, 1);
-  for (X11ARIMA* r : {&a, &b}) {
+  ModelFit a = make(y, 0, 1, 1, 1), b = make(logged, 0, 1, 1, 1);
+  for (ModelFit* r : {&a, &b}) {
     r->sdif = r->sq = 1;
     r->emethod = kTsMl;
     r->lead = 24;
   }
   a.tranopt = kTrLog;
-  ASSERT_EQ(x11arie(&a, 0, nullptr, 0), kTsOk);
-  ASSERT_EQ(x11arie(&b, 0, nullptr, 0), kTsOk);
-  ASSERT_EQ(x11arif(&a), kTsOk);
-  ASSERT_EQ(x11arif(&b), kTsOk);
+  ASSERT_EQ(estimate_model(a), kTsOk);
+  ASSERT_EQ(estimate_model(b), kTsOk);
+  ASSERT_EQ(forecast_model(a), kTsOk);
+  ASSERT_EQ(forecast_model(b), kTsOk);
   for (long t = 13; t < 168; ++t) {
     const double s = b.std[t];
     EXPECT_NEAR(a.xfor[t], std::exp(b.xfor[t] + 0.5 * s * s), 1e-9 * a.xfor[t]) << t;
@@ -116,11 +115,11 @@ TEST(ArimaForecast, ExponentialLimits) {
     std::vector<double> y;
     const double drift = base > 0 ? 0.15 : -0.15;
     for (int t = 0; t < 20; ++t) y.push_back(std::exp(base + drift * t + 0.01 * ((t * 7) % 5)));
-    X11ARIMA rec = make(y, 0, 1, 0, 0);
+    ModelFit rec = make(y, 0, 1, 0, 0);
     rec.tranopt = kTrLog;
     rec.lead = 30;
-    ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
-    const int rc = x11arif(&rec);
+    ASSERT_EQ(estimate_model(rec), kTsOk);
+    const int rc = forecast_model(rec);
     if (base > 0) {
       EXPECT_EQ(rc, kTsCapability);
       EXPECT_FALSE(is_missing(rec.xfor[20]));
@@ -137,22 +136,22 @@ TEST(ArimaForecast, ExponentialLimits) {
 TEST(ArimaForecast, EarlierOriginEqualsShorterSeries) {
   std::vector<double> y = testing::load_series("airline.csv");
   std::vector<double> first(y.begin(), y.begin() + 120);
-  X11ARIMA full = make(y, 0, 1, 1, 1), part = make(first, 0, 1, 1, 1);
-  for (X11ARIMA* r : {&full, &part}) {
+  ModelFit full = make(y, 0, 1, 1, 1), part = make(first, 0, 1, 1, 1);
+  for (ModelFit* r : {&full, &part}) {
     r->sdif = r->sq = 1;
     r->tranopt = kTrLog;
     r->emethod = kTsMl;
   }
-  ASSERT_EQ(x11arie(&full, 0, nullptr, 0), kTsOk);
-  ASSERT_EQ(x11arie(&part, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(full), kTsOk);
+  ASSERT_EQ(estimate_model(part), kTsOk);
   // Same parameters and variance in both.
   for (int i = 0; i < 2; ++i) *part.model->parms.value[i] = *full.model->parms.value[i];
   part.model->variance = full.model->variance;
   full.multstep = 120;
   full.lead = 12;
   part.lead = 36;
-  ASSERT_EQ(x11arif(&full), kTsOk);
-  ASSERT_EQ(x11arif(&part), kTsOk);
+  ASSERT_EQ(forecast_model(full), kTsOk);
+  ASSERT_EQ(forecast_model(part), kTsOk);
   EXPECT_EQ(full.forst->multstep, 120);
   for (long t = 13; t < 132; ++t) {
     EXPECT_NEAR(full.xfor[t], part.xfor[t], 1e-9 * part.xfor[t]) << t;
@@ -165,13 +164,13 @@ TEST(ArimaForecast, EarlierOriginEqualsShorterSeries) {
 TEST(ArimaForecast, GapsNoLeadAndUntransformableData) {
   std::vector<double> y = testing::load_series("airline.csv");
   y[100] = kMissing;
-  X11ARIMA rec = make(y, 0, 1, 1, 1);
+  ModelFit rec = make(y, 0, 1, 1, 1);
   rec.sdif = rec.sq = 1;
   rec.tranopt = kTrLog;
   rec.emethod = kTsMl;
-  ASSERT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+  ASSERT_EQ(estimate_model(rec), kTsOk);
   rec.lead = 0;  // no forecasts after the data
-  ASSERT_EQ(x11arif(&rec), kTsOk);
+  ASSERT_EQ(forecast_model(rec), kTsOk);
   EXPECT_EQ(rec.forst->lead, 0);
   EXPECT_EQ(rec.forst->multstep, 144);
   EXPECT_FALSE(is_missing(rec.xfor[100]));  // the gap has a forecast,
@@ -180,7 +179,7 @@ TEST(ArimaForecast, GapsNoLeadAndUntransformableData) {
   EXPECT_FALSE(is_missing(rec.xfor[143]));
   // Data that cannot be transformed any more: the set-up's code 2.
   y[101] = -1.0;
-  EXPECT_EQ(x11arif(&rec), kTsTransform);
+  EXPECT_EQ(forecast_model(rec), kTsTransform);
 }
 
 }  // namespace

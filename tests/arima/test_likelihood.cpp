@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "arima/engine.h"
-#include "run/x11com.h"
+#include "arima/model_fit.h"
 
 namespace x11sa {
 namespace {
@@ -85,7 +85,7 @@ void dense_likelihood(const std::vector<double>& w, const std::vector<double>& p
 // tests then set.
 struct Model {
   std::vector<double> series;
-  X11ARIMA rec;
+  ModelFit rec;
 
   explicit Model(std::vector<double> w) : series(std::move(w)) {
     rec.p = 2;
@@ -95,10 +95,9 @@ struct Model {
     rec.noconst = 1;
     rec.x = series.data();
     rec.n = static_cast<long>(series.size());
-    rec.name[0] = 'W';
     rec.emethod = kTsMl;
     rec.maxit = 100;
-    EXPECT_EQ(x11arie(&rec, 0, nullptr, 0), kTsOk);
+    EXPECT_EQ(estimate_model(rec), kTsOk);
   }
   // Parameters in the model's order: MA1,1, MA2,4, AR1,1, AR1,2.
   void set(double th1, double th4, double ph1, double ph2) {

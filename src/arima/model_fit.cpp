@@ -1,11 +1,9 @@
-// The driver's entry points into the engine: estimation and forecasting of
-// the model an X11ARIMA record describes.
+// Estimation and forecasting of the model a fit describes.
+#include "arima/model_fit.h"
+
 #include <algorithm>
 
-#include "arima/engine.h"
 #include "arima/internal.h"
-#include "host/exit.h"
-#include "run/x11com.h"
 
 namespace x11sa {
 
@@ -14,8 +12,8 @@ namespace {
 // Lags of the residual checks when the record gives none.
 constexpr int kDefaultLags = 24;
 
-// A model of the context with its own series record for this driver record.
-int attach_model(X11ARIMA* iopts) {
+// A model of the context with its own series record for this fit.
+int attach_model(ModelFit* iopts) {
   TSACON* tscon = iopts->tscon;
   if (tscon->model != nullptr && tscon->model == iopts->model) return kTsOk;
   if (TSMODEL* found = ztrefnd(tscon->modtre, iopts); found != nullptr) {
@@ -27,7 +25,7 @@ int attach_model(X11ARIMA* iopts) {
       tscon->model->tseries = nullptr;
       if (int rc = ztsitss(tscon); rc != kTsOk) return rc;
     }
-    if (ztrebld(tscon->modtre, iopts, tscon->model) != kTsOk) xebug_exit("X11ARIE: Model tree not built.");
+    if (int rc = ztrebld(tscon->modtre, iopts, tscon->model); rc != kTsOk) return rc;
   }
   iopts->model = tscon->model;
   tscon->tseries = tscon->model->tseries;
@@ -35,8 +33,7 @@ int attach_model(X11ARIMA* iopts) {
 }
 
 // The transformation and differencing of a record, into a series record.
-void describe_series(const X11ARIMA* iopts, TSERIES* ts) {
-  ts->name = iopts->name;
+void describe_series(const ModelFit* iopts, TSERIES* ts) {
   ts->n = iopts->n;
   ts->data = iopts->x;
   int tranopt = iopts->tranopt;
@@ -63,9 +60,8 @@ void describe_series(const X11ARIMA* iopts, TSERIES* ts) {
 
 }  // namespace
 
-int x11arie(X11ARIMA* iopts, int mcode, TsIterFn itfun, int printit) {
-  (void)mcode;  // memory codes are the host's; this engine manages its own
-  if (iopts == nullptr) return kTsInvalid;
+int estimate_model(ModelFit& fit, TsIterFn itfun, int printit) {
+  ModelFit* iopts = &fit;
   if (iopts->n == 0) return kTsFewData;
   if ((iopts->sp > 0 || iopts->sq > 0) && iopts->period < 1) return kTsInvalid;
   if (iopts->x == nullptr || iopts->n < 0 || iopts->p < 0 || iopts->q < 0 || iopts->sp < 0 || iopts->sq < 0 ||
@@ -111,9 +107,6 @@ int x11arie(X11ARIMA* iopts, int mcode, TsIterFn itfun, int printit) {
   opt.stoprule = iopts->stoprule;
   opt.startup = iopts->startup;
   opt.nstartit = std::max(0, iopts->nstartit);
-  if (iopts->name[0] == ' ' || iopts->name[0] == '\0')
-    xebug_exit("No variable name has been supplied to X11ARIE.");
-  m->name = iopts->name;
 
   TSERIES* ts = m->tseries;
   describe_series(iopts, ts);
@@ -145,8 +138,9 @@ int x11arie(X11ARIMA* iopts, int mcode, TsIterFn itfun, int printit) {
   return std::max(erc, lrc);
 }
 
-int x11arif(X11ARIMA* iopts) {
-  if (iopts == nullptr || iopts->tscon == nullptr || iopts->model == nullptr) return kTsInvalid;
+int forecast_model(ModelFit& fit) {
+  ModelFit* iopts = &fit;
+  if (iopts->tscon == nullptr || iopts->model == nullptr) return kTsInvalid;
   TSACON* tscon = iopts->tscon;
   TSMODEL* m = iopts->model;
   tscon->model = m;
