@@ -13,10 +13,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include "arima/driver.h"
-#include "arima/engine.h"
-#include "host/host.h"
-#include "run/x11com.h"
+#include "arima/extension.h"
+#include "arima/model_fit.h"
 
 namespace {
 
@@ -34,8 +32,8 @@ const std::vector<double>& airline() {
   return values;
 }
 
-void setup(x11sa::X11ARIMA* rec, std::vector<double>& y, char method) {
-  *rec = x11sa::X11ARIMA{};
+void setup(x11sa::ModelFit* rec, std::vector<double>& y, char method) {
+  *rec = x11sa::ModelFit{};
   rec->q = 1;
   rec->sq = 1;
   rec->dif = 1;
@@ -48,16 +46,15 @@ void setup(x11sa::X11ARIMA* rec, std::vector<double>& y, char method) {
   rec->emethod = method;
   rec->nlags = 36;
   rec->lead = 24;
-  rec->name[0] = 'Y';
 }
 
 void estimate(benchmark::State& state, char method) {
   std::vector<double> y = airline();
-  x11sa::X11ARIMA rec;
+  x11sa::ModelFit rec;
   setup(&rec, y, method);
   for (auto _ : state) {
     rec.converge = 0.001;
-    const int rc = x11sa::x11arie(&rec, 0, nullptr, 0);
+    const int rc = x11sa::estimate_model(rec);
     if (rc != 0) state.SkipWithError("estimation failed");
     benchmark::DoNotOptimize(rec.model->parms.parmest.data());
   }
@@ -69,14 +66,14 @@ void BM_AirlineMl(benchmark::State& state) { estimate(state, x11sa::kTsMl); }
 
 void BM_AirlineForecast(benchmark::State& state) {
   std::vector<double> y = airline();
-  x11sa::X11ARIMA rec;
+  x11sa::ModelFit rec;
   setup(&rec, y, static_cast<char>(state.range(0)));
-  if (x11sa::x11arie(&rec, 0, nullptr, 0) != 0) {
+  if (x11sa::estimate_model(rec) != 0) {
     state.SkipWithError("estimation failed");
     return;
   }
   for (auto _ : state) {
-    const int rc = x11sa::x11arif(&rec);
+    const int rc = x11sa::forecast_model(rec);
     if (rc != 0) state.SkipWithError("forecast failed");
     benchmark::DoNotOptimize(rec.xfor);
   }
@@ -94,41 +91,19 @@ std::vector<double> twenty_years() {
 }
 
 void BM_AutomaticChoice(benchmark::State& state) {
-  std::vector<double> y = twenty_years();
-  const long n = static_cast<long>(y.size());
-  std::string log;
-  x11sa::Host host(x11sa::TextOut(&log), x11sa::TextOut(), x11sa::TextOut(), x11sa::HostSettings{});
-  auto com = std::make_unique<x11sa::X11COM>();
-  x11sa::X11COM* Xp = com.get();
-  Xp->host = &host;
-  x11sa::X11ARIMAOPTS& a = Xp->x11acom.arima;
-  a.op.a_f = 1;
-  a.yrs_b = a.yrs_f = 1;
-  a.back = a.fore = 12;
-  a.ar_len = 24;
-  a.nlag = 36;
-  Xp->obs = Xp->array_size = n;
-  Xp->fake_array_size = n + a.ar_len;
-  std::vector<std::vector<double>> arrays(5, std::vector<double>(static_cast<std::size_t>(Xp->fake_array_size)));
-  Xp->work.b1 = arrays[0].data();
-  Xp->work.a13 = arrays[1].data();
-  Xp->work.a14 = arrays[2].data();
-  Xp->work.work2 = arrays[3].data();
-  Xp->work.work3 = arrays[4].data();
-  x11sa::VAR var;
-  var.v_vs = "series";
-  x11sa::X11FLOW& f = Xp->x11flow;
-  f.vv = &var;
-  f.nobs = n;
-  f.fake_begin = 0;
-  f.real_begin = a.back;
-  f.real_end = a.back + n;
-  f.fake_end = f.real_end + a.fore;
+  const std::vector<double> y = twenty_years();
+  x11sa::ArimaOptions options;
+  options.backcast_years = 1;
+  options.forecast_years = 1;
+  int chosen = 0;
   for (auto _ : state) {
-    if (x11sa::x11auto(Xp, y.data()) != 0) state.SkipWithError("no model chosen");
-    benchmark::DoNotOptimize(Xp->work.b1);
+    const x11sa::ArimaOutcome out =
+        x11sa::extend_by_arima(y, x11sa::Frequency::Monthly, x11sa::Mode::Multiplicative, options);
+    if (!out.extended()) state.SkipWithError("no model chosen");
+    chosen = out.chosen.value_or(-1);
+    benchmark::DoNotOptimize(out.forecasts.data());
   }
-  state.counters["model"] = a.best + 1;
+  state.counters["model"] = chosen + 1;
 }
 
 }  // namespace

@@ -21,9 +21,7 @@
 
 namespace x11sa {
 
-struct X11ARIMA;
-
-// Engine return codes, shared by the driver, the engine and the forecaster.
+// Engine return codes, shared by the fits, the engine and the forecaster.
 inline constexpr int kTsOk = 0;
 inline constexpr int kTsInvalid = 1;       // invalid argument
 inline constexpr int kTsTransform = 2;     // a value cannot be transformed
@@ -79,7 +77,7 @@ struct TSERIES;
 struct TSMODEL;
 struct TSFORECAST;
 
-// Models registered in one context, keyed by the driver's model record.
+// Models registered in one context, keyed by the fit they belong to.
 struct MODTREE {
   std::map<const void*, TSMODEL*> nodes;
 };
@@ -332,11 +330,6 @@ int ztsslb(TSACON* tscon, int flag);
 // --- forecasting ------------------------------------------------------------------------
 
 int ztsfor(TSACON* tscon);
-
-// --- the driver's entry points ---------------------------------------------------------
-
-int x11arie(X11ARIMA* iopts, int mcode, TsIterFn itfun, int printit);
-int x11arif(X11ARIMA* iopts);
 
 // ------------------------------------------------------------------------------------
 

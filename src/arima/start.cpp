@@ -387,7 +387,7 @@ std::vector<double> sample_autocovariances(const TSERIES& ts, int maxlag) {
   return gam;
 }
 
-// The four factors of a model made by the driver, any of them absent.
+// The four factors of a fitted model, any of them absent.
 struct Factors {
   FILTER* ar1;
   FILTER* ar2;

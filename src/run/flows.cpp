@@ -13,7 +13,7 @@
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
-#include "arima/driver.h"
+#include "run/legacy_arima.h"
 #include "io/x11out.h"
 #include "report/charts.h"
 #include "report/prn1.h"

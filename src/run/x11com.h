@@ -5,13 +5,14 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "arima/engine.h"
 #include "host/dataset.h"
 #include "host/pool.h"
 #include "host/utilfile.h"
+#include "records/arima_outcome.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -79,64 +80,18 @@ struct X11FLOW {
 };
 
 // ---------------------------------------------------------------------------
-// ARIMA extension records (the engine's own records live with the engine)
-
-struct TSACON;
-struct TSMODEL;
-struct TSFORECAST;
-
-// One model specification with its results.
-struct X11ARIMA {
-  int p = 0, sp = 0, q = 0, sq = 0;
-  int dif = 0, sdif = 0;
-  int period = 12;
-  int nlags = 0;
-  double* x = nullptr;
-  long n = 0;
-  int tranopt = 0;  // 0 none, 1 log, 2 and 3 power transform
-  double addcon = 0, lambda = 0;
-  int noconst = 0;
-  int center = 0;
-  char name[32] = {};
-  char emethod = 0;
-  double singular = 0;
-  char stoprule = 0, startup = 0, restart = 0;
-  int nstartit = 0;
-  double converge = 0, delta = 0;
-  int maxit = 0;
-  long backlim = 0;
-  char fmethod = 0;
-  long start = 0, multstep = 0, lead = 0;
-  double* psi = nullptr;
-  double* xfor = nullptr;
-  double* std = nullptr;
-  double* res = nullptr;
-  int debug = 0;
-  TSACON* tscon = nullptr;
-  TSMODEL* model = nullptr;
-  TSFORECAST* forst = nullptr;
-  // Keeps the engine context that x11arie created for this record alive; a
-  // record sharing another record's context may copy it.
-  std::shared_ptr<TSACON> tscon_own;
-};
+// The ARIMA statement's options
 
 struct X11ARIMAOPTS {
   int ar_prnt = 0;  // 0 NOPRINT, 1 normal, 2 PRINTALL
   int yrs_b = 0;    // BACKCAST= in years
   int yrs_f = 1;    // FORECAST= in years
   int fore = 0, back = 0, ar_len = 0;
-  double mape[5][4] = {};
-  double chi_val[5] = {}, chi_prob[5] = {};
-  double ma_sum[5] = {};
   int need_first_pass = 0;
   int trans_code = 0;  // 0 none, 1 log, 3 power
   int nlag = -1;
   int maxit = 15;
   int method = 0;
-  int best = 0;
-  int passed[5] = {};
-  int chi_df[5] = {};
-  int est_succeed[5] = {};
   double addcon = 0, lambda = 0;
   double converge = 0.001;
   struct {
@@ -154,17 +109,12 @@ struct X11ARIMAOPTS {
 };
 
 struct X11ACOM {
-  int memcode = 0;
-  int printit = 0;
-  TsIterFn itfun = nullptr;
   X11ARIMAOPTS arima;
-  X11ARIMA m1, m2, m3, m4, m5;
-  X11ARIMA* pm[5] = {};
-  X11ARIMA* passed_ptr = nullptr;
-  // The engine context as each candidate's estimation left it (the
-  // candidates share one context, so each copy names its own model).
-  TSACON tsc1, tsc2, tsc3, tsc4, tsc5;
-  TSACON* ptsc[5] = {};
+  // Transitional, until the flows are rewritten: the outcome of the current
+  // variable's extension, and a pointer to it once the series is extended
+  // (the flows hand it to x11a14).
+  std::optional<ArimaOutcome> outcome;
+  const ArimaOutcome* passed_ptr = nullptr;
 };
 
 // ---------------------------------------------------------------------------

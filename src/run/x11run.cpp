@@ -1,6 +1,6 @@
 #include <fmt/format.h>
 
-#include "arima/driver.h"
+#include "run/legacy_arima.h"
 #include "core/extremes.h"
 #include "core/prior.h"
 #include "core/tradingday.h"

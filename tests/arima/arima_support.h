@@ -1,8 +1,10 @@
-// Shared helpers of the ARIMA engine tests: series from the test data and the
+// Shared helpers of the ARIMA tests: series from the test data and the
 // reference fits of an independent implementation.
 #pragma once
 
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,10 +13,37 @@
 #include <boost/property_tree/ptree.hpp>
 #include <fmt/format.h>
 
-#include "arima/engine.h"
-#include "run/x11com.h"
+#include "arima/model_fit.h"
 
 namespace x11sa::testing {
+
+// Column `name` of a CSV file of the test data (the second column when
+// empty), from the rows whose column `filter_col` equals `filter_val`.
+inline std::vector<double> load_series(const std::string& file, const std::string& name = "",
+                                       const std::string& filter_col = "", const std::string& filter_val = "") {
+  std::ifstream in(std::string(X11SA_TEST_DATA) + "/" + file);
+  if (!in) throw std::runtime_error("cannot open " + file);
+  auto split = [](const std::string& s) {
+    std::vector<std::string> cells;
+    std::stringstream ss(s);
+    for (std::string c; std::getline(ss, c, ',');) cells.push_back(c);
+    return cells;
+  };
+  std::string line;
+  std::getline(in, line);
+  const std::vector<std::string> head = split(line);
+  const auto at = [&](const std::string& c) { return static_cast<std::size_t>(std::find(head.begin(), head.end(), c) - head.begin()); };
+  const std::size_t col = name.empty() ? 1 : at(name);
+  const std::size_t fcol = at(filter_col);
+  std::vector<double> out;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> cells = split(line);
+    if (cells.size() <= col || (!filter_col.empty() && cells.at(fcol) != filter_val)) continue;
+    out.push_back(std::stod(cells[col]));
+  }
+  return out;
+}
 
 struct RefFit {
   std::string file;
@@ -25,48 +54,26 @@ struct RefFit {
   bool mean = false;  // model with a mean term
   std::vector<double> ar, ma, sar, sma;
   double mu = 0, sigma2 = 0, loglik = 0;
-  bool has_loglik = false;
   std::vector<double> forecast, se;  // transformed scale, models without mean
   bool stationary_invertible = false;
 
-  [[nodiscard]] std::string label() const;
+  [[nodiscard]] std::string label() const {
+    return fmt::format("{} {} ({},{},{})({},{},{}) {}{}", file, log ? "log" : "none", p, dif, q, sp, sdif, sq,
+                       ml ? "ML" : "CSS", mean ? " mean" : "");
+  }
 };
 
-
-
-inline std::vector<double> load_series(const std::string& file) {
-  std::ifstream in(std::string(X11SA_TEST_DATA) + "/" + file);
-  if (!in) throw std::runtime_error("cannot open " + file);
-  std::string line;
-  std::getline(in, line);
-  std::vector<double> out;
-  while (std::getline(in, line)) {
-    const auto comma = line.find(',');
-    if (comma == std::string::npos) continue;
-    out.push_back(std::stod(line.substr(comma + 1)));
-  }
-  return out;
-}
-
-using boost::property_tree::ptree;
-
-inline std::vector<double> numbers(const ptree& node) {
-  std::vector<double> out;
-  if (node.empty()) {
-    const std::string text = node.data();
-    if (!text.empty() && text != "null") out.push_back(std::stod(text));
-    return out;
-  }
-  for (const auto& child : node) out.push_back(std::stod(child.second.data()));
-  return out;
-}
-
-inline std::string RefFit::label() const {
-  return fmt::format("{} {} ({},{},{})({},{},{}) {}{}", file, log ? "log" : "none", p, dif, q, sp, sdif, sq,
-                     ml ? "ML" : "CSS", mean ? " mean" : "");
-}
-
 inline std::vector<RefFit> load_reference() {
+  using boost::property_tree::ptree;
+  const auto numbers = [](const ptree& node) {
+    std::vector<double> out;
+    if (node.empty()) {
+      if (!node.data().empty() && node.data() != "null") out.push_back(std::stod(node.data()));
+      return out;
+    }
+    for (const auto& child : node) out.push_back(std::stod(child.second.data()));
+    return out;
+  };
   ptree root;
   boost::property_tree::read_json(std::string(X11SA_TEST_DATA) + "/arima_reference.json", root);
   std::vector<RefFit> out;
@@ -91,8 +98,7 @@ inline std::vector<RefFit> load_reference() {
     if (f.mean) f.mu = e.get<double>("mu");
     f.sigma2 = e.get<double>("sigma2");
     const std::string ll = e.get<std::string>("loglik");
-    f.has_loglik = ll != "null";
-    if (f.has_loglik) f.loglik = std::stod(ll);
+    if (ll != "null") f.loglik = std::stod(ll);
     if (auto fc = e.get_child_optional("forecast_transformed")) f.forecast = numbers(*fc);
     if (auto se = e.get_child_optional("se_transformed")) f.se = numbers(*se);
     f.stationary_invertible = e.get<bool>("stationary_invertible");
@@ -101,8 +107,8 @@ inline std::vector<RefFit> load_reference() {
   return out;
 }
 
-inline void set_record(X11ARIMA* rec, std::vector<double>& series, const RefFit& fit, char emethod, double converge) {
-  *rec = X11ARIMA{};
+inline void set_record(ModelFit* rec, std::vector<double>& series, const RefFit& fit, char emethod, double converge) {
+  *rec = ModelFit{};
   rec->p = fit.p;
   rec->dif = fit.dif;
   rec->q = fit.q;
@@ -118,7 +124,6 @@ inline void set_record(X11ARIMA* rec, std::vector<double>& series, const RefFit&
   rec->converge = converge;
   rec->maxit = 500;
   rec->nlags = fit.period == 12 ? 36 : 12;
-  fmt::format_to_n(rec->name, sizeof rec->name - 1, "{}", fit.file.substr(0, fit.file.find('.')));
 }
 
 }  // namespace x11sa::testing

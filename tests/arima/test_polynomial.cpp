@@ -1,5 +1,5 @@
-// Lag polynomials: stability test and shrinking, products, the constant term
-// and psi weights.
+// Lag polynomials: the stability test with its shrink factor, and psi
+// weights (which rest on the products of the factors).
 #include <cmath>
 #include <vector>
 
@@ -50,35 +50,6 @@ TEST(ArimaPolynomial, StabilityOfKnownFactors) {
     EXPECT_NEAR(r, smallest_root_quadratic(c1, c2), 1e-9) << c1 << " " << c2;
   }
   EXPECT_EQ(zstable(FILTER{}, work), 1.0);
-}
-
-TEST(ArimaPolynomial, ShrinkingPutsFactorsJustInside) {
-  std::vector<double> work(64);
-  std::vector<FILTER> fs = {factor({1, 2}, {1.3, 0.2}), factor({12}, {-1.4}), factor({1}, {0.5})};
-  EXPECT_EQ(ztsgmst(3, fs.data(), 0, work), kTsUnstable);
-  EXPECT_DOUBLE_EQ(fs[0].vptr[0], 1.3);  // code 0 leaves them
-  EXPECT_EQ(ztsgmst(3, fs.data(), 1, work), kTsOk);
-  EXPECT_EQ(ztsgmst(3, fs.data(), 0, work), kTsOk);
-  EXPECT_NEAR(smallest_root_quadratic(fs[0].vptr[0], fs[0].vptr[1]), 1.0, 1e-8);
-  EXPECT_NEAR(fs[1].vptr[0], -1.0, 1e-8);
-  EXPECT_DOUBLE_EQ(fs[2].vptr[0], 0.5);  // stable factors are kept
-}
-
-TEST(ArimaPolynomial, ProductOfFactors) {
-  // (1 - 0.4 B)(1 - 0.6 B^12) = 1 - 0.4 B - 0.6 B^12 + 0.24 B^13.
-  std::vector<FILTER> fs = {factor({1}, {0.4}), factor({12}, {0.6})};
-  std::vector<double> poly(14);
-  ASSERT_EQ(ztsgpsp(fs), 13);
-  ztsgpml(fs, poly);
-  std::vector<double> expected(14, 0.0);
-  expected[1] = 0.4;
-  expected[12] = 0.6;
-  expected[13] = -0.24;
-  for (int k = 0; k < 14; ++k) EXPECT_NEAR(poly[k], expected[k], 1e-15) << k;
-  // A constant term is mu times the AR polynomial at B = 1.
-  std::vector<FILTER> ar = {factor({1, 2}, {0.5, 0.2}), factor({4}, {0.3})};
-  EXPECT_NEAR(ztsegcn(2.0, ar), 2.0 * 0.3 * 0.7, 1e-15);
-  EXPECT_EQ(ztsegcn(2.0, std::vector<FILTER>{}), 2.0);
 }
 
 // Psi weights: coefficients of theta(B) / (phi(B) delta(B)), against the

@@ -62,14 +62,14 @@ bool clear_of_boundary(const RefFit& f) {
 
 struct Fit {
   std::vector<double> series;
-  X11ARIMA rec;
+  ModelFit rec;
   int rc = -1;
 };
 
 void fit(Fit* out, const RefFit& f) {
   out->series = testing::load_series(f.file);
   testing::set_record(&out->rec, out->series, f, f.ml ? kTsMl : kTsCls, kTightConverge);
-  out->rc = x11arie(&out->rec, 0, nullptr, 0);
+  out->rc = estimate_model(out->rec);
 }
 
 // The objective the model minimises, at its current parameters.
@@ -173,7 +173,7 @@ TEST(ArimaReference, KalmanForecastsWithReferenceParameters) {
     fit_.rec.model->variance = f.sigma2;
     fit_.rec.lead = static_cast<long>(f.forecast.size());
     fit_.rec.fmethod = kTsForKalman;
-    ASSERT_EQ(x11arif(&fit_.rec), kTsOk);
+    ASSERT_EQ(forecast_model(fit_.rec), kTsOk);
     const double tol = f.file == "usaccdeaths.csv" ? 1e-4 : 1e-5;
     const long n = fit_.rec.n;
     for (std::size_t h = 0; h < f.forecast.size(); ++h) {
@@ -206,7 +206,7 @@ TEST(ArimaReference, AirlineForecastsFromOwnEstimates) {
     // The reference's innovation variance divides by the number of residuals.
     m->variance = m->sse / static_cast<double>(m->numres);
     fit_.rec.lead = 24;
-    ASSERT_EQ(x11arif(&fit_.rec), kTsOk);
+    ASSERT_EQ(forecast_model(fit_.rec), kTsOk);
     for (int h = 0; h < 24; ++h) {
       double ours = fit_.rec.xfor[fit_.rec.n + h];
       const double sd = fit_.rec.std[fit_.rec.n + h];

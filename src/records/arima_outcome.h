@@ -1,0 +1,188 @@
+// What the ARIMA extension of one series did: the model it used with its
+// estimates, the candidates of the automatic choice with their criteria,
+// the forecasts and backcasts with the tables A13 and A14, and the messages
+// for the log. Read by the reports, the output data sets and the library.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/messages.h"
+#include "x11sa/missing.h"
+#include "x11sa/options.h"
+
+namespace x11sa {
+
+// How an estimation or a forecast ended.
+enum class ArimaCode {
+  Ok,
+  InvalidArgument,
+  CannotTransform,  // a log or power transform met a value it cannot take
+  TooFewData,
+  NoMemory,
+  ZeroVariance,
+  Singular,
+  IterationLimit,
+  NoImprovement,
+  Unstable,  // unstable or overflowing estimates
+  ParametersGiven,  // nothing was estimated
+  CapabilityExceeded,
+  Stalled,  // the sum of squares stopped changing
+};
+
+// What decides that the estimates have converged.
+enum class ArimaStopRule { ParameterChange, ObjectiveChange, LargestGradient, RSquareChange };
+
+// A lag polynomial factor 1 - sum c_j B^lag_j.
+struct LagFactor {
+  std::vector<int> lags;
+  std::vector<double> coefficients;
+};
+
+struct ArimaParameter {
+  std::string name;  // "MU", "MA1,1", "AR2,12", ...
+  double estimate = kMissing;
+  double std_error = kMissing;    // missing where none was computed
+  double t_value = kMissing;      // missing without a positive standard error
+  double probability = kMissing;  // of |t| under the null, two-sided
+  int lag = 0;
+};
+
+// The Ljung-Box check of the residuals up to one lag, with the six
+// autocorrelations of the residuals that end there (missing beyond those computed).
+struct LjungBoxCheck {
+  int lag = 0;
+  double chi_square = kMissing;
+  int df = 0;
+  double probability = kMissing;
+  std::array<double, 6> correlations{kMissing, kMissing, kMissing, kMissing, kMissing, kMissing};
+};
+
+// An estimated model: how the estimation converged, the model with its
+// factors, the parameter estimates with the fit statistics and the checks
+// of the residuals.
+struct ArimaEstimates {
+  // Convergence.
+  ArimaMethod method = ArimaMethod::Cls;
+  ArimaStopRule stop_rule = ArimaStopRule::ParameterChange;
+  double stopping_value = 0;   // CONVERGE=
+  double criterion_value = 0;  // what the stopping rule measured last
+  double marquardt_lambda = 0;
+  double delta = 0;  // perturbation of the numerical derivatives
+  int iterations = 0;
+  double objective = 0;  // log likelihood (maximum likelihood) or sum of squares
+  ArimaCode code = ArimaCode::Ok;
+  // The model.
+  ArimaTransform transform;          // as applied: a power of 0 is a log
+  std::vector<int> differencing;     // the lag of each difference
+  bool has_mean = true;
+  double mean = 0;
+  double constant = 0;
+  std::vector<LagFactor> ar_factors, ma_factors;
+  double variance = 0;
+  // Estimates and fit.
+  std::vector<ArimaParameter> parameters;
+  double aic = 0, sbc = 0;
+  long residuals = 0;
+  std::vector<LjungBoxCheck> ljung_box;  // every sixth lag
+};
+
+// The acceptance criteria of a candidate of the automatic choice.
+struct ArimaCriteria {
+  // Mean absolute percentage errors of the one-step forecasts in the last
+  // three years, year by year (the oldest first) and over all three.
+  std::array<double, 3> mape_by_year{kMissing, kMissing, kMissing};
+  double mape = kMissing;
+  // The Ljung-Box test at lag 24 (8 for quarterly series).
+  double chi_square = kMissing;
+  int chi_df = 0;
+  double chi_probability = kMissing;
+  // Over-differencing: the sum of the first moving-average factor's
+  // coefficients or the seasonal coefficient, the larger.
+  double overdifferencing = kMissing;
+};
+
+enum class CandidateResult { Estimated, EstimationFailed, ForecastFailed };
+
+// One of the five models of the automatic choice.
+struct ArimaCandidate {
+  ArimaModel model;
+  bool log_transform = false;
+  CandidateResult result = CandidateResult::EstimationFailed;
+  ArimaCode code = ArimaCode::Ok;  // of the step that failed
+  // The messages naming the model and its failure (0: none), as logged.
+  int description_message = 0;
+  int failure_message = 0;
+  ArimaCriteria criteria;  // of an estimated candidate
+  bool accepted = false;
+  // The model as its fit left it, kept when the reports show every
+  // candidate (PRINTALL); of a failed candidate only the convergence
+  // means something, and only when it got as far as a model.
+  std::optional<ArimaEstimates> estimates;
+};
+
+enum class ArimaStatus {
+  Extended,         // forecasts (and backcasts) extend the series
+  NoModelAccepted,  // no candidate met the criteria
+  NotEstimated,     // the model, or every candidate, could not be estimated or forecast
+  BackcastFailed,   // forecasts were made, the backcasts failed
+  InternalError,    // the engine stopped on a fault of its own; the last message says which
+};
+
+// The warning the log gives when the series is adjusted without the
+// extension; 0 when there is none.
+[[nodiscard]] constexpr int fallback_message(ArimaStatus status) noexcept {
+  switch (status) {
+    case ArimaStatus::NoModelAccepted: return 540;
+    case ArimaStatus::NotEstimated: return 541;
+    case ArimaStatus::BackcastFailed: return 545;
+    default: return 0;
+  }
+}
+
+// Where a message's text comes from.
+enum class ArimaMessageSource {
+  Procedure,    // the procedure's catalogue
+  Engine,       // the engine's own catalogue
+  MemoryShort,  // not enough memory; the argument is the bytes short
+  Internal,     // a fault of the engine; the argument is its description
+};
+
+// A message for the log, in the order it arose.
+struct ArimaMessage {
+  ArimaMessageSource source = ArimaMessageSource::Procedure;
+  int number = 0;
+  Severity severity = Severity::Note;
+  // The text's argument: the variable's name, which the caller knows, or a
+  // value already formatted (empty for a text without one).
+  bool names_variable = false;
+  std::string argument;
+};
+
+struct ArimaOutcome {
+  ArimaStatus status = ArimaStatus::NotEstimated;
+  ArimaModel model;  // the user's or the chosen one
+  ArimaTransform transform;
+  // The automatic choice: the five candidates in order, and the one chosen.
+  std::vector<ArimaCandidate> candidates;
+  std::optional<int> chosen;
+  // The estimates of the model used, as estimated on the series (the
+  // backcasts come from a second estimation on the reversed series); the
+  // user's model has them once estimated, even when its forecast failed.
+  std::optional<ArimaEstimates> estimates;
+  // After the last observation and before the first, in time order.
+  std::vector<double> forecasts;
+  std::vector<double> backcasts;
+  // A13: the one-step fitted values of the observations, then the
+  // forecasts. A14: the backcasts, then the fitted values of the series
+  // reversed, in time order. Empty when not computed.
+  std::vector<double> a13;
+  std::vector<double> a14;
+  std::vector<ArimaMessage> messages;
+
+  [[nodiscard]] bool extended() const noexcept { return status == ArimaStatus::Extended; }
+};
+
+}  // namespace x11sa
