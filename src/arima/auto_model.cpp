@@ -139,7 +139,7 @@ void choose_and_extend(ExtensionRun& run) {
   }
 
   // Every candidate's figures only for the reports that show them all.
-  const bool keep_estimates = o.print == ReportLevel::All;
+  const bool keep_estimates = run.keep_candidate_estimates;
   out.candidates.reserve(fits.size());
   for (std::size_t i = 0; i < fits.size(); ++i) {
     ModelFit& m = fits[i];

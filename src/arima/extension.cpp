@@ -330,8 +330,8 @@ void fit_given_model(ExtensionRun& run) {
 }  // namespace detail
 
 ArimaOutcome extend_by_arima(std::span<const double> series, Frequency frequency, Mode mode,
-                             const ArimaOptions& options) {
-  detail::ExtensionRun run{series, periods_per_year(frequency), mode, options, 0, 0, {}, {}};
+                             const ArimaOptions& options, bool keep_candidate_estimates) {
+  detail::ExtensionRun run{series, periods_per_year(frequency), mode, options, keep_candidate_estimates, 0, 0, {}, {}};
   run.forecast_periods = static_cast<long>(options.forecast_years) * run.periods;
   run.backcast_periods = static_cast<long>(options.backcast_years) * run.periods;
   if (options.model.has_value()) {

@@ -15,8 +15,10 @@ namespace x11sa {
 // forecasts options.forecast_years and backcasts options.backcast_years
 // years. The mode decides whether the candidates of the automatic choice
 // take logarithms. The outcome says whether the series was extended and,
-// if not, why; its messages are for the caller to log in order.
+// if not, why; its messages are for the caller to log in order. Every
+// candidate's estimates are kept only on request (a report that shows them
+// all): they cost their probabilities.
 [[nodiscard]] ArimaOutcome extend_by_arima(std::span<const double> series, Frequency frequency, Mode mode,
-                                           const ArimaOptions& options);
+                                           const ArimaOptions& options, bool keep_candidate_estimates = false);
 
 }  // namespace x11sa

@@ -17,6 +17,7 @@ struct ExtensionRun {
   int periods = 12;
   Mode mode = Mode::Multiplicative;
   const ArimaOptions& options;
+  bool keep_candidate_estimates = false;
   long forecast_periods = 0;
   long backcast_periods = 0;
   std::vector<double> reversed;  // the series backwards, for the backcasts

@@ -253,12 +253,12 @@ void print_criteria_summary(OdsManager& ods, const ArimaCandidate& candidate, in
   text_table(ods, "CriteriaSummary", "", lines);
 }
 
-void print_arima_reports(OdsManager& ods, const ArimaOutcome& outcome, const ArimaOptions& options, Mode mode,
-                         const std::string& variable) {
-  if (options.print == ReportLevel::None || !ods.active()) return;
-  const bool all = options.print == ReportLevel::All;
+void print_arima_reports(OdsManager& ods, const ArimaOutcome& outcome, const ArimaOptions& options,
+                         ReportLevel level, Mode mode, const std::string& variable) {
+  if (level == ReportLevel::None || !ods.active()) return;
+  const bool all = level == ReportLevel::All;
   if (options.model.has_value()) {
-    if (outcome.estimates) print_estimates(ods, *outcome.estimates, options.print, variable);
+    if (outcome.estimates) print_estimates(ods, *outcome.estimates, level, variable);
   } else {
     if (all) print_candidates(ods, outcome, options, mode, variable);
     if (outcome.chosen) {

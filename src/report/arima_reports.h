@@ -12,12 +12,12 @@
 
 namespace x11sa {
 
-// Everything options.print asks for about one variable's extension, in
-// the order of the listing: the candidates one after the other (with
-// PRINTALL) or the model used, then the choice, then the note on a
-// fallback. Nothing without output objects or with options.print None.
-void print_arima_reports(OdsManager& ods, const ArimaOutcome& outcome, const ArimaOptions& options, Mode mode,
-                         const std::string& variable);
+// Everything `level` asks for about one variable's extension, in the order
+// of the listing: the candidates one after the other (with PRINTALL) or the
+// model used, then the choice, then the note on a fallback. Nothing without
+// output objects or at level None.
+void print_arima_reports(OdsManager& ods, const ArimaOutcome& outcome, const ArimaOptions& options,
+                         ReportLevel level, Mode mode, const std::string& variable);
 
 void print_convergence_summary(OdsManager& ods, const ArimaEstimates& estimates);
 void print_model_description(OdsManager& ods, const ArimaEstimates& estimates, const std::string& variable);

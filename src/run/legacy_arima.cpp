@@ -72,9 +72,13 @@ ArimaOptions arima_options(const X11COM* Xp) {
   o.mape_criterion = a.crit_val.mape_crit;
   o.chi_criterion = a.crit_val.chi_crit;
   o.overdiff_criterion = a.crit_val.ovdif_crit;
-  o.print = a.ar_prnt == 2 ? ReportLevel::All : a.ar_prnt == 1 ? ReportLevel::Standard : ReportLevel::None;
-  o.print_first_pass = Xp->op.print_fp != 0;
   return o;
+}
+
+// The print level of the ARIMA reports.
+ReportLevel a_print_level(const X11COM* Xp) {
+  const int p = Xp->x11acom.arima.ar_prnt;
+  return p == 2 ? ReportLevel::All : p == 1 ? ReportLevel::Standard : ReportLevel::None;
 }
 
 int x11a15(X11COM* Xp, double* series) {
@@ -84,12 +88,13 @@ int x11a15(X11COM* Xp, double* series) {
   const ArimaOptions options = arima_options(Xp);
   const Mode mode = mode_of(Xp);
   ac.passed_ptr = nullptr;
+  const ReportLevel level = a_print_level(Xp);
   ac.outcome = extend_by_arima(std::span<const double>(series, static_cast<std::size_t>(f.nobs)), frequency_of(Xp),
-                               mode, options);
+                               mode, options, level == ReportLevel::All);
   const ArimaOutcome& out = *ac.outcome;
   const std::string& name = variable_name(Xp);
   const std::optional<std::string> fault = log_messages(Xp, out, name);
-  if (Xp->op.noprint_f == 0) print_arima_reports(Xp->host->ods(), out, options, mode, name);
+  if (Xp->op.noprint_f == 0) print_arima_reports(Xp->host->ods(), out, options, level, mode, name);
   if (fault) xebug_exit(*fault);
 
   fill_missing(w.b1, Xp->fake_array_size);
