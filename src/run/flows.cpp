@@ -6,10 +6,6 @@
 
 #include <fmt/format.h>
 
-#include "core/chain.h"
-#include "core/filters.h"
-#include "core/prior.h"
-#include "core/tradingday.h"
 #include "diag/d9a.h"
 #include "diag/e4.h"
 #include "diag/etables.h"
@@ -25,6 +21,7 @@
 #include "report/prn1.h"
 #include "report/prn2.h"
 #include "report/tdreport.h"
+#include "run/legacy_core.h"
 
 namespace x11sa {
 

@@ -13,13 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "core/extremes.h"
-#include "core/prior.h"
-#include "core/tradingday.h"
 #include "host/exit.h"
 #include "host/host.h"
 #include "run/adjust_internal.h"
 #include "run/flows.h"
+#include "run/legacy_core.h"
 #include "run/workspace.h"
 #include "support/run_support.h"
 #include "x11sa/adjust.h"
