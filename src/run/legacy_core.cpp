@@ -54,12 +54,12 @@ DailyWeights seven(const double* p) {
   return w;
 }
 
-// Factors into td_monthly_factor from index skp1 on, which is month skp2
-// from January of fyr; computed through month lper and a year more.
+// A vector of trading-day factors from index skp1 to its end.
 std::span<double> factor_tail(X11COM* Xp, double* factors, long skp1) {
   return stretch(factors, skp1, Xp->fake_array_size);
 }
 
+// x11xtro and x11xtrm: weights of calendar months [first, last] at in[k - adj].
 void monthly_weights(X11COM* Xp, ExtremeRule rule, double* wt, double* std, const double* in, long adj, long first,
                      long last) {
   const long n = Xp->fake_array_size;
@@ -74,8 +74,7 @@ void monthly_weights(X11COM* Xp, ExtremeRule rule, double* wt, double* std, cons
   if (years < n) std[years] = std[years - 1];
 }
 
-}  // namespace
-
+// The method's options as X11COM holds them.
 AdjustmentOptions adjustment_options(const X11COM* Xp) {
   AdjustmentOptions o;
   o.frequency = Xp->op.month_f != 0 ? Frequency::Monthly : Frequency::Quarterly;
@@ -98,6 +97,8 @@ AdjustmentOptions adjustment_options(const X11COM* Xp) {
   o.year_ahead = Xp->op.yrahdout_f != 0;
   return o;
 }
+
+}  // namespace
 
 void x11b1(X11COM* Xp, double* adjusted, const double* prior_adj, const double* tdr_factors, long first, long last) {
   b1_series(vec(Xp, prior_adj), tdr_factors != nullptr ? vec(Xp, tdr_factors) : std::span<const double>{},

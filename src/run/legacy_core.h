@@ -6,12 +6,8 @@
 #pragma once
 
 #include "run/x11com.h"
-#include "x11sa/options.h"
 
 namespace x11sa {
-
-// The method's options as X11COM holds them.
-[[nodiscard]] AdjustmentOptions adjustment_options(const X11COM* Xp);
 
 // --- the table chain (pipeline/table_steps.h); ranges are half-open -------
 
