@@ -9,9 +9,8 @@
 #include "host/host.h"
 #include "run/adjust_internal.h"
 #include "run/flows.h"
+#include "run/legacy_core.h"
 #include "run/workspace.h"
-#include "core/extremes.h"
-#include "core/tradingday.h"
 #include "x11sa/adjust.h"
 
 #include "bench_support.h"

@@ -8,11 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "core/extremes.h"
-#include "core/tradingday.h"
 #include "host/host.h"
 #include "run/adjust_internal.h"
 #include "run/flows.h"
+#include "run/legacy_core.h"
 #include "run/workspace.h"
 #include "spans/spans.h"
 #include "x11sa/adjust.h"

@@ -6,10 +6,6 @@
 
 #include <fmt/format.h>
 
-#include "core/chain.h"
-#include "core/filters.h"
-#include "core/prior.h"
-#include "core/tradingday.h"
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
@@ -19,6 +15,7 @@
 #include "report/prn1.h"
 #include "report/prn2.h"
 #include "report/tdreport.h"
+#include "run/legacy_core.h"
 #include "run/legacy_diag.h"
 
 namespace x11sa {

@@ -1,13 +1,11 @@
 #include <fmt/format.h>
 
 #include "run/legacy_arima.h"
-#include "core/extremes.h"
-#include "core/prior.h"
-#include "core/tradingday.h"
 #include "host/exit.h"
 #include "host/host.h"
 #include "report/preface.h"
 #include "run/flows.h"
+#include "run/legacy_core.h"
 #include "run/ornqx11.h"
 #include "run/workspace.h"
 #include "spans/spans.h"
