@@ -15,10 +15,9 @@ using enum SeasonalCurve;
 TEST(SpanLayout, TheLongestSeasonalFilterDecides) {
   // A month left to the method counts as 3x5, unless 3x9 is named before it.
   const std::pair<std::array<SeasonalCurve, 3>, SeasonalCurve> cases[] = {
-      {{Default, Default, Default}, ThreeByFive},         {{Stable, Stable, Stable}, Stable},
-      {{ThreeTerm, ThreeTerm, ThreeTerm}, ThreeTerm},     {{ThreeByThree, ThreeByNine, Stable}, ThreeByNine},
-      {{ThreeTerm, ThreeTerm, Default}, ThreeByFive},     {{ThreeByNine, ThreeByNine, Default}, ThreeByNine},
-      {{Stable, Default, Default}, ThreeByFive},          {{Stable, ThreeByThree, Stable}, ThreeByThree},
+      {{Stable, Stable, Stable}, Stable},         {{ThreeByThree, ThreeByNine, Stable}, ThreeByNine},
+      {{ThreeTerm, ThreeTerm, Default}, ThreeByFive}, {{ThreeByNine, ThreeByNine, Default}, ThreeByNine},
+      {{Stable, ThreeByThree, Stable}, ThreeByThree},
   };
   for (const auto& [first, want] : cases) {
     std::array<SeasonalCurve, 12> curves;

@@ -197,20 +197,5 @@ TEST(SpanStatistics, TradingDayFactorsTakePartWhenEverySpanHasThemAll) {
   EXPECT_TRUE(is_missing(o.of(SpanSeries::TradingDayFactors).spread[6]));
 }
 
-TEST(SpanStatistics, SeasonalFactorMeansByPeriod) {
-  Spans s(2, 12, 0.0, 1);  // from the second quarter: span 0 at 90 + 10 q, span 1 one higher
-  for (std::size_t i = 0; i < 2; ++i)
-    for (std::size_t t = 0; t < 12; ++t) s.spans[i].seasonal[t] = static_cast<double>(90 + 10 * (t % 4) + i);
-  const SeasonalFactorMeans m = s.compare().factor_means;
-  EXPECT_EQ(m.period[0], 1);
-  EXPECT_NEAR(m.mean[1][0], 100.0, 1e-12);
-  EXPECT_NEAR(m.mean[1][2], 100.5, 1e-12);  // the average of the span means
-  EXPECT_NEAR(m.max_difference[0], 100.0 / 90.0, 1e-12);
-  EXPECT_EQ(m.lowest_row[1], 0);
-  EXPECT_EQ(m.highest_row[1], 3);
-  EXPECT_NEAR(m.spans[1].range_of_means_percent, 30.0 * 100.0 / 91.0, 1e-12);
-  EXPECT_NEAR(m.average.range, 30.0, 1e-12);
-}
-
 }  // namespace
 }  // namespace x11sa::test
