@@ -12,8 +12,8 @@
 #include "run/adjust_internal.h"
 #include "run/flows.h"
 #include "run/legacy_core.h"
+#include "run/legacy_spans.h"
 #include "run/workspace.h"
-#include "spans/spans.h"
 #include "x11sa/adjust.h"
 
 #include "bench_support.h"
@@ -63,11 +63,12 @@ void BM_PlainFlow(benchmark::State& state, x11sa::TradingDayRegression td) {
 void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDayRegression td) {
   Prepared p(td);
   x11sa::x11flw1(&p.com);
+  int spans = 0;
   for (auto _ : state) {
-    x11sa::x11span(&p.com, &p.com.x11flow);
-    benchmark::DoNotOptimize(p.com.x11ssp.TotalExceed[0]);
+    spans = x11sa::run_sliding_spans(&p.com, &p.com.x11flow);
+    benchmark::DoNotOptimize(spans);
   }
-  state.counters["spans"] = p.com.x11ssp.cnt;
+  state.counters["spans"] = spans;
 }
 
 }  // namespace

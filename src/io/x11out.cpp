@@ -314,35 +314,30 @@ void x11otdr(X11COM* Xp, const char* table) {
   }
 }
 
-void x11ospn(X11COM* Xp) {
+void x11ospn(X11COM* Xp, const SpanLayout& layout, std::span<const SpanEstimates> spans,
+             std::span<const double> original, const std::string& variable) {
   if (!Xp->outspan_ds) return;
   OutputDataSet& ds = *Xp->outspan_ds;
-  X11SSP& sp = Xp->x11ssp;
   const bool td = Xp->tdregr != 0;
   const int by = td ? 7 : 6;
-  // The series as read, saved before the spans were rerun.
-  const double* a1 = sp.sp_orig != nullptr ? sp.sp_orig : Xp->work.original_in;
   const char* iv = run_interval(Xp);
-  for (int i = 0; i < sp.cnt; ++i) {
-    sp.d_span = i + 1;
-    sp.date = sp.b_date[i];
-    for (long t = sp.s_beg[i]; t < sp.s_end[i]; ++t) {
-      const auto k = static_cast<std::size_t>(t);
-      sp.ta1 = a1[t];
-      sp.tc18 = td ? sp.c18[i][k] : kMissing;
-      sp.td10 = sp.d10[i][k];
-      sp.td11 = sp.d11[i][k];
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const SpanExtent& e = layout.spans[i];
+    const SpanEstimates& span = spans[i];
+    double date = e.first_date;
+    for (long t = e.first; t < e.end; ++t) {
+      const auto k = static_cast<std::size_t>(t - e.first);
       int col = 0;
-      ds.set_num(col++, sp.date);
-      ds.set_str(col++, sp.vs);
-      ds.set_num(col++, sp.d_span);
-      ds.set_num(col++, sp.ta1);
-      if (td) ds.set_num(col++, sp.tc18);
-      ds.set_num(col++, sp.td10);
-      ds.set_num(col, sp.td11);
+      ds.set_num(col++, date);
+      ds.set_str(col++, variable);
+      ds.set_num(col++, static_cast<double>(i + 1));
+      ds.set_num(col++, original[static_cast<std::size_t>(t)]);
+      if (td) ds.set_num(col++, span.trading_day.empty() ? kMissing : span.trading_day[k]);
+      ds.set_num(col++, span.seasonal[k]);
+      ds.set_num(col, span.adjusted[k]);
       set_by_cells(Xp, ds, by);
       write_row(Xp, ds);
-      sp.date = zintnx(iv, sp.date, 1);
+      date = zintnx(iv, date, 1);
     }
   }
 }

@@ -1,6 +1,10 @@
 // Output data sets: OUT= (tables over time), OUTSTB=, OUTTDR= and OUTSPAN=.
 #pragma once
 
+#include <span>
+#include <string>
+
+#include "records/spans_outcome.h"
 #include "run/x11com.h"
 
 namespace x11sa {
@@ -20,9 +24,11 @@ void x11otdr(X11COM* Xp, const char* table);
 // test (between years, error), all with TABLE "D8".
 void x11ostb(X11COM* Xp, const STBAOV& stable, const OUTMOV& moving);
 
-// Writes the OUTSPAN= rows of the current variable: every date of every
-// sliding span, spans numbered 1 (the oldest) to x11ssp.cnt.
-void x11ospn(X11COM* Xp);
+// Writes the OUTSPAN= rows of the variable `variable`: every date of every
+// sliding span, spans numbered 1 (the oldest) on, with the series as read
+// (`original`, from its first observation) and the span's estimates.
+void x11ospn(X11COM* Xp, const SpanLayout& layout, std::span<const SpanEstimates> spans,
+             std::span<const double> original, const std::string& variable);
 
 // Moves every completed output data set into place at the end of a step;
 // data errors are logged and raise the level.

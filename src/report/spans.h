@@ -1,41 +1,43 @@
-// The sliding-spans reports S0 to S7: the spans, the seasonal factors by
-// span, one report per compared series, and the listings of the estimates.
+// The sliding-spans reports S0 to S7: the spans and their seasonality
+// tests, the seasonal factors by span, one report per compared series, and
+// the listings of the span estimates.
 #pragma once
 
-#include <span>
+#include <bitset>
+#include <cstddef>
 #include <string>
 
-#include "run/x11com.h"
+#include "host/ods.h"
+#include "records/spans_outcome.h"
 
 namespace x11sa {
 
-// S0: the spans and the seasonality tests of each span.
-void x11spr0(X11COM* Xp, int ndec);
-// S1: means of the seasonal factors by period and span.
-void x11spr1(X11COM* Xp, int ndec);
-// S2 to S6: breakdowns, summary, range classes and the distribution of the
-// spreads of D10, C18, D11, its period-to-period and its year-to-year changes.
-void x11spr2(X11COM* Xp);
-void x11spr3(X11COM* Xp);
-void x11spr4(X11COM* Xp);
-void x11spr5(X11COM* Xp);
-void x11spr6(X11COM* Xp);
-// S7: the span estimates of every active series, period by period; values
-// in fields of `width` with `ndec` decimals.
-void x11spr7(X11COM* Xp, int width, int ndec);
+enum class SpanReport { S0, S1, S2, S3, S4, S5, S6, S7 };
 
-// The distribution of a set of spreads.
-struct SpreadDistribution {
-  long n = 0;
-  double min = 0, lower_quartile = 0, median = 0, p65 = 0, upper_quartile = 0, p85 = 0, max = 0;
+// The reports selected for printing.
+class SpanReportSet {
+ public:
+  SpanReportSet() = default;
+  // From the selection by report number (bit k: Sk).
+  explicit SpanReportSet(std::bitset<8> selected) : bits_(selected) {}
+  [[nodiscard]] bool contains(SpanReport r) const { return bits_.test(static_cast<std::size_t>(r)); }
+  [[nodiscard]] bool empty() const { return bits_.none(); }
+
+ private:
+  std::bitset<8> bits_;
 };
-// From `values` sorted ascending (n > 0).
-[[nodiscard]] SpreadDistribution x11spu1(std::span<const double> sorted);
 
-// The range text of class `cls` (1 to 4) for cutoff c: "[c%-c+1%)" ...
-// ">=c+3%"; without the percent signs when `percent` is false.
-[[nodiscard]] std::string span_range_text(double c, int cls, bool percent);
-// The code of class `cls` of series s: its symbol `cls` times.
-[[nodiscard]] std::string span_range_code(int s, int cls);
+struct SpanReportSettings {
+  SpanReportSet reports;
+  std::string variable;        // named in the title of S0
+  int decimals = 2;            // of the estimates and the F values
+  int spread_decimals = 2;     // of the spreads, but those of
+  int td_spread_decimals = 2;  // the trading-day factors
+};
+
+// The selected reports of `outcome`, in order, in their own output group;
+// S3 and S 7.B only where the trading-day factors take part. Nothing without
+// a selected report or an output destination.
+void print_sliding_spans(OdsManager& ods, const SpansOutcome& outcome, const SpanReportSettings& settings);
 
 }  // namespace x11sa

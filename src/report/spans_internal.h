@@ -6,51 +6,60 @@
 #include <fmt/format.h>
 
 #include "host/dates.h"
-#include "host/host.h"
-#include "run/x11com.h"
+#include "host/messages.h"
+#include "host/ods.h"
+#include "records/spans_outcome.h"
+#include "report/spans.h"
 
 namespace x11sa::spans_report {
 
 inline OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
-inline bool monthly(const X11COM* Xp) { return Xp->op.month_f != 0; }
+inline bool monthly(const SpansOutcome& o) { return o.layout.series.frequency == Frequency::Monthly; }
 
 // "Jan" ... "Dec", or "Q1" ... "Q4".
-inline std::string period_name(const X11COM* Xp, int p) {
-  return monthly(Xp) ? msgtext(231 + p) : fmt::format("Q{}", p + 1);
+inline std::string period_name(const SpansOutcome& o, int p) {
+  return monthly(o) ? msgtext(231 + p) : fmt::format("Q{}", p + 1);
 }
 
 // "JAN1990" or "1990Q1".
-inline std::string date_text(const X11COM* Xp, double date) {
-  return monthly(Xp) ? format_monyy(date, 7) : format_yyq(date, 6);
+inline std::string date_text(const SpansOutcome& o, double date) {
+  return monthly(o) ? format_monyy(date, 7) : format_yyq(date, 6);
 }
 
-inline const char* interval(const X11COM* Xp) { return monthly(Xp) ? "MONTH" : "QTR"; }
+inline const char* interval(const SpansOutcome& o) { return monthly(o) ? "MONTH" : "QTR"; }
 
 // The name of compared series s, for titles.
-inline std::string series_name(const X11COM* Xp, int s) {
-  static constexpr int kNames[5] = {624, 625, 626, 627, 629};
-  if (s == 3 && !monthly(Xp)) return msgtext(628);
-  return msgtext(kNames[s]);
+inline std::string series_name(const SpansOutcome& o, SpanSeries s) {
+  static constexpr int kNames[kSpanSeriesCount] = {624, 625, 626, 627, 629};
+  if (s == SpanSeries::PeriodChanges && !monthly(o)) return msgtext(628);
+  return msgtext(kNames[index_of(s)]);
 }
 
-// Decimals of the spreads of series s.
-inline int spread_decimals(const X11COM* Xp, int s) {
-  return s == 1 ? Xp->x11ssp.PNumDec2 : Xp->x11ssp.PNumDec1;
+inline int spread_decimals(const SpanReportSettings& settings, SpanSeries s) {
+  return s == SpanSeries::TradingDayFactors ? settings.td_spread_decimals : settings.spread_decimals;
 }
 
 // Opens a report table; `id` ("S 2.A.1") identifies it among the tables of
 // the same template.
-inline OdsManager& open_table(X11COM* Xp, const char* path, const char* name, const std::string& title,
-                              const std::string& id) {
-  OdsManager& ods = Xp->host->ods();
+inline void open_table(OdsManager& ods, const char* path, const char* name, const std::string& title,
+                       const std::string& id) {
   ods_check(ods.open_table(path, name, title));
   ods_check(ods.set_entry("tab_title", id));
-  return ods;
 }
 
 inline void column(OdsManager& ods, std::string name, std::string label, ColType type, int decimals = -1) {
   ods_check(ods.add_column(OdsColumn{std::move(name), std::move(label), type, decimals}));
 }
+
+// The range of excess level `level` (1 to 4) over cutoff c: "[c%-c+1%)" ...
+// ">=c+3%"; without the percent signs when `percent` is false.
+[[nodiscard]] std::string excess_range_text(double c, int level, bool percent);
+// The code of excess level `level` of series s in the listings: the
+// series' symbol `level` times.
+[[nodiscard]] std::string excess_code(SpanSeries s, int level);
+
+// The reports of one compared series (S2 to S6).
+void print_series_reports(OdsManager& ods, const SpansOutcome& o, const SpanReportSettings& settings, SpanSeries s);
 
 }  // namespace x11sa::spans_report

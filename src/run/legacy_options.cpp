@@ -93,20 +93,11 @@ void apply_spans(const StepOptions& o, X11COM* Xp) {
   X11SSP& sp = Xp->x11ssp;
   Xp->op.sspan_f = o.method.spans ? 1 : 0;
   const SpansOptions spans = o.method.spans.value_or(SpansOptions{});
-  sp.SpanPrintLevel = o.print.spans == ReportLevel::None ? 1 : o.print.spans == ReportLevel::All ? 2 : 3;
-  sp.PrintBitFlags = 0;
-  for (std::size_t k = 0; k < 8; ++k)
-    if (o.span_reports.test(k)) sp.PrintBitFlags |= 0x80 >> k;
-  sp.u_len = spans.length.value_or(-100);
-  sp.u_cnt = spans.count.value_or(-100);
+  sp.reports = o.span_reports;
   sp.NumDec = o.print.span_decimals;
-  sp.Width = o.print.span_width;
-  sp.bd.CutOff1 = spans.cutoff;
-  sp.bd.CutOff2 = spans.td_cutoff;
-  auto width = [](double cut) { return cut < 10 ? 4 : cut < 100 ? 5 : 6; };
-  sp.PWidth1 = width(spans.cutoff);
+  sp.cutoff = spans.cutoff;
+  sp.td_cutoff = spans.td_cutoff;
   sp.PNumDec1 = 2;
-  sp.PWidth2 = width(spans.td_cutoff);
   sp.PNumDec2 = 2;
 }
 

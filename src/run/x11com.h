@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -118,102 +119,20 @@ struct X11ACOM {
 };
 
 // ---------------------------------------------------------------------------
-// Sliding spans: the statement's options, the spans of the variable in
-// process, the span estimates and the statistics that compare them.
-
-inline constexpr int kMaxSpans = 4;
-// Compared series: 0 seasonal factors (D10), 1 trading-day factors (C18),
-// 2 seasonally adjusted series (D11), 3 its period-to-period and 4 its
-// year-to-year changes.
-inline constexpr int kSpanSeries = 5;
-
-// Spreads broken down by period of the year and by year, per series.
-struct X11SSPBD {
-  double CutOff1 = 3.0;
-  double CutOff2 = 2.0;
-  double MonthAmpd[kSpanSeries][12] = {};
-  long MonthCount[kSpanSeries][12] = {};
-  long MonthTotal[kSpanSeries][12] = {};
-  // Indexed by year from the series' first year of comparison.
-  std::vector<double> YearAmpd[kSpanSeries];
-  std::vector<long> YearCount[kSpanSeries];
-  std::vector<long> YearTotal[kSpanSeries];
-  int NumYears1 = 0, NumYears2 = 0;
-  int FirstYear1 = 0, FirstYear2 = 0;
-  long Length = 0;    // periods covered by two spans or more
-  long LengthTP = 0;  // periods covered by three spans or more
-  // Per series: calendar year of YearAmpd[s][0], number of years, and the
-  // number of spreads classed against the cutoff.
-  int FirstYear[kSpanSeries] = {};
-  int NumYears[kSpanSeries] = {};
-  long Tested[kSpanSeries] = {};
-};
+// Sliding spans: the statement's options and the series as read, kept for
+// the reruns (run/legacy_spans.h); the spans' results are a SpansOutcome.
 
 struct X11SSP {
-  int SpanPrintLevel = 1;
-  int PrintBitFlags = 0;
-  long u_len = -100;
-  long u_cnt = -100;
+  std::bitset<8> reports;  // the reports S0 to S7 printed (bit k: Sk)
   int NumDec = 2;
-  int Width = 12;
-  int PWidth1 = 4, PNumDec1 = 2;
-  int PWidth2 = 4, PNumDec2 = 2;
-  X11SSPBD bd;
+  int PNumDec1 = 2, PNumDec2 = 2;  // decimals of the spreads, of C18 the second
+  double cutoff = 3.0;     // for the spreads of D10, D11 and its changes
+  double td_cutoff = 2.0;  // for those of C18
   struct {
     int yrahdout_f = 0;
   } op;
   X11FLOW* sfp = nullptr;
   double* sp_orig = nullptr;
-
-  // Span layout; span 0 is the oldest, span cnt - 1 ends with the series.
-  int cnt = 0;
-  long len = 0;
-  int c_span = 0;  // span being rerun, counted from the newest
-  long s_beg[kMaxSpans] = {};
-  long s_end[kMaxSpans] = {};
-  double b_date[kMaxSpans] = {};
-  double e_date[kMaxSpans] = {};
-  int FirstPer1 = 0, FirstPer2 = 0, lper = 0;
-  int max_cnt = 0;
-  std::string vs;  // the variable's name
-
-  // Span estimates: one array over the run's indices per span.
-  std::vector<double> d10[kMaxSpans];
-  std::vector<double> d11[kMaxSpans];
-  std::vector<double> c18[kMaxSpans];
-  std::vector<double> d11_mm[kMaxSpans];
-  std::vector<double> d11_yy[kMaxSpans];
-  double st_seas[kMaxSpans] = {};
-  double st_sig[kMaxSpans] = {};
-  double mov_seas[kMaxSpans] = {};
-  double mov_sig[kMaxSpans] = {};
-  int cftest[kMaxSpans] = {};
-
-  // Coverage: lowest and highest span holding each index (-100: none).
-  std::vector<int> s_b_idx, s_e_idx;
-  long pd1_beg = 0, pd2_beg = 0, pd3_beg = 0, pd_end = 0;
-
-  // Spreads per index.
-  std::vector<double> c18_min, c18_max, d10_min, d10_max, d11_min, d11_max;
-  std::vector<double> c18_pd1, d10_pd1, d11_pd1, d11_pd2, d11_pd3;
-
-  // Counts and flags per series.
-  long TotalExceed[kSpanSeries] = {};
-  long SignChangeCount[kSpanSeries] = {};
-  long TurningPointCount[kSpanSeries] = {};
-  long TurnAndExceed[kSpanSeries] = {};
-  long LevelAndExceed[kSpanSeries] = {};
-  long RangeCount[kSpanSeries][4] = {};
-  long TpTested[kSpanSeries] = {};  // indices the turning-point test examined
-  std::vector<std::int16_t> SignChange[kSpanSeries];
-  std::vector<std::int16_t> TurningPoint[kSpanSeries];
-  std::vector<std::int16_t> ExceedFlag[kSpanSeries];
-  int TPCodes[3] = {};
-
-  // One OUTSPAN= row.
-  double date = kMissing;
-  double d_span = 0;
-  double ta1 = kMissing, tc18 = kMissing, td10 = kMissing, td11 = kMissing;
 };
 
 // ---------------------------------------------------------------------------
@@ -242,7 +161,6 @@ struct X11OP {
   int print_fp = 0;
   int sspan_f = 0;
   int debug = 0, debugd = 0, debugx = 0;
-  int C18MissFlag = 0;
 };
 
 struct RC {

@@ -6,9 +6,9 @@
 #include "report/preface.h"
 #include "run/flows.h"
 #include "run/legacy_core.h"
+#include "run/legacy_spans.h"
 #include "run/ornqx11.h"
 #include "run/workspace.h"
-#include "spans/spans.h"
 
 namespace x11sa {
 
@@ -138,7 +138,7 @@ void x11run(X11COM* Xp) {
     run_flow(Xp, flow);
     if (Xp->op.sspan_f != 0) {
       reset_opts(Xp, 0);
-      x11span(Xp, Xp->x11ssp.sfp);
+      run_sliding_spans(Xp, Xp->x11ssp.sfp);
       reset_opts(Xp, 1);
     }
   }
