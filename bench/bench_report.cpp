@@ -11,10 +11,10 @@
 #include "host/host.h"
 #include "render/html.h"
 #include "render/listing_sink.h"
-#include "report/preface.h"
 #include "run/adjust_internal.h"
 #include "run/flows.h"
 #include "run/legacy_core.h"
+#include "run/legacy_report.h"
 #include "run/workspace.h"
 
 #include "bench_support.h"

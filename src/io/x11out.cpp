@@ -7,7 +7,7 @@
 #include "host/dates.h"
 #include "records/table_catalogue.h"
 #include "io/x11in.h"
-#include "report/tdreport.h"
+#include "run/legacy_report.h"
 
 namespace x11sa {
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "records/seasonality_tests.h"
+#include "records/series_calendar.h"
 #include "x11sa/missing.h"
 #include "x11sa/options.h"
 
@@ -18,21 +19,6 @@ namespace x11sa {
 inline constexpr int kMaxSpans = 4;
 
 // What a series is, as far as the calendar goes.
-struct SeriesCalendar {
-  Frequency frequency = Frequency::Monthly;
-  long length = 0;        // observations
-  int first_year = 0;     // of the first observation
-  int first_period = 0;   // period of the year of the first observation, 0 the first
-  [[nodiscard]] int periods_per_year() const noexcept { return x11sa::periods_per_year(frequency); }
-  // Calendar year and period of the year of index t (0 the first observation).
-  [[nodiscard]] int year_of(long t) const noexcept {
-    return first_year + static_cast<int>((first_period + t) / periods_per_year());
-  }
-  [[nodiscard]] int period_of(long t) const noexcept {
-    return static_cast<int>((first_period + t) % periods_per_year());
-  }
-};
-
 // A span: the indexes [first, end) of the series, and the first days of its
 // first and last period.
 struct SpanExtent {
@@ -56,7 +42,7 @@ struct SpanLayout {
   long length = 0;
   std::array<SpanExtent, kMaxSpans> spans{};  // the oldest first
 
-  [[nodiscard]] int periods_per_year() const noexcept { return series.periods_per_year(); }
+  [[nodiscard]] int periods() const noexcept { return series.periods(); }
   // Period of the year in which every span starts.
   [[nodiscard]] int first_period() const noexcept { return series.period_of(spans[0].first); }
 };

@@ -3,14 +3,26 @@
 // (render/line_printer_chart.h) and the HTML report as SVG.
 #pragma once
 
+#include <span>
+
 #include "host/ods.h"
-#include "run/x11com.h"
+#include "records/series_calendar.h"
+#include "x11sa/options.h"
 
 namespace x11sa {
 
-// Draws the charts that CHARTS= and the TABLES bits G1 to G4 select. The
-// series are indexed like every table; the variable's range comes from x11flow.
-void x11chrt(X11COM* Xp, const double* d8, const double* d9, const double* d10, const double* d11,
-             const double* d12, const double* d13, const double* work);
+// The final tables the charts draw, each over the observations the calendar
+// covers (calendar.count values).
+struct ChartSeries {
+  std::span<const double> d8, d9, d10, d11, d12, d13, e3;
+};
+
+// Draws, in one output group, the charts that CHARTS= and the TABLES entries
+// G1 to G4 select: G1 D11 with D12 by date, G2 D8, D9 and D10 by period of
+// the year (a panel per month or quarter), G3 the same by date, G4 D13 with
+// E3 by date. CHARTS=STANDARD draws G1 and G2, FULL all four. The dates are
+// labelled "JAN90" (monthly) or "1990:1" (quarterly).
+void print_charts(OdsManager& ods, const ChartSeries& series, const SeriesCalendar& calendar, Mode mode,
+                  const PrintOptions& print);
 
 }  // namespace x11sa

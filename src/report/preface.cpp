@@ -1,98 +1,123 @@
 #include "report/preface.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
-#include "host/host.h"
+#include "host/messages.h"
 
 namespace x11sa {
 
 namespace {
 
+// Preformatted lines, each placed by its margin.
 class Preface {
  public:
-  explicit Preface(X11COM* Xp) : Xp_(Xp), linesize_(Xp->host->listing().linesize()) {}
+  explicit Preface(int line_size) : line_size_(line_size) {}
 
-  void centred(const std::string& text) { at(std::max(0, (linesize_ - width(text)) / 2), text); }
+  void centred(const std::string& text) { at(margin_for(static_cast<int>(text_width(text))), text); }
   void at(int margin, const std::string& text) {
     lines_.push_back(std::string(static_cast<std::size_t>(std::max(margin, 0)), ' ') + text);
   }
   void blank() { lines_.emplace_back(); }
-  [[nodiscard]] int margin_for(int width) const { return std::max(0, (linesize_ - width) / 2); }
+  [[nodiscard]] int margin_for(int width) const { return std::max(0, (line_size_ - width) / 2); }
 
-  void emit() {
-    OdsManager& ods = Xp_->host->ods();
+  void emit(OdsManager& ods) {
     ods_check(ods.open_table("lum.x11.preface", "Preface", ""));
     ods_check(ods.add_column(OdsColumn{"PrefaceText", "", ColType::Char, -1}));
     for (auto& l : lines_) ods_check(ods.add_row({std::move(l)}));
     ods_check(ods.close_table());
   }
 
-  static int width(const std::string& s) {
-    int n = 0;
-    for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
-    return n;
-  }
-
  private:
-  X11COM* Xp_;
-  int linesize_;
+  int line_size_;
   std::vector<std::string> lines_;
 };
 
+const char* curve_name(SeasonalCurve c) {
+  switch (c) {
+    case SeasonalCurve::Stable:
+      return "Stable";
+    case SeasonalCurve::ThreeTerm:
+      return "3";
+    case SeasonalCurve::ThreeByThree:
+      return "3X3";
+    case SeasonalCurve::ThreeByFive:
+      return "3X5";
+    case SeasonalCurve::ThreeByNine:
+      return "3X9";
+    case SeasonalCurve::Default:
+      break;
+  }
+  return "";
+}
+
+int print_level_message(PrintLevel level) {
+  switch (level) {
+    case PrintLevel::None:
+      return 672;
+    case PrintLevel::Standard:
+      return 669;
+    case PrintLevel::Long:
+      return 670;
+    case PrintLevel::Full:
+      return 671;
+  }
+  return 672;
+}
+
+int chart_level_message(ChartLevel level) {
+  return level == ChartLevel::Full ? 675 : level == ChartLevel::Standard ? 674 : 676;
+}
+
 }  // namespace
 
-void x11prn0(X11COM* Xp, const VAR* v) {
-  Preface p(Xp);
+void print_preface(OdsManager& ods, int line_size, std::string_view name, std::string_view label,
+                   const SeriesCalendar& calendar, const AdjustmentOptions& method, const PrintOptions& print) {
+  Preface p(line_size);
   for (int m = 654; m <= 657; ++m) p.centred(msgtext(m));
   p.blank();
-  const int credit = p.margin_for(59);
-  for (int m = 658; m <= 668; ++m) p.at(credit, msgtext(m));
+  const int margin = p.margin_for(59);
+  for (int m = 658; m <= 668; ++m) p.at(margin, msgtext(m));
   p.blank();
-  std::string label;
-  if (Xp->in_ds && v->varno >= 0)
-    label = Xp->in_ds->vars()[static_cast<std::size_t>(v->varno)].label;
-  const int margin = credit;
   if (label.empty()) {
-    p.at(margin, msgtext(80, v->v_vs));
-  } else if (v->v_vs.size() + label.size() + 12 < 256) {
-    p.at(margin, msgtext(96, v->v_vs, label));
+    p.at(margin, msgtext(80, name));
+  } else if (name.size() + label.size() + 12 < 256) {
+    p.at(margin, msgtext(96, name, label));
   } else {
-    p.at(margin, msgtext(80, v->v_vs));
+    p.at(margin, msgtext(80, name));
     p.at(margin, msgtext(223, label));
   }
-  if (Xp->op.month_f == 0) {
-    p.at(margin, msgtext(61, msgtext(201 + v->firstper), v->firstyr, msgtext(201 + v->lastper), v->lastyr));
-    p.emit();
+  if (!calendar.monthly()) {
+    p.at(margin, msgtext(61, msgtext(201 + calendar.first_period), calendar.first_year,
+                         msgtext(201 + calendar.last_period()), calendar.last_year()));
+    p.emit(ods);
     return;
   }
-  p.at(margin, msgtext(81, v->firstper + 1, v->firstyr, v->lastper + 1, v->lastyr));
-  p.at(margin, msgtext(Xp->op.add_f != 0 ? 82 : 83));
-  if (Xp->TableStmtFlag == 0) {
-    static constexpr int kPrintout[4] = {672, 669, 670, 671};
-    const int charts = Xp->charts >= 4 ? 675 : Xp->charts >= 1 ? 674 : 676;
-    p.at(margin, fmt::format("{}   {}", msgtext(kPrintout[std::clamp(Xp->printout, 0, 3)]), msgtext(charts)));
+  p.at(margin, msgtext(81, calendar.first_period + 1, calendar.first_year, calendar.last_period() + 1,
+                       calendar.last_year()));
+  p.at(margin, msgtext(method.additive() ? 82 : 83));
+  if (!print.tables_given) {
+    p.at(margin, fmt::format("{}   {}", msgtext(print_level_message(print.printout)),
+                             msgtext(chart_level_message(print.charts))));
   } else {
     p.at(margin, msgtext(673));
   }
-  p.at(margin, msgtext(90, Xp->fullweight, Xp->zeroweight));
-  if (Xp->exclude > 0) p.at(margin, msgtext(91, Xp->exclude));
+  p.at(margin, msgtext(90, method.fullweight, method.zeroweight));
+  if (method.exclude > 0) p.at(margin, msgtext(91, method.exclude));
   p.at(margin, msgtext(300));
-  if (Xp->op.macrvs_f != 0) {
+  if (print.list_curves) {
     static constexpr const char* kMonths[12] = {"January", "February", "March",     "April",   "May",      "June",
                                                 "July",    "August",   "September", "October", "November", "December"};
-    static constexpr const char* kCurves[] = {"Stable", "", "3", "3X3", "3X5", "3X9"};
     p.blank();
     p.at(margin, msgtext(92));
     p.at(margin, msgtext(93));
-    for (int m = 0; m < 12; ++m) {
-      const int code = Xp->macrv.spec[m];
-      const char* curve = code >= -1 && code <= 4 ? kCurves[code + 1] : "";
-      p.at(margin, fmt::format("{:<15}{}", kMonths[m], curve));
-    }
+    for (std::size_t m = 0; m < 12; ++m)
+      p.at(margin, fmt::format("{:<15}{}", kMonths[m], curve_name(method.curves[m])));
   }
-  p.emit();
+  p.emit(ods);
 }
 
 }  // namespace x11sa

@@ -37,7 +37,7 @@ struct SeriesReport {
     column(ods, "Exceed", "Periods Exceeding", ColType::Num, 0);
     column(ods, "TotalCount", "Periods Tested", ColType::Num, 0);
     column(ods, "Ampd", "Average Spread", ColType::Num, decimals());
-    for (int p = 0; p < o.layout.periods_per_year(); ++p) {
+    for (int p = 0; p < o.layout.periods(); ++p) {
       const SpreadBreakdown& b = c.by_period[static_cast<std::size_t>(p)];
       ods_check(ods.add_row({period_name(o, p), static_cast<double>(p + 1), static_cast<double>(b.exceeding),
                              static_cast<double>(b.tested), cell(average(b))}));

@@ -11,12 +11,9 @@
 #include "host/host.h"
 #include "run/legacy_arima.h"
 #include "io/x11out.h"
-#include "report/charts.h"
-#include "report/prn1.h"
-#include "report/prn2.h"
-#include "report/tdreport.h"
 #include "run/legacy_core.h"
 #include "run/legacy_diag.h"
+#include "run/legacy_report.h"
 
 namespace x11sa {
 

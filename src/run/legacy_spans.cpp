@@ -95,7 +95,7 @@ SpanReportSettings report_settings(const X11COM* Xp, const std::string& name) {
 
 X11FLOW span_flow(const X11COM* Xp, const X11FLOW& variable, const SpanLayout& layout, const SpanExtent& extent) {
   const SeriesCalendar& cal = layout.series;
-  const long P = cal.periods_per_year();
+  const long P = cal.periods();
   const long h = P / 2;
   X11FLOW f = variable;
   f.nobs = layout.length;
@@ -171,7 +171,7 @@ int run_sliding_spans(X11COM* Xp, X11FLOW* variable) {
   const std::string name = variable->vv != nullptr ? variable->vv->v_vs : std::string();
   SeriesCalendar calendar;
   calendar.frequency = frequency_of(Xp);
-  calendar.length = variable->nobs;
+  calendar.count = variable->nobs;
   calendar.first_year = variable->firstyr;
   calendar.first_period = variable->firstper;
   const SpanLayout layout = span_layout(calendar, seasonal_filter(Xp));

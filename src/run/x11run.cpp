@@ -3,10 +3,10 @@
 #include "run/legacy_arima.h"
 #include "host/exit.h"
 #include "host/host.h"
-#include "report/preface.h"
 #include "run/flows.h"
 #include "run/legacy_core.h"
 #include "run/legacy_spans.h"
+#include "run/legacy_report.h"
 #include "run/ornqx11.h"
 #include "run/workspace.h"
 

@@ -74,8 +74,8 @@ double period_start_date(Frequency frequency, int year, long period) noexcept {
 SpanLayout span_layout(const SeriesCalendar& series, SeasonalCurve filter) {
   SpanLayout layout;
   layout.series = series;
-  const long p = series.periods_per_year();
-  const long n = series.length;
+  const long p = series.periods();
+  const long n = series.count;
   long count = 0;
   long len = 0;
   if (filter == SeasonalCurve::Stable) {

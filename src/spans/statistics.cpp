@@ -70,7 +70,7 @@ class Comparison {
       : out_(out),
         layout_(out.layout),
         n_(layout_.spans[static_cast<std::size_t>(layout_.count - 1)].end),
-        p_(layout_.periods_per_year()),
+        p_(layout_.periods()),
         additive_(options.mode == Mode::Additive) {
     for (SpanSeries s : kSpanSeriesInOrder) {
       SeriesComparison& c = series(s);

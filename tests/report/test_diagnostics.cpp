@@ -9,6 +9,7 @@
 
 #include "host/messages.h"
 #include "host/ods.h"
+#include "report/capture_sink.h"
 #include "report/d9a_ratios.h"
 #include "report/f2_summary.h"
 #include "report/seasonality_tests.h"
@@ -16,16 +17,9 @@
 namespace x11sa {
 namespace {
 
-struct Capture : OdsSink {
-  std::vector<OdsTable> tables;
-  void open_group(const std::vector<OdsGroup>&) override {}
-  void close_group(const std::vector<OdsGroup>&) override {}
-  void table(const OdsTable& t) override { tables.push_back(t); }
-};
-
 struct DiagnosticsTables : ::testing::Test {
   OdsManager ods;
-  Capture capture;
+  CaptureSink capture;
   DiagnosticsTables() { ods.add_sink(&capture); }
 };
 

@@ -54,7 +54,7 @@ TEST(SpanLayout, CountAndLengthByFilter) {
       {Q, 30, ThreeByThree, 0, 2, 26},
   };
   for (const auto& c : cases) {
-    const SpanLayout l = span_layout({c.f, c.n, 1980, c.first_period}, c.filter);
+    const SpanLayout l = span_layout({c.f, 1980, c.first_period, c.n}, c.filter);
     ASSERT_EQ(l.status, SpanLayoutStatus::Done) << c.n;
     EXPECT_EQ(l.count, c.count) << c.n;
     EXPECT_EQ(l.length, c.length) << c.n;
@@ -75,7 +75,7 @@ TEST(SpanLayout, SpansFitTheSeries) {
       for (int first = 0; first < p; ++first) {
         for (long n = 3 * p; n < 26 * p; ++n) {
           SCOPED_TRACE(testing::Message() << "n " << n << " from " << first << " filter " << k);
-          const SpanLayout l = span_layout({f, n, 1970, first}, filters[k]);
+          const SpanLayout l = span_layout({f, 1970, first, n}, filters[k]);
           ASSERT_EQ(l.status == SpanLayoutStatus::Done, n >= shortest[k] + p);
           if (l.status != SpanLayoutStatus::Done) continue;
           ASSERT_GE(l.count, 2);

@@ -17,7 +17,7 @@ struct Spans {
   SpanLayout layout;
   std::vector<SpanEstimates> spans;
   Spans(int count, long len, double factor, int first_period = 0) : spans(static_cast<std::size_t>(count)) {
-    layout.series = {Frequency::Quarterly, (count - 1) * 4L + len, 1990, first_period};
+    layout.series = {Frequency::Quarterly, 1990, first_period, (count - 1) * 4L + len};
     layout.status = SpanLayoutStatus::Done;
     layout.count = count;
     layout.length = len;
