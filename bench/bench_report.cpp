@@ -3,65 +3,46 @@
 // same flow without printing, and the HTML report of 100 series.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
 #include <string>
-#include <vector>
 
-#include "host/host.h"
 #include "render/html.h"
 #include "render/listing_sink.h"
-#include "run/adjust_internal.h"
-#include "run/flows.h"
-#include "run/legacy_core.h"
-#include "run/legacy_report.h"
-#include "run/workspace.h"
+#include "report/preface.h"
+#include "run/flow_output.h"
 
 #include "bench_support.h"
 
 namespace {
 
-// A prepared variable: workspace, index model and series loaded.
-struct Prepared {
-  std::string log, listing;
-  x11sa::Host host;
-  x11sa::X11ListingSink sink;
-  x11sa::X11COM com;
-  explicit Prepared(bool print, bool to_listing = true)
-      : host(x11sa::TextOut(&log), x11sa::TextOut(&listing), x11sa::TextOut(), x11sa::HostSettings{}),
-        sink(host.listing()) {
-    com.host = &host;
-    x11sa::SeriesOptions o;
-    o.start_year = 1990;
-    const auto values = x11sa_bench::series(240);
-    x11sa::prepare_series(&com, values, o);
-    com.XtrmFcntPtr = &x11sa::x11xtro;
-    // The series options ask for no printing; the printed run asks for the
-    // STANDARD listing with its charts, as a program without NOPRINT does.
-    com.op.noprint2_f = print ? 0 : 1;
-    com.op.noprint_f = print ? 0 : 1;
-    com.printout = print ? 1 : 0;
-    com.charts = print ? 1 : 0;
-    if (print && to_listing) host.ods().add_sink(&sink);
-    x11sa::alloc_memory(&com);
-    x11sa::init_memory(&com);
-    x11sa::set_values(&com, &com.vars[0]);
-    x11sa::read_var(&com, 0);
-    std::fill(std::begin(com.table_cnt), std::end(com.table_cnt), 0);
-  }
-};
+// The preface and the flow of the prepared variable, printed.
+void print_variable(x11sa_bench::PreparedVariable& p) {
+  const x11sa::SeriesLayout& l = p.layout;
+  x11sa::print_preface(p.host.ods(), p.host.listing().linesize(), "series", "",
+                       x11sa::SeriesCalendar{l.frequency, l.first_year, l.first_period, l.observations},
+                       p.options.method, p.options.print);
+  x11sa::FlowOutput out(&p.com, p.options, 0, "series", l, false);
+  x11sa::VariableChain chain = p.chain(out);
+  x11sa::run_flow(chain, x11sa::Flow::Plain);
+}
 
 void BM_FlowWithoutPrinting(benchmark::State& state) {
-  Prepared p(false);
-  for (auto _ : state) x11sa::x11flw1(&p.com);
+  x11sa_bench::PreparedVariable p(x11sa::TradingDayRegression::None);
+  x11sa::NoChainOutput nothing;
+  for (auto _ : state) {
+    x11sa::VariableChain chain = p.chain(nothing);
+    x11sa::run_flow(chain, x11sa::Flow::Plain);
+  }
 }
 
 void BM_FlowWithStandardListing(benchmark::State& state) {
-  Prepared p(true);
+  x11sa_bench::PreparedVariable p(x11sa::TradingDayRegression::None);
+  p.print_standard_listing();
+  x11sa::X11ListingSink sink(p.host.listing());
+  p.host.ods().add_sink(&sink);
   for (auto _ : state) {
     p.listing.clear();
-    x11sa::x11prn0(&p.com, &p.com.vars[0]);
-    x11sa::x11flw1(&p.com);
+    print_variable(p);
     benchmark::DoNotOptimize(p.listing.size());
   }
   state.counters["listing_bytes"] = static_cast<double>(p.listing.size());
@@ -72,14 +53,12 @@ void BM_FlowWithStandardListing(benchmark::State& state) {
 void BM_HtmlReportOf100Series(benchmark::State& state) {
   std::size_t bytes = 0;
   for (auto _ : state) {
-    Prepared p(true, false);
+    x11sa_bench::PreparedVariable p(x11sa::TradingDayRegression::None);
+    p.print_standard_listing();
     x11sa::HtmlSink html;
     p.host.ods().add_sink(&html);
     html.begin_step("X11", 1);
-    for (int k = 0; k < 100; ++k) {
-      x11sa::x11prn0(&p.com, &p.com.vars[0]);
-      x11sa::x11flw1(&p.com);
-    }
+    for (int k = 0; k < 100; ++k) print_variable(p);
     html.end_step(0);
     std::FILE* out = std::tmpfile();
     if (out == nullptr || !html.write(out)) state.SkipWithError("the report could not be written");

@@ -8,64 +8,40 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
-#include "run/adjust_internal.h"
-#include "run/flows.h"
-#include "run/legacy_core.h"
-#include "run/legacy_spans.h"
-#include "run/workspace.h"
-#include "x11sa/adjust.h"
+#include "run/sliding_spans.h"
 
 #include "bench_support.h"
 
 namespace {
 
-// A prepared workspace holding the series, as the variable loop leaves it
-// before the flow; printing on without any output sink, so that the
-// statistics run and the reports are skipped.
-struct Prepared {
-  std::string log;
-  x11sa::Host host{x11sa::TextOut(&log), x11sa::TextOut(), x11sa::TextOut(), x11sa::HostSettings{}};
-  x11sa::X11COM com;
-
-  explicit Prepared(x11sa::TradingDayRegression td) {
-    x11sa::X11COM* Xp = &com;
-    Xp->host = &host;
-    x11sa::SeriesOptions o;
-    o.start_year = 1990;
-    o.method.tdregr = td;
-    const auto values = x11sa_bench::series(240);
-    x11sa::prepare_series(Xp, values, o);
-    Xp->XtrmFcntPtr = &x11sa::x11xtro;
-    x11sa::alloc_memory(Xp);
-    x11sa::sp_alloc_memory(Xp);
-    x11sa::init_memory(Xp);
-    if (td != x11sa::TradingDayRegression::None) x11sa::x11tdt(Xp, Xp->work.mon_type, Xp->fake_array_size + 12);
-    x11sa::set_values(Xp, &Xp->vars[0]);
-    x11sa::read_var(Xp, 0);
-    std::copy(Xp->work.original_in, Xp->work.original_in + Xp->fake_array_size, Xp->x11ssp.sp_orig);
-    std::fill(std::begin(Xp->table_cnt), std::end(Xp->table_cnt), 0);
-    Xp->op.noprint_f = 0;
-    Xp->printout = 0;
-    Xp->charts = 0;
-    Xp->op.outstb_f = 1;  // the flow's D8 tests run too, as the spans' do
-  }
-};
+// Printing on without any output sink, so that the statistics run and the
+// reports are skipped; the flow's D8 tests run too, as the spans' do.
+void prepare_spans(x11sa_bench::PreparedVariable& p) {
+  p.options.prints_anything = true;
+  p.options.outstb = x11sa::OutputDataSetRef{};
+  if (!p.options.method.spans) p.options.method.spans.emplace();
+}
 
 void BM_PlainFlow(benchmark::State& state, x11sa::TradingDayRegression td) {
-  Prepared p(td);
+  x11sa_bench::PreparedVariable p(td);
+  prepare_spans(p);
+  x11sa::NoChainOutput nothing;
   for (auto _ : state) {
-    x11sa::x11flw1(&p.com);
-    benchmark::DoNotOptimize(p.com.work.d11[100]);
+    x11sa::VariableChain chain = p.chain(nothing);
+    x11sa::run_flow(chain, x11sa::Flow::Plain);
+    benchmark::DoNotOptimize(p.com.chain_tables[x11sa::Table::D11][100]);
   }
 }
 
 void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDayRegression td) {
-  Prepared p(td);
-  x11sa::x11flw1(&p.com);
+  x11sa_bench::PreparedVariable p(td);
+  prepare_spans(p);
+  x11sa::NoChainOutput nothing;
+  x11sa::VariableChain chain = p.chain(nothing);
+  x11sa::run_flow(chain, x11sa::Flow::Plain);
   int spans = 0;
   for (auto _ : state) {
-    spans = x11sa::run_sliding_spans(&p.com, &p.com.x11flow);
+    spans = x11sa::run_sliding_spans(&p.com, chain, "series");
     benchmark::DoNotOptimize(spans);
   }
   state.counters["spans"] = spans;

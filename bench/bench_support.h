@@ -6,7 +6,14 @@
 
 #include <cmath>
 #include <cstddef>
+#include <string>
 #include <vector>
+
+#include "host/host.h"
+#include "pipeline/flows.h"
+#include "run/adjust_internal.h"
+#include "run/variable_loop.h"
+#include "x11sa/adjust.h"
 
 namespace x11sa_bench {
 
@@ -20,6 +27,42 @@ inline std::vector<double> series(int n) {
         (300.0 + 1.5 * t + 20.0 * std::sin(t / 17.0)) * season[t % 12] * (1.0 + 0.02 * std::sin(1.7 * t * t));
   return v;
 }
+
+// A 20-year monthly series (240 values) set up for its flow as the variable
+// loop sets it up: the step's options, the group's series, the variable's
+// layout and tables. Nothing is written to OUT=.
+struct PreparedVariable {
+  std::string log, listing;
+  x11sa::Host host{x11sa::TextOut(&log), x11sa::TextOut(&listing), x11sa::TextOut(), x11sa::HostSettings{}};
+  x11sa::X11COM com;
+  x11sa::StepOptions options;
+  x11sa::SeriesLayout layout;
+  x11sa::HendersonChoice trend{};
+
+  explicit PreparedVariable(x11sa::TradingDayRegression td) {
+    com.host = &host;
+    x11sa::SeriesOptions o;
+    o.start_year = 1990;
+    o.method.tdregr = td;
+    x11sa::prepare_series(&com, series(240), o);
+    options = *com.options;
+    for (auto& names : options.out_names) names.clear();
+    x11sa::set_group_series(&com, options, com.group_series);
+    layout = x11sa::layout_of(&com, options, com.vars[0]);
+    com.chain_tables.reset(layout.length);
+    x11sa::read_series(&com, 0, com.chain_tables[x11sa::Table::A1]);
+  }
+  // The STANDARD listing with its charts, as a program without NOPRINT asks.
+  void print_standard_listing() {
+    options.prints_anything = true;
+    options.print.noprint = false;
+    options.print.printout = x11sa::PrintLevel::Standard;
+    options.print.charts = x11sa::ChartLevel::Standard;
+  }
+  [[nodiscard]] x11sa::VariableChain chain(x11sa::ChainOutput& out) {
+    return {options, options.method, layout, com.chain_tables, com.group_series, out, host, trend};
+  }
+};
 
 // Runs the registered benchmarks as the command runs: freed memory stays in
 // the heap, so that a loop measures the work rather than the system's trimming.

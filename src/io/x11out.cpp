@@ -7,7 +7,7 @@
 #include "host/dates.h"
 #include "records/table_catalogue.h"
 #include "io/x11in.h"
-#include "run/legacy_report.h"
+#include "report/trading_day_regression.h"
 
 namespace x11sa {
 
@@ -224,49 +224,50 @@ void x11out(X11COM* Xp) {
     }
 }
 
-void x11ostb(X11COM* Xp, const STBAOV& stable, const OUTMOV& moving) {
+void x11ostb(X11COM* Xp, const std::string& variable, const StableSeasonalityTest& stable,
+             const MovingSeasonalityTest& moving) {
   if (!Xp->outstb_ds) return;
   OutputDataSet& ds = *Xp->outstb_ds;
-  Xp->outstb.varname = Xp->x11flow.vv->v_vs;
+  Xp->outstb.varname = variable;
   Xp->outstb.table = "D8";
   const int sources[3] = {Xp->op.month_f != 0 ? 350 : 354, 391, 392};
+  const VarianceRow* rows[3] = {&stable.between_periods, &stable.residual, &stable.total};
   for (int k = 0; k < 3; ++k) {
     zero_stb(Xp);
     OUTSTBL& r = Xp->outstb;
     r.source = msgtext(sources[k]);
-    r.ss = stable.ss[k];
-    r.df = stable.df[k];
-    r.ms = stable.ms[k];
+    r.ss = rows[k]->sum_of_squares;
+    r.df = rows[k]->df;
+    r.ms = rows[k]->mean_square;
     if (k == 0) {
       r.f = stable.f;
-      r.probf = stable.probf;
+      r.probf = stable.probability;
     }
     put_stb(Xp, ds);
   }
   zero_stb(Xp);
   Xp->outstb.source = msgtext(351);
-  Xp->outstb.ss = moving.ss_years;
-  Xp->outstb.df = moving.df_years;
-  Xp->outstb.ms = moving.ms_years;
+  Xp->outstb.ss = moving.between_years.sum_of_squares;
+  Xp->outstb.df = moving.between_years.df;
+  Xp->outstb.ms = moving.between_years.mean_square;
   Xp->outstb.f = moving.f;
-  Xp->outstb.probf = moving.probf;
+  Xp->outstb.probf = moving.probability;
   put_stb(Xp, ds);
   zero_stb(Xp);
   Xp->outstb.source = msgtext(352);
-  Xp->outstb.ss = moving.ss_error;
-  Xp->outstb.df = moving.df_error;
-  Xp->outstb.ms = moving.ms_error;
+  Xp->outstb.ss = moving.error.sum_of_squares;
+  Xp->outstb.df = moving.error.df;
+  Xp->outstb.ms = moving.error.mean_square;
   put_stb(Xp, ds);
 }
 
-void x11otdr(X11COM* Xp, const char* table) {
+void x11otdr(X11COM* Xp, const std::string& variable, const char* table, const B15Regression& regression,
+             const DailyWeights& prior) {
   if (!Xp->outtdr_ds) return;
   OutputDataSet& ds = *Xp->outtdr_ds;
-  const X11FLOW& f = Xp->x11flow;
-  const std::string& name = f.vv->v_vs;
   constexpr int kBy = 18;
   auto start = [&](const char* type, const std::string& parm, const std::string& source) {
-    ds.set_str(0, name);
+    ds.set_str(0, variable);
     ds.set_str(1, table);
     ds.set_str(2, type);
     ds.set_str(3, parm);
@@ -274,41 +275,43 @@ void x11otdr(X11COM* Xp, const char* table) {
     for (int c = 5; c < kBy; ++c) ds.set_num(c, kMissing);
     set_by_cells(Xp, ds, kBy);
   };
-  TdrDayRow rows[7];
-  tdr_day_rows(Xp, rows);
-  for (int d = 0; d < 7; ++d) {
-    const TdrDayRow& r = rows[d];
+  const Mode mode = Xp->op.add_f != 0 ? Mode::Additive : Mode::Multiplicative;
+  const auto rows = trading_day_rows(regression, prior, mode);
+  for (std::size_t d = 0; d < rows.size(); ++d) {
+    const TradingDayRow& r = rows[d];
     start("REGRESS", kDayNames[d], "");
-    ds.set_num(5, r.cwgt);
-    ds.set_num(6, r.prwgt);
-    ds.set_num(7, r.coeff);
-    ds.set_num(8, r.stderr_);
-    ds.set_num(9, r.t1);
-    ds.set_num(10, r.t2);
-    ds.set_num(11, r.probt1);
-    ds.set_num(12, r.probt2);
+    ds.set_num(5, r.combined_weight);
+    ds.set_num(6, r.prior_weight);
+    ds.set_num(7, r.coefficient);
+    ds.set_num(8, r.standard_error);
+    ds.set_num(9, r.t_weight);
+    ds.set_num(10, r.t_coefficient);
+    ds.set_num(11, r.prob_weight);
+    ds.set_num(12, r.prob_coefficient);
     write_row(Xp, ds);
   }
-  for (int k = 0; k < 4; ++k) {
+  const TradingDayTest& test = regression.test;
+  const TradingDayFit& fit = regression.fit;
+  for (std::size_t k = 0; k < kMonthLengthNames.size(); ++k) {
     start("LOM_STD", kMonthLengthNames[k], "");
-    ds.set_num(8, f.stdmonth[k]);
+    ds.set_num(8, test.month_standard_errors[k]);
     write_row(Xp, ds);
   }
-  const double n = f.xn;
+  const double n = fit.months;
   const struct {
     const char* source;
     double ss, df, ms;
-  } anova[] = {{"Regression", f.ssr, 6.0, f.msr},
-               {"Error", f.sse, n >= 7 ? n - 6 : 0.0, f.mse},
-               {"Total", f.sumysq, n, kMissing}};
+  } anova[] = {{"Regression", fit.regression_ss, 6.0, test.regression_ms},
+               {"Error", test.error_ss, n >= 7 ? n - 6 : 0.0, test.error_ms},
+               {"Total", fit.total_ss, n, kMissing}};
   for (const auto& row : anova) {
     start("ANOVA", "", row.source);
     ds.set_num(13, row.ss);
     ds.set_num(14, row.df);
     ds.set_num(15, row.ms);
     if (row.source == anova[0].source) {
-      ds.set_num(16, f.fv);
-      ds.set_num(17, f.prbf);
+      ds.set_num(16, test.f);
+      ds.set_num(17, test.prob_f);
     }
     write_row(Xp, ds);
   }

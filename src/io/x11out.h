@@ -4,6 +4,8 @@
 #include <span>
 #include <string>
 
+#include "core/trading_day.h"
+#include "records/seasonality_tests.h"
 #include "records/spans_outcome.h"
 #include "run/x11com.h"
 
@@ -16,13 +18,15 @@ void define_output_datasets(X11COM* Xp);
 // Writes the OUT= rows of the current BY group from util1.
 void x11out(X11COM* Xp);
 
-// Writes the OUTTDR= rows of the regression just run (table "B15" or "C15").
-void x11otdr(X11COM* Xp, const char* table);
+// Writes the OUTTDR= rows of a regression of `variable` (table "B15" or "C15").
+void x11otdr(X11COM* Xp, const std::string& variable, const char* table, const B15Regression& regression,
+             const DailyWeights& prior);
 
-// Writes the OUTSTB= rows of the current variable from the seasonality tests
-// on D8: the stable test (between periods, residual, total) and the moving
-// test (between years, error), all with TABLE "D8".
-void x11ostb(X11COM* Xp, const STBAOV& stable, const OUTMOV& moving);
+// Writes the OUTSTB= rows of `variable` from the seasonality tests on D8:
+// the stable test (between periods, residual, total) and the moving test
+// (between years, error), all with TABLE "D8".
+void x11ostb(X11COM* Xp, const std::string& variable, const StableSeasonalityTest& stable,
+             const MovingSeasonalityTest& moving);
 
 // Writes the OUTSPAN= rows of the variable `variable`: every date of every
 // sliding span, spans numbered 1 (the oldest) on, with the series as read

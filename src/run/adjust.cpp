@@ -59,6 +59,14 @@ StepOptions series_step(std::span<const double> values, const SeriesOptions& opt
   // The series in memory: the values are variable 0, the prior factors variable 1.
   step.vars.analysis = {0};
   if (!options.prior_factors.empty()) step.vars.prior_factors = 1;
+  // Every table is captured, in the order of OUT=; the trading-day tables
+  // only for monthly series.
+  for (int k = 0; k < kOutTableCount; ++k) {
+    const Table t = out_table(k);
+    const bool trading_day = t == Table::B14 || t == Table::B16 || t == Table::B18 || t == Table::B19 ||
+                             t == Table::C14 || t == Table::C16 || t == Table::C18 || t == Table::C19;
+    if (monthly || !trading_day) step.out_names[static_cast<std::size_t>(k)] = {std::string(table_name(t))};
+  }
   return step;
 }
 
@@ -100,14 +108,8 @@ void prepare_series(X11COM* Xp, std::span<const double> values, const SeriesOpti
     host.log().error("The series cannot be adjusted.");
     xexit(std::max(Xp->exitlvl, exit_level::kDataError));
   }
-  // Every table is written, in the order of OUT=; the trading-day tables
-  // only for monthly series.
-  const bool monthly = Xp->op.month_f != 0;
   for (int k = 0; k < kOutTables; ++k) {
-    const Table t = out_table(k);
-    const bool trading_day = t == Table::B14 || t == Table::B16 || t == Table::B18 || t == Table::B19 ||
-                             t == Table::C14 || t == Table::C16 || t == Table::C18 || t == Table::C19;
-    Xp->table_cnt[k] = monthly || !trading_day ? 1 : 0;
+    Xp->table_cnt[k] = static_cast<int>(step.out_names[static_cast<std::size_t>(k)].size());
     Xp->vars[0].no_tbls += Xp->table_cnt[k];
   }
   Xp->exitlvl = std::max(Xp->exitlvl, parse_level);
@@ -132,8 +134,8 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     result.values.reserve(static_cast<std::size_t>(Xp->vars[0].no_tbls) * result.length);
     Xp->captured_tables = &result.values;
     x11run(Xp);
-    result.henderson = Xp->trendma_prnt;
-    result.ic_ratio = Xp->ratioic;
+    result.henderson = Xp->last_trend.length;
+    result.ic_ratio = Xp->last_trend.ic_ratio;
     for (int k = 0; k < kOutTables; ++k)
       if (Xp->table_cnt[k] != 0) result.names.emplace_back(table_name(out_table(k)));
     if (result.values.size() != result.names.size() * result.length) xebug_exit("a table of the series is missing");

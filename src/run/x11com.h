@@ -13,6 +13,8 @@
 #include "host/dataset.h"
 #include "host/pool.h"
 #include "host/utilfile.h"
+#include "core/henderson.h"
+#include "pipeline/chain_tables.h"
 #include "records/arima_outcome.h"
 #include "x11sa/missing.h"
 
@@ -120,7 +122,7 @@ struct X11ACOM {
 
 // ---------------------------------------------------------------------------
 // Sliding spans: the statement's options and the series as read, kept for
-// the reruns (run/legacy_spans.h); the spans' results are a SpansOutcome.
+// the reruns (run/sliding_spans.h); the spans' results are a SpansOutcome.
 
 struct X11SSP {
   std::bitset<8> reports;  // the reports S0 to S7 printed (bit k: Sk)
@@ -381,7 +383,11 @@ struct X11COM {
   int lmopt = 0;
   int trendma = 0;
   int ptrendma = 12;
-  int trendma_prnt = 0;
+  // The vectors of the table chain and the series a group's variables
+  // share, kept from one group to the next; the trend last taken.
+  ChainTables chain_tables;
+  GroupSeries group_series;
+  HendersonChoice last_trend{0, 0.0};
   int table_cnt[kOutTables] = {};
   int tot_tbls = 0;
   int exitlvl = 0;
@@ -392,7 +398,6 @@ struct X11COM {
   int TableStmtFlag = 0;
   double fuzz = 0;
   double tdcompute = kMissing, tdapply = kMissing;
-  double ratioic = 0;
   double fullweight = 1.5;
   double zeroweight = 2.5;
   double exclude = 2.5;
