@@ -16,6 +16,7 @@
 #include "data/series_input.h"
 #include "host/dataset.h"
 #include "host/utilfile.h"
+#include "records/exit_levels.h"
 #include "records/seasonality_tests.h"
 #include "records/spans_outcome.h"
 #include "records/step_options.h"
@@ -34,6 +35,10 @@ struct OutRows {
   long before = 0;
 };
 
+// The data sets of one step. The OUT= columns of a group are held in memory
+// up to the host's utility limit and in a temporary file beyond it. A row or
+// a column that cannot be written ends the step (StepExit with kResource, or
+// kUtilityWrite after message 95).
 class OutputDataSets {
  public:
   // Creates the data sets the step asks for, with their columns, from the
@@ -101,7 +106,7 @@ class OutputDataSets {
   void set_by_cells(OutputDataSet& ds, int first) const;
 
   Host* host_;
-  int level_ = 0;
+  int level_ = exit_level::kNormal;
   Frequency frequency_ = Frequency::Monthly;
   Mode mode_ = Mode::Multiplicative;
   DailyWeights prior_weights_{};
