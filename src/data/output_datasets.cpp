@@ -1,0 +1,425 @@
+#include "data/output_datasets.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "host/dates.h"
+#include "host/exit.h"
+#include "host/host.h"
+#include "host/messages.h"
+#include "numeric/distrib.h"
+
+namespace x11sa {
+
+namespace {
+
+constexpr int kMsgNoTableVariables = 28;
+constexpr int kMsgUtilityWrite = 95;
+
+// Texts of the catalogue: the sources of the analyses of variance, and the
+// labels of the columns.
+constexpr int kTextBetweenMonths = 350;
+constexpr int kTextBetweenYears = 351;
+constexpr int kTextError = 352;
+constexpr int kTextBetweenQuarters = 354;
+constexpr int kTextResidual = 391;
+constexpr int kTextTotal = 392;
+constexpr int kLabelVariable = 550;
+constexpr int kLabelTable = 551;
+constexpr int kLabelSource = 554;
+constexpr int kLabelCombinedWeight = 555;
+constexpr int kLabelPriorWeight = 556;
+constexpr int kLabelCoefficient = 557;
+constexpr int kLabelStandardError = 558;
+constexpr int kLabelT1 = 559;
+constexpr int kLabelT2 = 560;
+constexpr int kLabelProbT1 = 561;
+constexpr int kLabelProbT2 = 562;
+constexpr int kLabelSs = 563;
+constexpr int kLabelDf = 564;
+constexpr int kLabelMs = 565;
+constexpr int kLabelF = 566;
+constexpr int kLabelProbF = 567;
+constexpr int kLabelTradingDayFactors = 620;
+
+constexpr std::array<const char*, 7> kDayNames = {"Monday", "Tuesday",  "Wednesday", "Thursday",
+                                                  "Friday", "Saturday", "Sunday"};
+constexpr std::array<const char*, 4> kMonthLengthNames = {"31-Day-Month", "30-Day-Month", "29-Day-Month",
+                                                          "28-Day-Month"};
+
+// The first column of the BY values in OUTSTB= and OUTTDR=.
+constexpr int kOutstbBy = 8;
+constexpr int kOuttdrBy = 18;
+
+// The OUT= values read back at a time, whatever the number of columns.
+constexpr long kOutBlockValues = 1L << 20;
+
+const char* interval_of(Frequency f) { return f == Frequency::Monthly ? "MONTH" : "QTR"; }
+
+OutColumn num(const char* name, int label = 0) {
+  return OutColumn{name, VarType::Numeric, false, label != 0 ? msgtext(label) : std::string()};
+}
+OutColumn chr(const char* name, int label = 0) {
+  return OutColumn{name, VarType::Character, false, label != 0 ? msgtext(label) : std::string()};
+}
+
+OutColumn input_column(std::span<const VarInfo> vars, int k) {
+  const VarInfo& v = vars[static_cast<std::size_t>(k)];
+  return OutColumn{v.name, v.type, v.is_date, v.label};
+}
+
+// A weekday row of OUTTDR=.
+struct DayRow {
+  double combined_weight, prior_weight, coefficient, standard_error, t1, t2, prob_t1, prob_t2;
+};
+
+// T1 tests the combined weight against its neutral value, T2 the
+// coefficient against 0; without error degrees of freedom a probability is
+// missing rather than an error value.
+DayRow day_row(const B15Regression& r, int day, double prior_weight, Mode mode) {
+  const auto d = static_cast<std::size_t>(day);
+  DayRow row{};
+  row.prior_weight = prior_weight;
+  row.coefficient = r.fit.coefficients[d];
+  row.combined_weight = row.prior_weight + row.coefficient;
+  row.standard_error = r.test.standard_errors[d];
+  if (row.standard_error > 0.0) {
+    row.t1 = mode == Mode::Additive ? row.coefficient / row.standard_error
+                                    : (row.combined_weight - 1.0) / row.standard_error;
+    row.t2 = row.coefficient / row.standard_error;
+  } else {
+    row.t1 = 0.0;
+    row.t2 = 0.0;
+  }
+  const double error_df = r.fit.months - 6;
+  row.prob_t1 = zprbf(row.t1 * row.t1, 1.0, error_df);
+  row.prob_t2 = zprbf(row.t2 * row.t2, 1.0, error_df);
+  if (row.prob_t1 < 0.0) row.prob_t1 = kMissing;
+  if (row.prob_t2 < 0.0) row.prob_t2 = kMissing;
+  return row;
+}
+
+}  // namespace
+
+OutputDataSets::OutputDataSets(const StepOptions& step, std::span<const VarInfo> input_variables, Host& host)
+    : host_(&host), out_values_(host.settings().util_memory_limit) {
+  const AdjustmentOptions& m = step.method;
+  frequency_ = m.frequency;
+  mode_ = m.mode;
+  if (m.prior_daily_weights) {
+    prior_weights_ = *m.prior_daily_weights;
+  } else {
+    prior_weights_.fill(m.additive() ? 0.0 : 1.0);
+  }
+  const std::vector<int>& by = step.vars.by;
+  auto with_by = [&](std::vector<OutColumn> cols) {
+    for (int k : by) cols.push_back(input_column(input_variables, k));
+    return cols;
+  };
+  auto create = [&](const OutputDataSetRef& ref, std::vector<OutColumn> cols) {
+    std::string error;
+    auto ds = OutputDataSet::create(ref.folder, ref.name.member, std::move(cols), error);
+    if (!ds) {
+      host.log().error(fmt::format("The data set {} cannot be created: {}", ref.name.display(), error));
+      level_ = std::max(level_, exit_level::kResource);
+    }
+    return ds;
+  };
+
+  if (step.out) {
+    std::vector<OutColumn> cols = with_by({});
+    // The DATE= variable is written once, as the date of the row.
+    for (int k : step.vars.id)
+      if (k != step.vars.date) id_.push_back(k);
+    for (int k : id_) cols.push_back(input_column(input_variables, k));
+    if (step.vars.date) {
+      OutColumn c = input_column(input_variables, *step.vars.date);
+      c.is_date = true;
+      cols.push_back(std::move(c));
+    } else {
+      cols.push_back(OutColumn{"_DATE_", VarType::Numeric, true, ""});
+    }
+    // Each variable's tables, in the order of the catalogue.
+    for (std::size_t i = 0; i < step.vars.analysis.size(); ++i) {
+      std::array<int, kOutTableCount>& slot = out_slot_.emplace_back();
+      slot.fill(-1);
+      const std::string& variable = input_variables[static_cast<std::size_t>(step.vars.analysis[i])].name;
+      for (int k = 0; k < kOutTableCount; ++k) {
+        const std::vector<std::string>& names = step.out_names[static_cast<std::size_t>(k)];
+        if (i >= names.size()) continue;
+        cols.push_back(OutColumn{names[i], VarType::Numeric, false,
+                                 fmt::format("{} {}", variable, table_name(out_table(k)))});
+        slot[static_cast<std::size_t>(k)] = static_cast<int>(out_columns_++);
+      }
+    }
+    if (step.out_variable_count() == 0) {
+      host.msg(kMsgNoTableVariables);
+      level_ = std::max(level_, exit_level::kWarning);
+    }
+    out_ = create(*step.out, std::move(cols));
+  }
+  if (step.outstb) {
+    outstb_ = create(*step.outstb, with_by({chr("VARNAME", kLabelVariable), chr("TABLE", kLabelTable),
+                                            chr("SOURCE", kLabelSource), num("SS", kLabelSs), num("DF", kLabelDf),
+                                            num("MS", kLabelMs), num("F", kLabelF), num("PROBF", kLabelProbF)}));
+  }
+  if (step.outtdr) {
+    outtdr_ = create(*step.outtdr,
+                     with_by({chr("VARNAME", kLabelVariable), chr("TABLE"), chr("_TYPE_"), chr("PARM"),
+                              chr("SOURCE", kLabelSource), num("CWGT", kLabelCombinedWeight),
+                              num("PRWGT", kLabelPriorWeight), num("COEFF", kLabelCoefficient),
+                              num("STDERR", kLabelStandardError), num("T1", kLabelT1), num("T2", kLabelT2),
+                              num("PROBT1", kLabelProbT1), num("PROBT2", kLabelProbT2), num("SS", kLabelSs),
+                              num("DF", kLabelDf), num("MS", kLabelMs), num("F", kLabelF),
+                              num("PROBF", kLabelProbF)}));
+  }
+  if (step.outspan) {
+    std::vector<OutColumn> cols = {OutColumn{"DATE", VarType::Numeric, true, ""}, chr("VARNAME", kLabelVariable),
+                                   num("SPAN"), num("A1")};
+    spans_trading_day_ = m.tdregr != TradingDayRegression::None;
+    if (spans_trading_day_) cols.push_back(num("C18", kLabelTradingDayFactors));
+    cols.push_back(num("D10"));
+    cols.push_back(num("D11"));
+    outspan_ = create(*step.outspan, with_by(std::move(cols)));
+  }
+}
+
+OutputDataSets::~OutputDataSets() = default;
+OutputDataSets::OutputDataSets(OutputDataSets&&) noexcept = default;
+OutputDataSets& OutputDataSets::operator=(OutputDataSets&&) noexcept = default;
+
+bool OutputDataSets::out_has(std::size_t variable, Table t) const noexcept {
+  const int k = table_info(t).out_index;
+  return out_ && k >= 0 && variable < out_slot_.size() && out_slot_[variable][static_cast<std::size_t>(k)] >= 0;
+}
+
+void OutputDataSets::start_group(const GroupData& group, OutRows rows) {
+  by_values_ = group.by_values;
+  out_rows_ = rows;
+  out_values_.clear();
+  if (!writes_out_rows()) return;
+  // Every column starts missing, so that columns can arrive in any order.
+  const std::vector<double> missing(static_cast<std::size_t>(std::clamp(rows.rows, 0L, kOutBlockValues)), kMissing);
+  for (long left = out_columns_ * rows.rows; left > 0; left -= static_cast<long>(missing.size()))
+    if (!out_values_.write(missing.data(), static_cast<std::size_t>(std::min(left, static_cast<long>(missing.size()))) *
+                                               sizeof(double))) {
+      host_->msg(kMsgUtilityWrite);
+      xexit(exit_level::kUtilityWrite);
+    }
+}
+
+void OutputDataSets::put_out_column(std::size_t variable, Table t, std::span<const double> column) {
+  if (!writes_out_rows() || !out_has(variable, t)) return;
+  if (column.size() != static_cast<std::size_t>(out_rows_.rows))
+    xebug_exit(fmt::format("an OUT= column of {} values for {} rows", column.size(), out_rows_.rows));
+  const auto slot = static_cast<std::size_t>(out_slot_[variable][static_cast<std::size_t>(table_info(t).out_index)]);
+  if (!out_values_.point(slot * column.size() * sizeof(double)) ||
+      !out_values_.write(column.data(), column.size() * sizeof(double))) {
+    host_->msg(kMsgUtilityWrite);
+    xexit(exit_level::kUtilityWrite);
+  }
+}
+
+void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input) {
+  if (!writes_out_rows()) return;
+  OutputDataSet& ds = *out_;
+  const GroupCalendar& calendar = group.calendar;
+  const long nrow = out_rows_.rows;
+  const long ncol = out_columns_;
+  const int nby = static_cast<int>(by_values_.size());
+  const int nid = static_cast<int>(id_.size());
+  const int date_col = nby + nid;
+  const int first_table = date_col + 1;
+  // ID values come from the input rows; without ID variables the dates kept
+  // while reading suffice.
+  const bool reread = nid > 0;
+  if (reread) {
+    if (input == nullptr || !calendar.first_row) xebug_exit("OUT= cannot read the ID values of the BY group again");
+    input->point(*calendar.first_row);
+  }
+  const bool has_dates = !calendar.dates.empty();
+  const char* iv = interval_of(frequency_);
+  const long before = out_rows_.before;
+  double date = zintnx(iv, calendar.first_date, -before) - 1.0;
+  // The columns are read a block of rows at a time.
+  const long block_rows = std::clamp(kOutBlockValues / std::max(ncol, 1L), 1L, std::max(nrow, 1L));
+  std::vector<double> block(static_cast<std::size_t>(block_rows * ncol));
+  for (long r0 = 0; r0 < nrow; r0 += block_rows) {
+    const long rows = std::min(block_rows, nrow - r0);
+    for (long c = 0; c < ncol; ++c) {
+      double* to = block.data() + c * block_rows;
+      if (!out_values_.point(static_cast<std::size_t>(c * nrow + r0) * sizeof(double)) ||
+          !out_values_.read(to, static_cast<std::size_t>(rows) * sizeof(double)))
+        xebug_exit(fmt::format("the OUT= values of row {} could not be read back", r0 + 1));
+    }
+    for (long r = r0; r < r0 + rows; ++r) {
+      const bool group_row = r >= before && r < before + calendar.rows;
+      set_by_cells(ds, 0);
+      const bool have_row = group_row && reread && input->next_row();
+      for (int i = 0; i < nid; ++i) {
+        const int k = id_[static_cast<std::size_t>(i)];
+        if (ds.columns()[static_cast<std::size_t>(nby + i)].type == VarType::Numeric) {
+          ds.set_num(nby + i, have_row ? input->num(k) : kMissing);
+        } else {
+          ds.set_str(nby + i, have_row ? input->str(k) : std::string_view());
+        }
+      }
+      date = group_row && has_dates ? calendar.dates[static_cast<std::size_t>(r - before)] : zintnx(iv, date, 1);
+      ds.set_num(date_col, date);
+      for (long c = 0; c < ncol; ++c)
+        ds.set_num(first_table + static_cast<int>(c), block[static_cast<std::size_t>(c * block_rows + (r - r0))]);
+      write_row(ds);
+    }
+  }
+  if (reread)
+    while (input->next_row()) {
+    }
+}
+
+void OutputDataSets::write_outstb(std::string_view variable, const StableSeasonalityTest& stable,
+                                  const MovingSeasonalityTest& moving) {
+  if (!outstb_) return;
+  OutputDataSet& ds = *outstb_;
+  auto put = [&](int source, const VarianceRow& row, double f, double probability) {
+    ds.set_str(0, variable);
+    ds.set_str(1, "D8");
+    ds.set_str(2, msgtext(source));
+    ds.set_num(3, row.sum_of_squares);
+    ds.set_num(4, row.df);
+    ds.set_num(5, row.mean_square);
+    ds.set_num(6, f);
+    ds.set_num(7, probability);
+    set_by_cells(ds, kOutstbBy);
+    write_row(ds);
+  };
+  put(frequency_ == Frequency::Monthly ? kTextBetweenMonths : kTextBetweenQuarters, stable.between_periods, stable.f,
+      stable.probability);
+  put(kTextResidual, stable.residual, kMissing, kMissing);
+  put(kTextTotal, stable.total, kMissing, kMissing);
+  put(kTextBetweenYears, moving.between_years, moving.f, moving.probability);
+  put(kTextError, moving.error, kMissing, kMissing);
+}
+
+void OutputDataSets::write_outtdr(std::string_view variable, Table table, const B15Regression& regression) {
+  if (!outtdr_) return;
+  OutputDataSet& ds = *outtdr_;
+  const TradingDayFit& fit = regression.fit;
+  const TradingDayTest& test = regression.test;
+  auto start = [&](const char* type, std::string_view parm, std::string_view source) {
+    ds.set_str(0, variable);
+    ds.set_str(1, table_name(table));
+    ds.set_str(2, type);
+    ds.set_str(3, parm);
+    ds.set_str(4, source);
+    for (int c = 5; c < kOuttdrBy; ++c) ds.set_num(c, kMissing);
+    set_by_cells(ds, kOuttdrBy);
+  };
+  for (int d = 0; d < 7; ++d) {
+    const DayRow r = day_row(regression, d, prior_weights_[static_cast<std::size_t>(d)], mode_);
+    start("REGRESS", kDayNames[static_cast<std::size_t>(d)], "");
+    ds.set_num(5, r.combined_weight);
+    ds.set_num(6, r.prior_weight);
+    ds.set_num(7, r.coefficient);
+    ds.set_num(8, r.standard_error);
+    ds.set_num(9, r.t1);
+    ds.set_num(10, r.t2);
+    ds.set_num(11, r.prob_t1);
+    ds.set_num(12, r.prob_t2);
+    write_row(ds);
+  }
+  for (std::size_t k = 0; k < kMonthLengthNames.size(); ++k) {
+    start("LOM_STD", kMonthLengthNames[k], "");
+    ds.set_num(8, test.month_standard_errors[k]);
+    write_row(ds);
+  }
+  const double n = fit.months;
+  const struct {
+    const char* source;
+    double ss, df, ms;
+  } anova[] = {{"Regression", fit.regression_ss, 6.0, test.regression_ms},
+               {"Error", test.error_ss, n >= 7 ? n - 6 : 0.0, test.error_ms},
+               {"Total", fit.total_ss, n, kMissing}};
+  for (const auto& row : anova) {
+    start("ANOVA", "", row.source);
+    ds.set_num(13, row.ss);
+    ds.set_num(14, row.df);
+    ds.set_num(15, row.ms);
+    if (&row == &anova[0]) {
+      ds.set_num(16, test.f);
+      ds.set_num(17, test.prob_f);
+    }
+    write_row(ds);
+  }
+}
+
+void OutputDataSets::write_outspan(std::string_view variable, const SpanLayout& layout,
+                                   std::span<const SpanEstimates> spans, std::span<const double> original) {
+  if (!outspan_) return;
+  OutputDataSet& ds = *outspan_;
+  const bool trading_day = spans_trading_day_;
+  const int by = trading_day ? 7 : 6;
+  const char* iv = interval_of(frequency_);
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    const SpanExtent& e = layout.spans[i];
+    const SpanEstimates& span = spans[i];
+    double date = e.first_date;
+    for (long t = e.first; t < e.end; ++t) {
+      const auto k = static_cast<std::size_t>(t - e.first);
+      int col = 0;
+      ds.set_num(col++, date);
+      ds.set_str(col++, variable);
+      ds.set_num(col++, static_cast<double>(i + 1));
+      ds.set_num(col++, original[static_cast<std::size_t>(t)]);
+      if (trading_day) ds.set_num(col++, span.trading_day.empty() ? kMissing : span.trading_day[k]);
+      ds.set_num(col++, span.seasonal[k]);
+      ds.set_num(col, span.adjusted[k]);
+      set_by_cells(ds, by);
+      write_row(ds);
+      date = zintnx(iv, date, 1);
+    }
+  }
+}
+
+int OutputDataSets::commit() {
+  int level = exit_level::kNormal;
+  for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_}) {
+    if (!*ds) continue;
+    std::string error;
+    if (!(*ds)->commit(error)) {
+      host_->log().error(fmt::format("The data set {} could not be written: {}", (*ds)->path(), error));
+      level = exit_level::kResource;
+    } else {
+      host_->log().note(fmt::format("The data set {} has {} observations and {} variables.", (*ds)->path(),
+                                    (*ds)->rows_written(), (*ds)->columns().size()));
+      host_->last_dataset = (*ds)->path();
+    }
+    ds->reset();
+  }
+  return level;
+}
+
+void OutputDataSets::discard() noexcept {
+  for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_}) ds->reset();
+}
+
+void OutputDataSets::write_row(OutputDataSet& ds) {
+  if (!ds.write_row()) {
+    host_->log().error(fmt::format("The data set {} could not be written (disk full?).", ds.path()));
+    xexit(exit_level::kResource);
+  }
+}
+
+void OutputDataSets::set_by_cells(OutputDataSet& ds, int first) const {
+  for (std::size_t i = 0; i < by_values_.size(); ++i) {
+    const int col = first + static_cast<int>(i);
+    if (const double* x = std::get_if<double>(&by_values_[i])) {
+      ds.set_num(col, *x);
+    } else {
+      ds.set_str(col, std::get<std::string>(by_values_[i]));
+    }
+  }
+}
+
+}  // namespace x11sa

@@ -1,0 +1,471 @@
+#include "data/series_input.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "host/dates.h"
+#include "host/exit.h"
+#include "host/host.h"
+
+namespace x11sa {
+
+struct SeriesInput::Settings {
+  Frequency frequency = Frequency::Monthly;
+  Mode mode = Mode::Multiplicative;
+  bool by_groups = false;
+  std::optional<double> start, end;
+  // The first day of the TDCOMPUTE= year, when the trading-day regression runs.
+  std::optional<double> tdcompute;
+  // Indexes in the input data set; a series in memory has no DATE= and
+  // no BY variables.
+  std::vector<int> analysis, by;
+  std::optional<int> date, prior_factors;
+  std::vector<std::string> names;  // of the analysis variables
+  std::string prior_factors_name;
+  std::size_t memory_limit = 0;
+};
+
+namespace {
+
+// Above this size a value (or a prior factor) overflows once the adjustment
+// multiplies by it.
+constexpr double kTooLarge = 1.3407807929943e+154;
+
+// The numbered messages of reading.
+constexpr int kMsgBadPriorFactor = 18;
+constexpr int kMsgTooFewObservations = 20;
+constexpr int kMsgBadDate = 21;
+constexpr int kMsgLeadingMissing = 22;
+constexpr int kMsgDatesNotConsecutive = 23;
+constexpr int kMsgValuesAfterEnd = 24;
+constexpr int kMsgValueTooLarge = 26;
+constexpr int kMsgNotPositive = 27;
+constexpr int kMsgTdcomputeTooLate = 29;
+constexpr int kMsgMissingPriorFactors = 31;
+constexpr int kMsgGroupTooLarge = 33;
+constexpr int kMsgNothingAdjustable = 37;
+constexpr int kMsgMoreDateFaults = 65;
+constexpr int kMsgNoObservations = 66;
+constexpr int kMsgUtilityWrite = 95;
+
+// Date faults listed one by one before a single message says there are more.
+constexpr long kListedDateFaults = 10;
+
+const char* interval_of(Frequency f) { return f == Frequency::Monthly ? "MONTH" : "QTR"; }
+
+int period_of(double date, Frequency f) { return f == Frequency::Monthly ? zmonth(date) - 1 : zqtr(date) - 1; }
+
+std::string format_period(double date, Frequency f) {
+  return f == Frequency::Monthly ? format_monyy(date, 7) : format_yyq(date, 6);
+}
+
+// Lays out `nrow` rows of `ncol` doubles of `in` (from its start) as `ncol`
+// consecutive columns in `out`, a block of rows at a time; false when a
+// file operation failed.
+bool transpose(UtilFile& in, UtilFile& out, long nrow, long ncol) {
+  out.clear();
+  if (nrow <= 0 || ncol <= 0) return true;
+  constexpr long kBlockRows = 8192;
+  const long block_rows = std::min(nrow, kBlockRows);
+  std::vector<double> block(static_cast<std::size_t>(block_rows * ncol));
+  std::vector<double> column(static_cast<std::size_t>(block_rows), kMissing);
+  // The columns in full first, so that every block can be written in place.
+  for (long k = 0; k < ncol * nrow; k += block_rows)
+    if (!out.write(column.data(), static_cast<std::size_t>(std::min(block_rows, ncol * nrow - k)) * sizeof(double)))
+      return false;
+  if (!in.point(0)) return false;
+  for (long r0 = 0; r0 < nrow; r0 += block_rows) {
+    const long rows = std::min(block_rows, nrow - r0);
+    if (!in.read(block.data(), static_cast<std::size_t>(rows * ncol) * sizeof(double))) return false;
+    for (long j = 0; j < ncol; ++j) {
+      for (long r = 0; r < rows; ++r)
+        column[static_cast<std::size_t>(r)] = block[static_cast<std::size_t>(r * ncol + j)];
+      if (!out.point(static_cast<std::size_t>(j * nrow + r0) * sizeof(double))) return false;
+      if (!out.write(column.data(), static_cast<std::size_t>(rows) * sizeof(double))) return false;
+    }
+  }
+  return true;
+}
+
+SeriesInput::Settings settings_of(const StepOptions& step, std::vector<std::string> names,
+                                  std::string prior_factors_name, const Host& host) {
+  SeriesInput::Settings s;
+  const AdjustmentOptions& m = step.method;
+  s.frequency = m.frequency;
+  s.mode = m.mode;
+  s.by_groups = !step.vars.by.empty();
+  s.start = step.start;
+  s.end = step.end;
+  if (m.tdregr != TradingDayRegression::None && m.tdcompute_year) s.tdcompute = zmdy(1, 1, *m.tdcompute_year);
+  s.analysis = step.vars.analysis;
+  s.by = step.vars.by;
+  s.date = step.vars.date;
+  s.prior_factors = step.vars.prior_factors;
+  s.names = std::move(names);
+  s.prior_factors_name = std::move(prior_factors_name);
+  s.memory_limit = host.settings().util_memory_limit;
+  return s;
+}
+
+}  // namespace
+
+namespace detail {
+
+enum class RowOutcome {
+  Kept,
+  Skipped,  // before START=
+  Stop,     // after END=, or a fault that stops the group
+};
+
+// Reading one group, a row at a time.
+class GroupReader {
+ public:
+  GroupReader(const SeriesInput::Settings& s, Host& host)
+      : s_(s), host_(host), data_error_(exit_level::data_error(s.by_groups)), rows_(s.memory_limit),
+        record_(s.names.size() + (s.prior_factors ? 1 : 0)) {
+    // With DATE=, START= and END= select rows by their dates; without, the
+    // first row is START= and END= ends the group after its period.
+    select_by_date_ = s.date && (s.start || s.end);
+    if (!s.date && s.start && s.end)
+      end_after_rows_ = static_cast<long>(zintck(interval_of(s.frequency), *s.start, *s.end)) + 1;
+    calendar_.frequency = s.frequency;
+    vars_.resize(s.names.size());
+    for (std::size_t i = 0; i < vars_.size(); ++i) vars_[i].reading.name = s.names[i];
+  }
+
+  // Row `number` (as messages count rows) with its DATE= value, the values
+  // of the analysis variables and its PMFACTOR= value; `position` is where
+  // it lies in the input data set.
+  RowOutcome row(long number, double date, std::span<const double> values, double prior_factor,
+                 std::optional<RowPos> position) {
+    if (!select_by_date_) {
+      if (end_after_rows_ && kept_ == *end_after_rows_) return RowOutcome::Stop;
+    } else {
+      if (bad_date(number, date)) return RowOutcome::Stop;
+      if (date < s_.start.value_or(kMinDate)) return RowOutcome::Skipped;
+      if (date > s_.end.value_or(kMaxDate)) return RowOutcome::Stop;
+    }
+    ++kept_;
+    if (kept_ == 1) {
+      calendar_.first_row = position;
+      if (!s_.date) set_first_period(s_.start.value_or(kMinDate));
+    }
+    if (s_.date) check_date(number, date);
+    if (!failed_) {
+      check_values(number, values);
+      if (s_.prior_factors) check_prior_factor(number, prior_factor);
+    }
+    if (failed_) return RowOutcome::Stop;
+    if (s_.date) calendar_.dates.push_back(date);
+    std::copy(values.begin(), values.end(), record_.begin());
+    if (s_.prior_factors) record_.back() = prior_factor;
+    if (!rows_.write(record_.data(), record_.size() * sizeof(double))) utility_write_failed();
+    return RowOutcome::Kept;
+  }
+
+  GroupData finish() {
+    GroupData g;
+    if (!failed_ && kept_ == 0) {
+      // Nothing to adjust is an error of the data, with or without BY groups.
+      host_.msg(kMsgNoObservations);
+      raise(data_error_);
+    }
+    if (failed_ || kept_ == 0) {
+      g.calendar.frequency = s_.frequency;
+      for (const VariableState& v : vars_) g.variables.push_back(v.reading);
+      g.exit_level = level_;
+      return g;
+    }
+    if (kept_ > INT_MAX) {
+      host_.msg(kMsgGroupTooLarge);
+      xexit(std::max(level_, exit_level::kResource));
+    }
+    calendar_.rows = kept_;
+    const auto columns = static_cast<long>(record_.size());
+    g.values.columns_ = UtilFile(s_.memory_limit);
+    if (!transpose(rows_, g.values.columns_, kept_, columns))
+      xebug_exit("the rows of the BY group could not be laid out by variable");
+    g.values.rows_ = kept_;
+    g.values.series_ = vars_.size();
+    g.values.prior_factors_ = s_.prior_factors.has_value();
+    set_variable_calendars();
+    check_observations();
+    g.calendar = std::move(calendar_);
+    for (const VariableState& v : vars_) g.variables.push_back(v.reading);
+    g.exit_level = level_;
+    return g;
+  }
+
+ private:
+  struct VariableState {
+    VariableReading reading;
+    bool ended = false;     // a missing value ended the series
+    bool rejected = false;  // a bad value: the variable is not read on
+    bool told_values_after_end = false;
+  };
+
+  void raise(int level) { level_ = std::max(level_, level); }
+
+  void set_first_period(double date) {
+    calendar_.first_date = date;
+    calendar_.first_year = zyear(date);
+    calendar_.first_period = period_of(date, s_.frequency);
+  }
+
+  // A missing or out-of-range date stops the group with a data error.
+  bool bad_date(long number, double date) {
+    if (date_in_range(date)) return false;
+    host_.msg(kMsgBadDate, number);
+    raise(data_error_);
+    failed_ = true;
+    return true;
+  }
+
+  // Each kept row must be the period after the one before.
+  void check_date(long number, double date) {
+    if (bad_date(number, date)) return;
+    if (kept_ == 1) {
+      previous_ = date;
+      set_first_period(date);
+      return;
+    }
+    const double step = zintck(interval_of(s_.frequency), previous_, date);
+    if (is_missing(step) || step != 1.0) {
+      if (date_faults_ < kListedDateFaults) {
+        host_.msg(kMsgDatesNotConsecutive, format_period(previous_, s_.frequency), format_period(date, s_.frequency),
+                  number);
+      } else if (!told_more_date_faults_) {
+        host_.msg(kMsgMoreDateFaults);
+        told_more_date_faults_ = true;
+      }
+      ++date_faults_;
+      raise(data_error_);
+    }
+    previous_ = date;
+  }
+
+  // A variable's series runs from its first value to the first missing value
+  // after it; a value that cannot be adjusted rejects the variable.
+  void check_values(long number, std::span<const double> values) {
+    for (std::size_t i = 0; i < vars_.size(); ++i) {
+      VariableState& v = vars_[i];
+      VariableReading& r = v.reading;
+      if (v.rejected) continue;
+      const double x = values[i];
+      if (!v.ended) {
+        if (is_missing(x)) {
+          if (r.observations == 0) {
+            ++r.leading_missing;
+          } else {
+            v.ended = true;
+          }
+          continue;
+        }
+        ++r.observations;
+        if (r.observations == 1 && r.leading_missing > 0) host_.msg(kMsgLeadingMissing, r.name);
+        if (s_.mode == Mode::Multiplicative && x <= 0.0) {
+          host_.msg(kMsgNotPositive, r.name, number);
+          r.adjustable = false;
+          v.rejected = true;
+        } else if (std::fabs(x) > kTooLarge || std::isnan(x)) {
+          host_.msg(kMsgValueTooLarge, fmt::format("{:g}", x), r.name);
+          r.adjustable = false;
+          v.rejected = true;
+        }
+      } else if (!is_missing(x) && !v.told_values_after_end) {
+        host_.msg(kMsgValuesAfterEnd, r.name, r.observations);
+        v.told_values_after_end = true;
+      }
+    }
+  }
+
+  // A missing prior factor is neutral; one that cannot be applied stops the
+  // group with a data error.
+  void check_prior_factor(long number, double& factor) {
+    const double x = factor;
+    if (is_missing(x)) {
+      factor = s_.mode == Mode::Additive ? 0.0 : 100.0;
+      if (!told_missing_prior_factors_) host_.msg(kMsgMissingPriorFactors, factor);
+      told_missing_prior_factors_ = true;
+      return;
+    }
+    // A factor of infinity (or one that overflows once applied) would turn
+    // the prior-adjusted series into zeros or infinities.
+    if ((s_.mode == Mode::Multiplicative && !(x > 0.0)) || std::fabs(x) > kTooLarge) {
+      if (std::fabs(x) > kTooLarge) {
+        host_.log().error(fmt::format("The PMFACTOR= variable {} has the value {:g} at observation {}, "
+                                      "above 1.3407807929943E154 in size; the BY group cannot be adjusted.",
+                                      s_.prior_factors_name, x, number));
+      } else {
+        host_.msg(kMsgBadPriorFactor, fmt::format("{:g}", x), number, s_.prior_factors_name);
+      }
+      raise(data_error_);
+      failed_ = true;
+    }
+  }
+
+  [[noreturn]] void utility_write_failed() {
+    host_.msg(kMsgUtilityWrite);
+    xexit(std::max(level_, exit_level::kUtilityWrite));
+  }
+
+  // The first and the last observation of each variable.
+  void set_variable_calendars() {
+    const char* iv = interval_of(s_.frequency);
+    for (VariableState& v : vars_) {
+      VariableReading& r = v.reading;
+      r.first_date = zintnx(iv, calendar_.first_date, r.leading_missing);
+      r.last_date = zintnx(iv, r.first_date, std::max(r.observations - 1, 0L));
+      r.first_year = zyear(r.first_date);
+      r.last_year = zyear(r.last_date);
+      r.first_period = period_of(r.first_date, s_.frequency);
+      r.last_period = period_of(r.last_date, s_.frequency);
+    }
+  }
+
+  // At least 12 months from the TDCOMPUTE= date to the month of the last value.
+  [[nodiscard]] bool tdcompute_date_ok(const VariableReading& r) const {
+    const double last_month = zintnx("MONTH", r.last_date, 0);
+    const double n = zintck("MONTH", *s_.tdcompute, last_month);
+    return !is_missing(n) && n >= 12.0;
+  }
+
+  // Three years of observations, and with TDCOMPUTE= a year of them after its
+  // date; a group in which no variable can be adjusted is a data error of the
+  // group, whatever rejected its variables.
+  void check_observations() {
+    const long minimum = s_.frequency == Frequency::Monthly ? 36 : 12;
+    std::size_t too_short = 0;
+    std::size_t too_early = 0;
+    for (VariableState& v : vars_) {
+      VariableReading& r = v.reading;
+      if (r.observations < minimum) {
+        ++too_short;
+        if (r.adjustable) {
+          host_.msg(kMsgTooFewObservations, r.name, r.observations);
+          raise(exit_level::kWarning);
+          r.adjustable = false;
+        }
+        continue;
+      }
+      if (s_.tdcompute && !tdcompute_date_ok(r)) {
+        ++too_early;
+        if (r.adjustable) {
+          host_.msg(kMsgTdcomputeTooLate, r.name);
+          r.adjustable = false;
+        }
+      }
+    }
+    const auto adjustable =
+        static_cast<std::size_t>(std::count_if(vars_.begin(), vars_.end(), [](const VariableState& v) {
+          return v.reading.adjustable;
+        }));
+    const std::size_t n = vars_.size();
+    if (n > 0 && (too_short == n || too_early == n || adjustable == 0)) {
+      host_.msg(kMsgNothingAdjustable);
+      raise(data_error_);
+    }
+  }
+
+  const SeriesInput::Settings& s_;
+  Host& host_;
+  const int data_error_;
+  bool select_by_date_ = false;
+  std::optional<long> end_after_rows_;
+  long kept_ = 0;
+  double previous_ = kMissing;
+  long date_faults_ = 0;
+  bool told_more_date_faults_ = false;
+  bool told_missing_prior_factors_ = false;
+  bool failed_ = false;
+  int level_ = exit_level::kNormal;
+  std::vector<VariableState> vars_;
+  GroupCalendar calendar_;
+  UtilFile rows_;                // row-major: a record per kept row
+  std::vector<double> record_;  // the values of a row, then its prior factor
+};
+
+}  // namespace detail
+
+void GroupValues::read_column(std::size_t column, std::span<double> out, const char* what) {
+  const std::size_t bytes = static_cast<std::size_t>(rows_) * sizeof(double);
+  if (out.size() != static_cast<std::size_t>(rows_) || !columns_.point(column * bytes) ||
+      !columns_.read(out.data(), bytes))
+    xebug_exit(what);
+}
+
+void GroupValues::read_series(std::size_t variable, std::span<double> out) {
+  if (variable >= series_) xebug_exit(fmt::format("the BY group has no variable {}", variable + 1));
+  read_column(variable, out, "the observations of a variable could not be read back");
+}
+
+void GroupValues::read_prior_factors(std::span<double> out) {
+  if (!prior_factors_) xebug_exit("the BY group has no prior monthly factors");
+  read_column(series_, out, "the prior monthly factors of the group could not be read back");
+}
+
+bool GroupData::can_be_adjusted() const noexcept {
+  const long minimum = calendar.frequency == Frequency::Monthly ? 36 : 12;
+  return calendar.rows >= minimum &&
+         std::any_of(variables.begin(), variables.end(), [](const VariableReading& v) { return v.adjustable; });
+}
+
+SeriesInput::SeriesInput(const StepOptions& step, InputDataSet& data, Host& host) : data_(data), host_(host) {
+  std::vector<std::string> names;
+  for (int k : step.vars.analysis) names.push_back(data.vars()[static_cast<std::size_t>(k)].name);
+  const std::string prior_factors_name =
+      step.vars.prior_factors ? data.vars()[static_cast<std::size_t>(*step.vars.prior_factors)].name : std::string();
+  settings_ = std::make_unique<const Settings>(settings_of(step, std::move(names), prior_factors_name, host));
+  data_.set_by(step.vars.by, step.vars.by_descending, step.vars.by_notsorted);
+}
+
+SeriesInput::~SeriesInput() = default;
+
+std::optional<GroupData> SeriesInput::next_group() {
+  if (!data_.next_group()) return std::nullopt;
+  const Settings& s = *settings_;
+  detail::GroupReader reader(s, host_);
+  std::vector<CellValue> by_values;
+  std::vector<double> values(s.analysis.size());
+  bool first_row = true;
+  while (data_.next_row()) {
+    if (first_row) {
+      first_row = false;
+      for (int k : s.by) {
+        if (data_.vars()[static_cast<std::size_t>(k)].type == VarType::Numeric) {
+          by_values.emplace_back(data_.num(k));
+        } else {
+          by_values.emplace_back(std::string(data_.str(k)));
+        }
+      }
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = data_.num(s.analysis[i]);
+    const double date = s.date ? data_.num(*s.date) : kMissing;
+    const double prior_factor = s.prior_factors ? data_.num(*s.prior_factors) : kMissing;
+    if (reader.row(data_.row_number(), date, values, prior_factor, data_.note()) == detail::RowOutcome::Stop) break;
+  }
+  GroupData group = reader.finish();
+  group.by_values = std::move(by_values);
+  return group;
+}
+
+GroupData read_series(const StepOptions& step, std::span<const double> values, std::span<const double> prior_factors,
+                      Host& host) {
+  const SeriesInput::Settings settings = settings_of(step, {"series"}, "prior_factors", host);
+  if (settings.prior_factors && prior_factors.size() != values.size())
+    xebug_exit("a series in memory needs one prior factor per value");
+  detail::GroupReader reader(settings, host);
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    const double prior_factor = settings.prior_factors ? prior_factors[i] : kMissing;
+    if (reader.row(static_cast<long>(i) + 1, kMissing, values.subspan(i, 1), prior_factor, std::nullopt) ==
+        detail::RowOutcome::Stop)
+      break;
+  }
+  return reader.finish();
+}
+
+}  // namespace x11sa
