@@ -75,9 +75,7 @@ void emit(VariableChain& v, const ChainStretch& s, Table t, std::span<const doub
   if (s.print && computed && prints(v.options, t)) print(v, t, values);
 }
 
-void set_trend(VariableChain& v, const std::optional<HendersonChoice>& choice) {
-  if (choice) v.last_trend = *choice;
-}
+void set_trend(VariableChain& v, const HendersonChoice& choice) { v.last_trend = choice; }
 
 TableRange range(long begin, long end, int period = 0) { return {begin, end, period}; }
 

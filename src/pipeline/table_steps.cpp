@@ -46,11 +46,12 @@ void extreme_weights(const AdjustmentOptions& o, std::span<const double> irregul
                         scratch.first(static_cast<std::size_t>(sigma_count(r.size(), o.frequency))));
 }
 
-std::optional<HendersonChoice> henderson(const AdjustmentOptions& o, std::span<const double> in, TableRange r,
+HendersonChoice henderson(const AdjustmentOptions& o, std::span<const double> in, TableRange r,
                                          std::span<double> trend, TrendPass pass) {
   if (o.monthly()) return henderson_trend(part(in, r), part(trend, r), o.mode, pass, o.trendma);
   quarterly_henderson_trend(part(in, r), part(trend, r), o.trendma);
-  return std::nullopt;
+  // Quarterly trends are not chosen by a ratio; the length still titles the tables.
+  return HendersonChoice{o.trendma == 7 ? 7 : 5, 0.0};
 }
 
 // Factors of `weights` for the months of `months`.
@@ -143,10 +144,10 @@ void remove_component(std::span<const double> num, std::span<const double> den, 
   ratio_or_difference(part(num, range), part(den, range), part(out, range), mode);
 }
 
-std::optional<HendersonChoice> b7_trend_cycle(const AdjustmentOptions& o, std::span<double> seas_adj, TableRange r,
+HendersonChoice b7_trend_cycle(const AdjustmentOptions& o, std::span<double> seas_adj, TableRange r,
                                               std::span<double> trend, std::span<double> scratch1,
                                               std::span<double> scratch2, std::span<double> scratch3) {
-  std::optional<HendersonChoice> choice = henderson(o, seas_adj, r, trend, TrendPass::First);
+  HendersonChoice choice = henderson(o, seas_adj, r, trend, TrendPass::First);
   if (!o.trend_adjust) return choice;
   remove_component(seas_adj, trend, r, o.mode, scratch1);
   extreme_weights(o, scratch1, r, scratch2, scratch3);
@@ -154,7 +155,7 @@ std::optional<HendersonChoice> b7_trend_cycle(const AdjustmentOptions& o, std::s
   return henderson(o, seas_adj, r, trend, TrendPass::Later);
 }
 
-std::optional<HendersonChoice> c7_trend_cycle(const AdjustmentOptions& o, std::span<const double> seas_adj,
+HendersonChoice c7_trend_cycle(const AdjustmentOptions& o, std::span<const double> seas_adj,
                                               TableRange r, std::span<double> trend) {
   return henderson(o, seas_adj, r, trend, TrendPass::Later);
 }
@@ -230,7 +231,7 @@ void d11_seasonally_adjusted(const AdjustmentOptions& o, std::span<const double>
   }
 }
 
-std::optional<HendersonChoice> d12_trend_cycle(const AdjustmentOptions& o, std::span<const double> modified_series,
+HendersonChoice d12_trend_cycle(const AdjustmentOptions& o, std::span<const double> modified_series,
                                                std::span<const double> factors, TableRange r,
                                                std::span<double> trend, std::span<double> scratch) {
   if (o.summary) {

@@ -76,14 +76,15 @@ void remove_component(std::span<const double> num, std::span<const double> den, 
 
 // B7: Henderson trend of the seasonally adjusted series, the first of the
 // chain. With TRENDADJ the extremes of its irregular are replaced in
-// `seas_adj` by their neighbours and the trend is taken again. Monthly
-// series return the length and I/C ratio of the (last) trend.
-std::optional<HendersonChoice> b7_trend_cycle(const AdjustmentOptions& options, std::span<double> seas_adj,
+// `seas_adj` by their neighbours and the trend is taken again. Returns the
+// length of the (last) trend, with the I/C ratio that chose it for a
+// monthly series (a quarterly trend has 5 terms, or 7 with TRENDMA=7).
+HendersonChoice b7_trend_cycle(const AdjustmentOptions& options, std::span<double> seas_adj,
                                               TableRange range, std::span<double> trend, std::span<double> scratch1,
                                               std::span<double> scratch2, std::span<double> scratch3);
 
 // C7, D7: Henderson trend of a later pass.
-std::optional<HendersonChoice> c7_trend_cycle(const AdjustmentOptions& options, std::span<const double> seas_adj,
+HendersonChoice c7_trend_cycle(const AdjustmentOptions& options, std::span<const double> seas_adj,
                                               TableRange range, std::span<double> trend);
 
 // B17, C17: extreme-value weights of the irregular on the range; outside it
@@ -124,7 +125,7 @@ void d11_seasonally_adjusted(const AdjustmentOptions& options, std::span<const d
 
 // D12: Henderson trend of the modified series without its seasonal factors
 // (the modified series itself with SUMMARY).
-std::optional<HendersonChoice> d12_trend_cycle(const AdjustmentOptions& options,
+HendersonChoice d12_trend_cycle(const AdjustmentOptions& options,
                                                std::span<const double> modified_series,
                                                std::span<const double> factors, TableRange range,
                                                std::span<double> trend, std::span<double> scratch);

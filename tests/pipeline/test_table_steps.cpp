@@ -52,16 +52,18 @@ TEST_P(TableSteps, EachStepFromTheReferenceInputsGivesTheReferenceTable) {
     }
     fill_missing(out);
   };
-  const auto check_choice = [&](const std::string& table, const std::optional<HendersonChoice>& choice) {
+  const auto check_choice = [&](const std::string& table, const HendersonChoice& choice) {
+    if (run.frequency == Frequency::Quarterly) {
+      EXPECT_EQ(choice.length, 5) << table;
+      return;
+    }
     int found = 0;
     for (const auto& [key, h_entry] : stats.get_child("henderson")) {
       if (h_entry.get<std::string>("table") != table) continue;
       ++found;
-      ASSERT_EQ(choice.has_value(), run.frequency == Frequency::Monthly) << table;
-      if (!choice) return;
-      EXPECT_EQ(choice->length, h_entry.get<int>("length")) << table;
+      EXPECT_EQ(choice.length, h_entry.get<int>("length")) << table;
       const double ratio = h_entry.get<double>("ratioic");
-      EXPECT_NEAR(choice->ic_ratio, ratio, 1e-9 * ratio) << table;
+      EXPECT_NEAR(choice.ic_ratio, ratio, 1e-9 * ratio) << table;
     }
     EXPECT_EQ(found, 1) << table;
   };
