@@ -15,7 +15,7 @@ void flow(benchmark::State& state, x11sa::TradingDayRegression td, bool diagnost
   for (auto _ : state) {
     x11sa::VariableChain chain = p.chain(nothing);
     x11sa::run_flow(chain, x11sa::Flow::Plain);
-    benchmark::DoNotOptimize(p.com.chain_tables[x11sa::Table::D11][100]);
+    benchmark::DoNotOptimize(p.work.tables[x11sa::Table::D11][100]);
   }
   state.SetItemsProcessed(state.iterations());
 }

@@ -21,7 +21,7 @@ void print_variable(x11sa_bench::PreparedVariable& p) {
   x11sa::print_preface(p.host.ods(), p.host.listing().linesize(), "series", "",
                        x11sa::SeriesCalendar{l.frequency, l.first_year, l.first_period, l.observations},
                        p.options.method, p.options.print);
-  x11sa::FlowOutput out(&p.com, p.options, 0, "series", l, false);
+  x11sa::FlowOutput out(*p.target, 0, "series", l, false);
   x11sa::VariableChain chain = p.chain(out);
   x11sa::run_flow(chain, x11sa::Flow::Plain);
 }

@@ -29,7 +29,7 @@ void BM_PlainFlow(benchmark::State& state, x11sa::TradingDayRegression td) {
   for (auto _ : state) {
     x11sa::VariableChain chain = p.chain(nothing);
     x11sa::run_flow(chain, x11sa::Flow::Plain);
-    benchmark::DoNotOptimize(p.com.chain_tables[x11sa::Table::D11][100]);
+    benchmark::DoNotOptimize(p.work.tables[x11sa::Table::D11][100]);
   }
 }
 
@@ -41,7 +41,7 @@ void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDayRegression td) {
   x11sa::run_flow(chain, x11sa::Flow::Plain);
   int spans = 0;
   for (auto _ : state) {
-    spans = x11sa::run_sliding_spans(&p.com, chain, "series");
+    spans = x11sa::run_sliding_spans(*p.target, chain, "series", 1);
     benchmark::DoNotOptimize(spans);
   }
   state.counters["spans"] = spans;

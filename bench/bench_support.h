@@ -6,12 +6,14 @@
 
 #include <cmath>
 #include <cstddef>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
 #include "pipeline/flows.h"
-#include "run/adjust_internal.h"
+#include "run/series_step.h"
 #include "run/variable_loop.h"
 #include "x11sa/adjust.h"
 
@@ -34,23 +36,28 @@ inline std::vector<double> series(int n) {
 struct PreparedVariable {
   std::string log, listing;
   x11sa::Host host{x11sa::TextOut(&log), x11sa::TextOut(&listing), x11sa::TextOut(), x11sa::HostSettings{}};
-  x11sa::X11COM com;
   x11sa::StepOptions options;
+  x11sa::GroupData group;
   x11sa::SeriesLayout layout;
-  x11sa::HendersonChoice trend{};
+  x11sa::ChainWorkspace work;
+  std::unique_ptr<x11sa::OutputDataSets> no_datasets;
+  std::unique_ptr<x11sa::GroupTarget> target;
 
   explicit PreparedVariable(x11sa::TradingDayRegression td) {
-    com.host = &host;
     x11sa::SeriesOptions o;
     o.start_year = 1990;
     o.method.tdregr = td;
-    x11sa::prepare_series(&com, series(240), o);
-    options = *com.options;
+    const std::vector<double> values = series(240);
+    options = x11sa::series_step(values.size(), o, host).options;
     for (auto& names : options.out_names) names.clear();
-    x11sa::set_group_series(&com, options, com.group_series);
-    layout = x11sa::layout_of(&com, options, com.vars[0]);
-    com.chain_tables.reset(layout.length);
-    x11sa::read_series(&com, 0, com.chain_tables[x11sa::Table::A1]);
+    group = x11sa::read_series(options, values, {}, host);
+    no_datasets = std::make_unique<x11sa::OutputDataSets>(options, std::span<const x11sa::VarInfo>(), host);
+    target = std::make_unique<x11sa::GroupTarget>(x11sa::GroupTarget{options, host, *no_datasets, {}, nullptr});
+    x11sa::set_group_series(options, group, work.group);
+    layout = x11sa::layout_of(options, group, group.variables[0]);
+    work.tables.reset(layout.length);
+    group.values.read_series(0, work.tables[x11sa::Table::A1].subspan(static_cast<std::size_t>(layout.backcasts),
+                                                                       static_cast<std::size_t>(group.calendar.rows)));
   }
   // The STANDARD listing with its charts, as a program without NOPRINT asks.
   void print_standard_listing() {
@@ -60,7 +67,7 @@ struct PreparedVariable {
     options.print.charts = x11sa::ChartLevel::Standard;
   }
   [[nodiscard]] x11sa::VariableChain chain(x11sa::ChainOutput& out) {
-    return {options, options.method, layout, com.chain_tables, com.group_series, out, host, trend};
+    return {options, options.method, layout, work.tables, work.group, out, host, work.last_trend};
   }
 };
 

@@ -222,6 +222,13 @@ void OutputDataSets::put_out_column(std::size_t variable, Table t, std::span<con
   }
 }
 
+void OutputDataSets::clear_out_columns(std::size_t variable) {
+  if (!writes_out_rows() || variable >= out_slot_.size()) return;
+  const std::vector<double> missing(static_cast<std::size_t>(out_rows_.rows), kMissing);
+  for (int k = 0; k < kOutTableCount; ++k)
+    if (out_has(variable, out_table(k))) put_out_column(variable, out_table(k), missing);
+}
+
 void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input) {
   if (!writes_out_rows()) return;
   OutputDataSet& ds = *out_;

@@ -66,6 +66,8 @@ class OutputDataSets {
   // column put twice keeps the second; a table OUT= has no column for is
   // not kept.
   void put_out_column(std::size_t variable, Table t, std::span<const double> column);
+  // Sets every OUT= column of the variable missing again: its flow starts over.
+  void clear_out_columns(std::size_t variable);
 
   // Writes the OUT= rows of the group started: the BY values, the ID values,
   // the date, then the table columns in the order of the data set; a column

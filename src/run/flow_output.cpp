@@ -5,7 +5,6 @@
 #include "data/out_columns.h"
 #include "host/exit.h"
 #include "host/host.h"
-#include "io/x11out.h"
 #include "records/exit_levels.h"
 #include "report/arima_reports.h"
 #include "report/charts.h"
@@ -51,16 +50,15 @@ void print_prior_weights_table(OdsManager& ods, const DailyWeights& weights) {
 
 }  // namespace
 
-FlowOutput::FlowOutput(X11COM* Xp, const StepOptions& options, int index, std::string name,
-                       const SeriesLayout& layout, bool extension_missing)
-    : Xp_(Xp),
-      host_(*Xp->host),
-      options_(options),
+FlowOutput::FlowOutput(const GroupTarget& target, std::size_t index, std::string name, const SeriesLayout& layout,
+                       bool extension_missing)
+    : target_(target),
+      host_(target.host),
+      options_(target.options),
       index_(index),
       name_(std::move(name)),
       layout_(layout),
-      extension_missing_(extension_missing),
-      written_from_(Xp->captured_tables != nullptr ? Xp->captured_tables->size() : Xp->util1->note()) {}
+      extension_missing_(extension_missing) {}
 
 void FlowOutput::open_group(TableGroup group) {
   OdsManager& ods = host_.ods();
@@ -158,31 +156,32 @@ void FlowOutput::arima_extension(const ArimaOutcome& outcome) {
 }
 
 void FlowOutput::extension_failed() {
-  if (Xp_->captured_tables != nullptr) {
-    Xp_->captured_tables->resize(written_from_);
-  } else if (!Xp_->util1->point(written_from_)) {
-    xebug_exit("the tables of a variable cannot be rewritten after its ARIMA extension failed");
+  // The plain flow that follows writes the variable's columns again.
+  if (target_.capture != nullptr) {
+    for (std::vector<double>& column : *target_.capture) column.clear();
+  } else {
+    target_.datasets.clear_out_columns(index_);
   }
   if (options_.outextrap) extension_missing_ = true;
 }
 
 void FlowOutput::write_table(Table table, std::span<const double> values) {
-  if (static_cast<std::size_t>(index_) >= options_.out_names_of(table).size()) return;
+  if (index_ >= options_.out_names_of(table).size()) return;
   column_.resize(static_cast<std::size_t>(out_rows(layout_, options_.outextrap)));
   out_column(table, values, layout_, OutColumnRows{options_.outextrap, extension_missing_}, column_);
-  if (Xp_->captured_tables != nullptr) {
-    Xp_->captured_tables->insert(Xp_->captured_tables->end(), column_.begin(), column_.end());
-  } else if (!Xp_->util1->write(column_.data(), column_.size() * sizeof(double))) {
-    host_.msg(95);
-    raise_level(Xp_, exit_level::kUtilityWrite);
-    xexit(Xp_->exitlvl);
+  if (target_.capture != nullptr) {
+    (*target_.capture)[static_cast<std::size_t>(table_info(table).out_index)] = column_;
+  } else {
+    target_.datasets.put_out_column(index_, table, column_);
   }
 }
 
 void FlowOutput::write_regression_rows(bool final_pass, const TradingDayRegressionResult& r) {
-  x11otdr(Xp_, name_, final_pass ? "C15" : "B15", r.regression, r.prior_weights);
+  target_.datasets.write_outtdr(name_, final_pass ? Table::C15 : Table::B15, r.regression);
 }
 
-void FlowOutput::write_seasonality_rows(const D8Tests& tests) { x11ostb(Xp_, name_, tests.stable, tests.moving); }
+void FlowOutput::write_seasonality_rows(const D8Tests& tests) {
+  target_.datasets.write_outstb(name_, tests.stable, tests.moving);
+}
 
 }  // namespace x11sa

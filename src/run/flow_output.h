@@ -8,7 +8,7 @@
 
 #include "pipeline/chain_output.h"
 #include "records/step_options.h"
-#include "run/x11com.h"
+#include "run/variable_loop.h"
 
 namespace x11sa {
 
@@ -16,10 +16,10 @@ class Host;
 
 class FlowOutput final : public ChainOutput {
  public:
-  // The variable at place `index` of the VAR list, called `name`, laid out
+  // The variable at place `index` of the VAR list of the target's step, called `name`, laid out
   // as `layout`. `extension_missing`: its OUT= rows of the ARIMA extension
   // stay missing (the automatic choice was not tried).
-  FlowOutput(X11COM* Xp, const StepOptions& options, int index, std::string name, const SeriesLayout& layout,
+  FlowOutput(const GroupTarget& target, std::size_t index, std::string name, const SeriesLayout& layout,
              bool extension_missing);
 
   void open_group(TableGroup group) override;
@@ -40,16 +40,13 @@ class FlowOutput final : public ChainOutput {
   void write_seasonality_rows(const D8Tests& tests) override;
 
  private:
-  X11COM* Xp_;
+  const GroupTarget& target_;
   Host& host_;
   const StepOptions& options_;
-  int index_;
+  std::size_t index_;
   std::string name_;
   SeriesLayout layout_;
   bool extension_missing_;
-  // Where the variable's OUT= columns start, to drop them when the
-  // extension fails.
-  std::size_t written_from_;
   std::vector<double> column_;
   std::vector<bool> groups_;  // per output group opened: whether it is open in the output objects
 };

@@ -18,7 +18,7 @@
 #include "render/html.h"
 #include "render/json.h"
 #include "render/listing_sink.h"
-#include "run/ornqx11.h"
+#include "run/step.h"
 #include "x11sa/x11sa.h"
 
 namespace x11sa {
@@ -170,7 +170,7 @@ int run_items(Host& host, std::string_view program, const RunOptions& options, R
         // fault of x11sa, which ends that step and not the whole run.
         std::string fault;
         try {
-          sr.exit_level = ornqx11(host, step);
+          sr.exit_level = run_step(host, step);
         } catch (const std::exception& e) {
           fault = e.what();
         } catch (...) {

@@ -7,7 +7,6 @@
 
 #include "host/exit.h"
 #include "host/host.h"
-#include "io/x11out.h"
 #include "pipeline/flows.h"
 #include "records/exit_levels.h"
 #include "report/spans.h"
@@ -60,22 +59,21 @@ SpanEstimates adjust_span(const VariableChain& variable, const SeriesLayout& lay
   return out;
 }
 
-[[noreturn]] void out_of_memory(X11COM* Xp, const std::string& name) {
-  Xp->host->log().error(fmt::format(
-      "Not enough memory for the sliding spans analysis of variable {} in BY group {}.", name, Xp->bycnt));
-  raise_level(Xp, exit_level::kResource);
+[[noreturn]] void out_of_memory(Host& host, const std::string& name, long group) {
+  host.log().error(
+      fmt::format("Not enough memory for the sliding spans analysis of variable {} in BY group {}.", name, group));
   xexit(exit_level::kResource);
 }
 
 }  // namespace
 
-int run_sliding_spans(X11COM* Xp, const VariableChain& variable, const std::string& name) {
+int run_sliding_spans(const GroupTarget& target, const VariableChain& variable, const std::string& name, long group) {
   const StepOptions& o = variable.options;
   const SeriesLayout& v = variable.layout;
   const SeriesCalendar calendar{v.frequency, v.first_year, v.first_period, v.observations};
   const SpanLayout layout = span_layout(calendar, longest_seasonal_filter(variable.adjustment.curves));
   if (layout.status == SpanLayoutStatus::TooShort) {
-    Xp->host->msg(219, name);
+    target.host.msg(219, name);
     return 0;
   }
   // The series as read, before the reruns reuse the variable's vectors.
@@ -90,9 +88,9 @@ int run_sliding_spans(X11COM* Xp, const VariableChain& variable, const std::stri
       spans[static_cast<std::size_t>(i)] = adjust_span(variable, span_layout_of(v, calendar, extent));
     }
   } catch (const std::bad_alloc&) {
-    out_of_memory(Xp, name);
+    out_of_memory(target.host, name, group);
   }
-  if (o.outspan) x11ospn(Xp, layout, spans, original, name);
+  if (o.outspan) target.datasets.write_outspan(name, layout, spans, original);
   if (o.prints_anything) {
     const SpansOptions& so = *o.method.spans;
     SpanComparisonOptions options;
@@ -103,13 +101,13 @@ int run_sliding_spans(X11COM* Xp, const VariableChain& variable, const std::stri
     try {
       outcome = compare_spans(layout, std::move(spans), options);
     } catch (const std::bad_alloc&) {
-      out_of_memory(Xp, name);
+      out_of_memory(target.host, name, group);
     }
     SpanReportSettings settings;
     settings.reports = SpanReportSet(o.span_reports);
     settings.variable = name;
     settings.decimals = o.print.span_decimals;
-    print_sliding_spans(Xp->host->ods(), outcome, settings);
+    print_sliding_spans(target.host.ods(), outcome, settings);
   }
   return layout.count;
 }

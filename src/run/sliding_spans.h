@@ -5,7 +5,7 @@
 #include <string>
 
 #include "pipeline/table_chain.h"
-#include "run/x11com.h"
+#include "run/variable_loop.h"
 
 namespace x11sa {
 
@@ -13,7 +13,8 @@ namespace x11sa {
 // out (message 219 when fewer than two fit), reruns tables A to D on each
 // in the variable's vectors, writes the OUTSPAN= rows and, when the step
 // prints, compares the spans and prints their reports. Returns the number
-// of spans, 0 when the series is too short.
-int run_sliding_spans(X11COM* Xp, const VariableChain& variable, const std::string& name);
+// of spans, 0 when the series is too short. `group` numbers the BY group
+// in a message.
+int run_sliding_spans(const GroupTarget& target, const VariableChain& variable, const std::string& name, long group);
 
 }  // namespace x11sa

@@ -1,50 +1,40 @@
-// The variable loop of one BY group: the group's shared series, then each
-// analysis variable's flow and sliding spans.
+#include "run/variable_loop.h"
+
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "core/prior_adjustment.h"
 #include "core/trading_day.h"
+#include "data/out_columns.h"
+#include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
 #include "pipeline/flows.h"
-#include "records/exit_levels.h"
 #include "report/preface.h"
 #include "run/flow_output.h"
-#include "run/ornqx11.h"
 #include "run/sliding_spans.h"
-#include "run/variable_loop.h"
 
 namespace x11sa {
 
 namespace {
 
-// The page title of a variable: its name, and its label when it has one.
-void reset_header(X11COM* Xp, const VAR& v) {
-  const VarInfo& vi = Xp->in_ds->vars()[static_cast<std::size_t>(v.varno)];
-  std::string title = vi.label.empty() ? msgtext(97, v.v_vs) : msgtext(98, v.v_vs, vi.label);
-  // The BY group in the title, as every page of it should say which group it shows.
-  if (!Xp->by_label.empty()) title += " (" + Xp->by_label + ")";
-  Xp->host->ods().set_page_title(std::move(title));
-}
+// The automatic model choice needs five years of observations.
+constexpr long kAutoChoiceYears = 5;
 
-// A variable that is not adjusted still fills its OUT= columns, with missing values.
-void write_missing(X11COM* Xp, const VAR& v) {
-  const long len = Xp->op.outex_f != 0 ? Xp->fake_array_size : Xp->array_size;
-  const long n = len * v.no_tbls;
-  if (n == 0) return;
-  std::vector<double> block(static_cast<std::size_t>(n), kMissing);
-  if (!Xp->util1->write(block.data(), block.size() * sizeof(double))) {
-    Xp->host->msg(95);
-    raise_level(Xp, exit_level::kUtilityWrite);
-    xexit(Xp->exitlvl);
-  }
+// The page title of a variable: its name, its label when it has one, and
+// the BY group, as every page should say which group it shows.
+void set_page_title(Host& host, const std::string& name, const std::string& label, const std::string& group) {
+  std::string title = label.empty() ? msgtext(97, name) : msgtext(98, name, label);
+  if (!group.empty()) title += " (" + group + ")";
+  host.ods().set_page_title(std::move(title));
 }
 
 // The output group of the variable in process.
 class VariableGroup {
  public:
-  VariableGroup(Host& host, const VAR& v) : host_(host), open_(host.ods().active()) {
-    if (open_) ods_check(host.ods().open_group(v.v_vs, msgtext(881, v.v_vs)));
+  VariableGroup(Host& host, const std::string& name) : host_(host), open_(host.ods().active()) {
+    if (open_) ods_check(host.ods().open_group(name, msgtext(881, name)));
   }
   ~VariableGroup() noexcept(false) {
     if (open_ && std::uncaught_exceptions() == 0) ods_check(host_.ods().close_group());
@@ -57,100 +47,117 @@ class VariableGroup {
   bool open_;
 };
 
-}  // namespace
-
-void set_group_series(X11COM* Xp, const StepOptions& o, GroupSeries& g) {
-  const auto n = static_cast<std::size_t>(Xp->fake_array_size);
-  const long back = Xp->x11acom.arima.back;
-  g.first_year = Xp->date.firstyr;
-  g.first_period = Xp->date.firstper;
-  g.prior_factors.assign(n, kMissing);
-  if (o.vars.prior_factors) {
-    std::fill(g.prior_factors.begin(), g.prior_factors.end(), 100.0);
-    const auto bytes = static_cast<std::size_t>(Xp->obs) * sizeof(double);
-    if (!Xp->util3->point(0) || !Xp->util3->read(g.prior_factors.data() + back, bytes))
-      xebug_exit("the prior monthly factors of the group could not be read back");
-  }
-  g.prior_td_factors.assign(n, kMissing);
-  const AdjustmentOptions& m = o.method;
-  if (m.prior_daily_weights)
-    a4_prior_trading_day_factors(*m.prior_daily_weights, Xp->date.firstyr - m.arima.value_or(ArimaOptions{}).backcast_years,
-                                 Xp->date.firstper, m.mode,
-                                 m.length_of_month ? MonthDivisor::MeanMonth : MonthDivisor::LeapAveragedFebruary,
-                                 g.prior_td_factors);
-  g.month_types.assign(n + 24, short{-999});
-  if (m.tdregr != TradingDayRegression::None && m.monthly())
-    month_types(Xp->date.firstyr, std::span<short>(g.month_types).first(n + 12));
+Flow flow_of(const AdjustmentOptions& m) {
+  if (!m.arima) return Flow::Plain;
+  return m.tdregr == TradingDayRegression::None ? Flow::Extended : Flow::ExtendedWithTradingDay;
 }
 
-SeriesLayout layout_of(const X11COM* Xp, const StepOptions& o, const VAR& v) {
+}  // namespace
+
+SeriesLayout layout_of(const StepOptions& o, const GroupData& group, const VariableReading& v) {
+  const AdjustmentOptions& m = o.method;
+  const int p = m.periods();
   SeriesLayout l;
-  l.frequency = o.method.frequency;
-  l.length = Xp->fake_array_size;
-  l.rows = Xp->array_size;
-  l.backcasts = Xp->x11acom.arima.back;
-  l.forecasts = Xp->x11acom.arima.fore;
-  l.leading_missing = v.nmiss;
-  l.observations = v.nobs;
-  l.first_year = v.firstyr;
-  l.first_period = v.firstper;
-  l.last_year = v.lastyr;
-  l.last_period = v.lastper;
-  l.first_date = v.b_date;
-  l.last_date = v.e_date;
-  l.year_ahead = o.method.year_ahead;
+  l.frequency = m.frequency;
+  l.rows = group.calendar.rows + (m.year_ahead ? p : 0);
+  l.backcasts = m.arima ? p * m.arima->backcast_years : 0;
+  l.forecasts = m.arima ? p * m.arima->forecast_years : 0;
+  l.length = l.rows + l.backcasts + l.forecasts;
+  l.leading_missing = v.leading_missing;
+  l.observations = v.observations;
+  l.first_year = v.first_year;
+  l.first_period = v.first_period;
+  l.last_year = v.last_year;
+  l.last_period = v.last_period;
+  l.first_date = v.first_date;
+  l.last_date = v.last_date;
+  l.year_ahead = m.year_ahead;
   return l;
 }
 
-void read_series(X11COM* Xp, std::size_t k, std::span<double> a1) {
-  const auto rows = static_cast<std::size_t>(Xp->obs);
-  if (!Xp->util2->point(k * rows * sizeof(double)) ||
-      !Xp->util2->read(a1.data() + Xp->x11acom.arima.back, rows * sizeof(double)))
-    xebug_exit(fmt::format("utility file holds no record for variable {}", k + 1));
+OutRows out_rows_of(const StepOptions& o, const GroupData& group) {
+  const SeriesLayout rows = layout_of(o, group, VariableReading{});
+  return OutRows{out_rows(rows, o.outextrap), o.outextrap ? rows.backcasts : 0};
 }
 
-void x11run(X11COM* Xp) {
-  const StepOptions& o = *Xp->options;
-  Host& host = *Xp->host;
-  GroupSeries& group = Xp->group_series;
-  ChainTables& tables = Xp->chain_tables;
-  set_group_series(Xp, o, group);
-  const Flow group_flow = !o.method.arima                              ? Flow::Plain
-                          : o.method.tdregr == TradingDayRegression::None ? Flow::Extended
-                                                                         : Flow::ExtendedWithTradingDay;
-  for (std::size_t kk = 0; kk < Xp->vars.size(); ++kk) {
-    VAR& v = Xp->vars[kk];
+void set_group_series(const StepOptions& o, GroupData& data, GroupSeries& g) {
+  const AdjustmentOptions& m = o.method;
+  const GroupCalendar& calendar = data.calendar;
+  const SeriesLayout rows = layout_of(o, data, VariableReading{});
+  const auto n = static_cast<std::size_t>(rows.length);
+  g.first_year = calendar.first_year;
+  g.first_period = calendar.first_period;
+  g.prior_factors.assign(n, kMissing);
+  if (o.vars.prior_factors) {
+    std::fill(g.prior_factors.begin(), g.prior_factors.end(), 100.0);
+    data.values.read_prior_factors(
+        std::span<double>(g.prior_factors)
+            .subspan(static_cast<std::size_t>(rows.backcasts), static_cast<std::size_t>(calendar.rows)));
+  }
+  g.prior_td_factors.assign(n, kMissing);
+  if (m.prior_daily_weights)
+    a4_prior_trading_day_factors(
+        *m.prior_daily_weights, calendar.first_year - m.arima.value_or(ArimaOptions{}).backcast_years,
+        calendar.first_period, m.mode, m.length_of_month ? MonthDivisor::MeanMonth : MonthDivisor::LeapAveragedFebruary,
+        g.prior_td_factors);
+  g.month_types.assign(n + 24, short{-999});
+  if (m.tdregr != TradingDayRegression::None && m.monthly())
+    month_types(calendar.first_year, std::span<short>(g.month_types).first(n + 12));
+}
+
+std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
+                     std::span<const CellValue> values) {
+  std::string label;
+  for (std::size_t i = 0; i < by.size() && i < values.size(); ++i) {
+    const VarInfo& v = input_variables[static_cast<std::size_t>(by[i])];
+    if (!label.empty()) label += ", ";
+    label += v.name + "=";
+    if (const double* x = std::get_if<double>(&values[i])) {
+      label += is_missing(*x) ? std::string(".") : v.is_date ? format_iso_date(*x) : format_cell(OdsCell{*x}, -1);
+    } else {
+      label += std::get<std::string>(values[i]);
+    }
+  }
+  return label;
+}
+
+void adjust_group(const GroupTarget& target, GroupData& group, long number, const std::string& label,
+                  ChainWorkspace& work) {
+  const StepOptions& o = target.options;
+  Host& host = target.host;
+  set_group_series(o, group, work.group);
+  const Flow group_flow = flow_of(o.method);
+  for (std::size_t k = 0; k < group.variables.size(); ++k) {
+    const VariableReading& v = group.variables[k];
+    if (!v.adjustable) continue;
     Flow flow = group_flow;
     bool extension_missing = false;
     if (o.method.arima && !o.method.arima->model) {
-      // The automatic choice needs five years.
-      if (v.nobs < (o.method.monthly() ? 60 : 20)) {
-        if (v.run_f != 0 && flow != Flow::Plain) host.msg(44, v.v_vs);
+      if (v.observations < kAutoChoiceYears * o.method.periods()) {
+        if (flow != Flow::Plain) host.msg(44, v.name);
         flow = Flow::Plain;
       }
       if (flow == Flow::Plain && o.outextrap) extension_missing = true;
     }
-    const SeriesLayout layout = layout_of(Xp, o, v);
-    tables.reset(layout.length);
-    read_series(Xp, kk, tables[Table::A1]);
-    if (v.run_f == 0) {
-      write_missing(Xp, v);
-      continue;
+    const SeriesLayout layout = layout_of(o, group, v);
+    work.tables.reset(layout.length);
+    group.values.read_series(k, work.tables[Table::A1].subspan(static_cast<std::size_t>(layout.backcasts),
+                                                               static_cast<std::size_t>(group.calendar.rows)));
+    VariableGroup output_group(host, v.name);
+    if (o.prints_anything || o.print.arima != ReportLevel::None) {
+      std::string variable_label;
+      if (k < o.vars.analysis.size() && !target.input_variables.empty())
+        variable_label = target.input_variables[static_cast<std::size_t>(o.vars.analysis[k])].label;
+      set_page_title(host, v.name, variable_label, label);
+      if (o.prints_anything)
+        print_preface(host.ods(), host.listing().linesize(), v.name, variable_label,
+                      SeriesCalendar{layout.frequency, v.first_year, v.first_period, v.observations}, o.method,
+                      o.print);
     }
-    VariableGroup output_group(host, v);
-    if (o.prints_anything) {
-      reset_header(Xp, v);
-      std::string label;
-      if (Xp->in_ds && v.varno >= 0) label = Xp->in_ds->vars()[static_cast<std::size_t>(v.varno)].label;
-      print_preface(host.ods(), host.listing().linesize(), v.v_vs, label,
-                    SeriesCalendar{layout.frequency, v.firstyr, v.firstper, v.nobs}, o.method, o.print);
-    } else if (o.print.arima != ReportLevel::None) {
-      reset_header(Xp, v);
-    }
-    FlowOutput out(Xp, o, static_cast<int>(kk), v.v_vs, layout, extension_missing);
-    VariableChain chain{o, o.method, layout, tables, group, out, host, Xp->last_trend};
+    FlowOutput out(target, k, v.name, layout, extension_missing);
+    VariableChain chain{o, o.method, layout, work.tables, work.group, out, host, work.last_trend};
     run_flow(chain, flow);
-    if (o.method.spans) run_sliding_spans(Xp, chain, v.v_vs);
+    if (o.method.spans) run_sliding_spans(target, chain, v.name, number);
   }
 }
 

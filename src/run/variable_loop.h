@@ -1,23 +1,68 @@
-// The variable loop of a BY group, and the steps it takes to set up each
-// variable for its flow.
+// Adjusting one BY group: the group's shared series, then each analysis
+// variable's flow and sliding spans, with its reports and output columns.
 #pragma once
 
-#include <cstddef>
+#include <array>
 #include <span>
+#include <string>
+#include <vector>
 
+#include "core/henderson.h"
+#include "data/output_datasets.h"
+#include "data/series_input.h"
 #include "pipeline/chain_tables.h"
 #include "records/series_layout.h"
 #include "records/step_options.h"
-#include "run/x11com.h"
+#include "records/table_catalogue.h"
 
 namespace x11sa {
 
+class Host;
+
+// The OUT= columns of a series adjusted in memory, by OUT= table; a table
+// that was not written stays empty.
+using CapturedTables = std::array<std::vector<double>, kOutTableCount>;
+
+// Where one step's groups are adjusted and what they send their results to.
+struct GroupTarget {
+  const StepOptions& options;
+  Host& host;
+  OutputDataSets& datasets;
+  // The variables of the input data set, for the labels of the analysis
+  // variables; empty for a series held in memory.
+  std::span<const VarInfo> input_variables;
+  // The OUT= columns kept in memory instead of in the data set.
+  CapturedTables* capture = nullptr;
+};
+
+// The vectors the chain works in, kept from one group to the next so that
+// adjusting a group allocates nothing once they have grown, and the trend
+// last chosen, which titles the trend tables of the next chain.
+struct ChainWorkspace {
+  ChainTables tables;
+  GroupSeries group;
+  HendersonChoice last_trend{};
+};
+
+// Where the values of a variable lie in its group's table vectors.
+[[nodiscard]] SeriesLayout layout_of(const StepOptions& o, const GroupData& group, const VariableReading& v);
+
+// Where the group's rows lie among its OUT= rows.
+[[nodiscard]] OutRows out_rows_of(const StepOptions& o, const GroupData& group);
+
 // What the variables of the group share: the prior factors read with the
 // rows, the prior trading-day factors of PDWEIGHTS, the month types.
-void set_group_series(X11COM* Xp, const StepOptions& o, GroupSeries& g);
-// Where the values of variable `v` lie in the group's vectors.
-[[nodiscard]] SeriesLayout layout_of(const X11COM* Xp, const StepOptions& o, const VAR& v);
-// Variable k of the group as read, into its A1 after the room for backcasts.
-void read_series(X11COM* Xp, std::size_t k, std::span<double> a1);
+void set_group_series(const StepOptions& o, GroupData& data, GroupSeries& g);
+
+// The group's label in titles and messages: "name=value" of every BY variable.
+[[nodiscard]] std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
+                                   std::span<const CellValue> values);
+
+// Adjusts every variable of `group` (number `number` of the step, from 1)
+// that can be adjusted; `label` names the group in the page titles ("" without
+// BY variables). The OUT= columns go to the target's data sets (or its
+// capture); the group's OUT= rows are left for the caller to write.
+void adjust_group(const GroupTarget& target, GroupData& group, long number, const std::string& label,
+                  ChainWorkspace& work);
 
 }  // namespace x11sa

@@ -13,6 +13,7 @@
 
 #include "host/dates.h"
 #include "support/run_support.h"
+#include "x11sa/missing.h"
 
 namespace x11sa::test {
 namespace {

@@ -8,8 +8,6 @@
 
 #include "host/dataset.h"
 #include "host/program.h"
-#include "run/legacy_options.h"
-#include "statements/step_options.h"
 
 namespace x11sa::test {
 
@@ -73,24 +71,6 @@ Table read_table(const std::filesystem::path& file) {
     }
   }
   return t;
-}
-
-ParsedRun parse_in(const ScratchDir& dir, const std::string& program) {
-  ParsedRun r;
-  r.host = std::make_unique<Host>(TextOut(r.log_text.get()), TextOut(), TextOut(), HostSettings{});
-  r.host->library().assign("WORK", dir.path().string());
-  r.com = std::make_unique<X11COM>();
-  r.com->host = r.host.get();
-  const Program prog = read_program(program);
-  for (const auto& item : prog.items) {
-    if (!item.step) continue;
-    StepOptionsRead read = read_step_options(parse_step(*item.step, *r.host), *r.host);
-    r.com->in_ds = std::move(read.input);
-    apply_step_options(read.options, r.com.get());
-    raise_level(r.com.get(), read.exit_level);
-    break;
-  }
-  return r;
 }
 
 std::string read_file(const std::filesystem::path& path) {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "host/host.h"
-#include "run/x11com.h"
 #include "x11sa/x11sa.h"
 
 namespace x11sa::test {
@@ -51,18 +50,6 @@ struct Table {
   long rows = 0;
 };
 Table read_table(const std::filesystem::path& file);
-
-// The first step of a program, parsed and its options read into the run
-// state (statements and data sets, no BY group read).
-struct ParsedRun {
-  std::unique_ptr<std::string> log_text = std::make_unique<std::string>();
-  std::unique_ptr<Host> host;
-  std::unique_ptr<X11COM> com;
-  [[nodiscard]] bool logged(int number) const { return host->logged(number); }
-  [[nodiscard]] int level() const { return com->exitlvl; }
-  [[nodiscard]] const std::string& log() const { return *log_text; }
-};
-ParsedRun parse_in(const ScratchDir& dir, const std::string& program);
 
 // The whole content of a file ("" when it cannot be read).
 std::string read_file(const std::filesystem::path& path);
