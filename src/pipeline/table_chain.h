@@ -8,7 +8,7 @@
 #include "core/henderson.h"
 #include "core/trading_day.h"
 #include "pipeline/chain_output.h"
-#include "pipeline/chain_tables.h"
+#include "records/chain_tables.h"
 #include "records/series_layout.h"
 #include "records/step_options.h"
 

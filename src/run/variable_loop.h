@@ -10,7 +10,7 @@
 #include "core/henderson.h"
 #include "data/output_datasets.h"
 #include "data/series_input.h"
-#include "pipeline/chain_tables.h"
+#include "records/chain_tables.h"
 #include "records/series_layout.h"
 #include "records/step_options.h"
 #include "records/table_catalogue.h"

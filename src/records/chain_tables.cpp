@@ -1,4 +1,4 @@
-#include "pipeline/chain_tables.h"
+#include "records/chain_tables.h"
 
 #include <algorithm>
 
