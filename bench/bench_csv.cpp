@@ -40,11 +40,12 @@ void BM_OpenCsv(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    auto ds = x11sa::InputDataSet::open(path, "WORK.BENCH", error);
-    if (ds == nullptr) {
-      state.SkipWithError(error.c_str());
+    auto opened = x11sa::InputDataSet::open(path, "WORK.BENCH");
+    if (!opened) {
+      state.SkipWithError(opened.error().c_str());
       return;
     }
+    const auto ds = std::move(opened).value();
     benchmark::DoNotOptimize(ds->nobs());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -61,11 +62,12 @@ void BM_ReadCsvByGroups(benchmark::State& state) {
   long rows = 0;
   long groups = 0;
   for (auto _ : state) {
-    auto ds = x11sa::InputDataSet::open(path, "WORK.BENCH", error);
-    if (ds == nullptr) {
-      state.SkipWithError(error.c_str());
+    auto opened = x11sa::InputDataSet::open(path, "WORK.BENCH");
+    if (!opened) {
+      state.SkipWithError(opened.error().c_str());
       return;
     }
+    const auto ds = std::move(opened).value();
     const int series = ds->find_var("series");
     const int date = ds->find_var("date");
     const int value = ds->find_var("value");

@@ -138,13 +138,14 @@ inline std::string read_groups(InputDataSet& ds, std::vector<int> by, std::vecto
 inline std::string read_csv_everything(const std::uint8_t* data, std::size_t size) {
   const detail::TempCsv file(data, size);
   if (!file.ok()) return {};  // no room for the file: nothing to test
-  std::string error;
-  const auto ds = InputDataSet::open(file.path(), "WORK.FUZZ", error);
-  if (ds == nullptr) {
+  auto opened = InputDataSet::open(file.path(), "WORK.FUZZ");
+  if (!opened) {
+    const std::string& error = opened.error();
     if (error.find("WORK.FUZZ") == std::string::npos) return "an open error that does not name the data set: " + error;
     if (error.find_first_of("\r\n") != std::string::npos) return "an open error of more than one line: " + error;
     return {};
   }
+  const std::unique_ptr<InputDataSet> ds = std::move(opened).value();
   const int nvars = static_cast<int>(ds->vars().size());
   if (nvars == 0) return "a data set without variables";
 

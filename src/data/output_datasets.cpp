@@ -119,13 +119,13 @@ OutputDataSets::OutputDataSets(const StepOptions& step, std::span<const VarInfo>
     return cols;
   };
   auto create = [&](const OutputDataSetRef& ref, std::vector<OutColumn> cols) {
-    std::string error;
-    auto ds = OutputDataSet::create(ref.folder, ref.name.member, std::move(cols), error);
+    auto ds = OutputDataSet::create(ref.folder, ref.name.member, std::move(cols));
     if (!ds) {
-      host.log().error(fmt::format("The data set {} cannot be created: {}", ref.name.display(), error));
+      host.log().error(fmt::format("The data set {} cannot be created: {}", ref.name.display(), ds.error()));
       level_ = std::max(level_, exit_level::kResource);
+      return std::unique_ptr<OutputDataSet>();
     }
-    return ds;
+    return std::move(ds).value();
   };
 
   if (step.out) {
@@ -393,9 +393,8 @@ int OutputDataSets::commit() {
   int level = exit_level::kNormal;
   for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_}) {
     if (!*ds) continue;
-    std::string error;
-    if (!(*ds)->commit(error)) {
-      host_->log().error(fmt::format("The data set {} could not be written: {}", (*ds)->path(), error));
+    if (const Status committed = (*ds)->commit(); !committed) {
+      host_->log().error(fmt::format("The data set {} could not be written: {}", (*ds)->path(), committed.error()));
       level = exit_level::kResource;
     } else {
       host_->log().note(fmt::format("The data set {} has {} observations and {} variables.", (*ds)->path(),

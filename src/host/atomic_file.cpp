@@ -41,38 +41,34 @@ fs::path folder_of(const fs::path& file) {
 
 std::string errno_message(int err) { return std::error_code(err, std::generic_category()).message(); }
 
-bool AtomicFile::open(const std::string& path, std::string& error) {
+Status AtomicFile::open(const std::string& path) {
   discard();
   through_ = false;
   struct stat st {};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (!exists && errno != ENOENT) {
-    error = errno_message(errno);
-    return false;
+    return Failure{errno_message(errno)};
   }
   if (exists && S_ISDIR(st.st_mode)) {
-    error = "it is a folder";
-    return false;
+    return Failure{"it is a folder"};
   }
   if (exists && !S_ISREG(st.st_mode)) {
     // A device or a FIFO: replacing it by a regular file would break
     // whatever reads it (`/dev/stdout`, a pipe to another program).
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-      error = errno_message(errno);
-      return false;
+      return Failure{errno_message(errno)};
     }
     struct stat opened {};
     if (::fstat(fd, &opened) != 0 || S_ISREG(opened.st_mode) || S_ISDIR(opened.st_mode)) {
       // Replaced by a file since stat(): writing it in place would leave old bytes behind.
       ::close(fd);
-      error = "it changed while it was being opened";
-      return false;
+      return Failure{"it changed while it was being opened"};
     }
     fd_ = fd;
     target_ = path;
     through_ = true;
-    return true;
+    return {};
   }
 
   const fs::path target = follow_links(path);
@@ -89,15 +85,13 @@ bool AtomicFile::open(const std::string& path, std::string& error) {
       if (exists) (void)::fchmod(fd, st.st_mode & 07777);
       fd_ = fd;
       temp_ = temp.string();
-      return true;
+      return {};
     }
     if (errno != EEXIST) {
-      error = fmt::format("cannot create a file in folder \"{}\": {}", dir.string(), errno_message(errno));
-      return false;
+      return Failure{fmt::format("cannot create a file in folder \"{}\": {}", dir.string(), errno_message(errno))};
     }
   }
-  error = fmt::format("no free temporary name in folder \"{}\"", dir.string());
-  return false;
+  return Failure{fmt::format("no free temporary name in folder \"{}\"", dir.string())};
 }
 
 std::FILE* AtomicFile::stream() {
@@ -128,16 +122,15 @@ int AtomicFile::write_all(std::string_view data) const noexcept {
   return 0;
 }
 
-bool AtomicFile::write(std::string_view data, std::string& error) {
+Status AtomicFile::write(std::string_view data) {
   const int err = write_all(data);
-  if (err != 0) error = errno_message(err);
-  return err == 0;
+  if (err != 0) return Failure{errno_message(err)};
+  return {};
 }
 
-bool AtomicFile::commit(std::string& error) {
+Status AtomicFile::commit() {
   if (fd_ < 0) {
-    error = "it is not open";
-    return false;
+    return Failure{"it is not open"};
   }
   int err = 0;
   if (stream_ != nullptr) {
@@ -153,15 +146,14 @@ bool AtomicFile::commit(std::string& error) {
   if (::close(fd_) != 0 && err == 0) err = errno;
   fd_ = -1;
   if (err != 0) {
-    error = errno_message(err);
     discard();
-    return false;
+    return Failure{errno_message(err)};
   }
-  if (through_) return true;
+  if (through_) return {};
   if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
-    error = "cannot replace the file: " + errno_message(errno);
+    const int rename_error = errno;
     discard();
-    return false;
+    return Failure{"cannot replace the file: " + errno_message(rename_error)};
   }
   temp_.clear();
   // Make the rename itself durable; a failure here loses nothing already written.
@@ -170,7 +162,7 @@ bool AtomicFile::commit(std::string& error) {
     (void)::fsync(dfd);
     ::close(dfd);
   }
-  return true;
+  return {};
 }
 
 void AtomicFile::discard() noexcept {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "host/result.h"
+
 namespace x11sa {
 
 class AtomicFile {
@@ -20,24 +22,23 @@ class AtomicFile {
   // a temporary file with a fresh random name in its folder, created
   // exclusively; a symbolic link is followed, so that commit() replaces the
   // file it points to and the link stays. A device or a FIFO cannot be
-  // replaced and is written directly. A folder is refused. False with the
-  // reason in `error`.
-  [[nodiscard]] bool open(const std::string& path, std::string& error);
+  // replaced and is written directly. A folder is refused.
+  [[nodiscard]] Status open(const std::string& path);
   [[nodiscard]] bool is_open() const noexcept { return fd_ >= 0; }
   // A stdio stream on the descriptor, made on first use and closed here;
   // nullptr when not open or out of memory. Its failed writes keep their
   // errno for commit() to report.
   [[nodiscard]] std::FILE* stream();
-  // Writes all of `data` to the descriptor; false with the reason in `error`.
-  [[nodiscard]] bool write(std::string_view data, std::string& error);
+  // Writes all of `data` to the descriptor.
+  [[nodiscard]] Status write(std::string_view data);
   // The file commit() replaces: the target with its symbolic links followed.
   [[nodiscard]] const std::string& target() const noexcept { return target_; }
   // False when the target is written directly (a device or a FIFO).
   [[nodiscard]] bool replaces_target() const noexcept { return !through_; }
   // Flushes, syncs and closes, then moves the temporary file over the
-  // target. On failure the temporary file is removed, the target is as it
-  // was, and `error` says why.
-  [[nodiscard]] bool commit(std::string& error);
+  // target. On failure the temporary file is removed and the target is as
+  // it was.
+  [[nodiscard]] Status commit();
   // Closes and removes the temporary file; the target stays as it was.
   void discard() noexcept;
 

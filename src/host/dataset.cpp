@@ -217,28 +217,25 @@ class FileWindow {
     if (fd_ >= 0) ::close(fd_);
   }
 
-  // False with a reason when the file cannot be read.
-  bool open(const std::string& path, std::string& why) {
+  // Why the file cannot be read, if it cannot.
+  Status open(const std::string& path) {
     // Not blocking: opening a FIFO would otherwise wait for a writer.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) {
-      why = errno == ELOOP ? "it is a symbolic link that loops" : errno_message(errno);
-      return false;
+      return Failure{errno == ELOOP ? "it is a symbolic link that loops" : errno_message(errno)};
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
-      why = errno_message(errno);
-      return false;
+      return Failure{errno_message(errno)};
     }
     if (!S_ISREG(st.st_mode)) {
-      why = S_ISDIR(st.st_mode)                               ? "it is a folder, not a file"
+      return Failure{S_ISDIR(st.st_mode)                               ? "it is a folder, not a file"
             : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)      ? "it is a device, not a file"
             : S_ISFIFO(st.st_mode)                            ? "it is a pipe (FIFO), not a file"
-                                                              : "it is not a regular file";
-      return false;
+                                                              : "it is not a regular file"};
     }
     size_ = static_cast<std::size_t>(st.st_size);
-    return true;
+    return {};
   }
 
   [[nodiscard]] std::size_t size() const noexcept { return size_; }
@@ -728,15 +725,11 @@ void InputDataSet::Impl::reset_reading() {
 InputDataSet::InputDataSet(Key /*key*/, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 InputDataSet::~InputDataSet() = default;
 
-std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const std::string& display_name,
-                                                 std::string& error) {
+Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path, const std::string& display_name) {
   auto impl = std::make_unique<Impl>();
   impl->name = display_name;
-  std::string why;
-  if (!impl->file.open(path, why)) {
-    error = fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path, why);
-    return nullptr;
-  }
+  if (const Status opened = impl->file.open(path); !opened)
+    return Failure{fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path, opened.error())};
   FileWindow& file = impl->file;
   RowChecker checker(display_name);
   std::size_t pos = 0;
@@ -759,10 +752,7 @@ std::unique_ptr<InputDataSet> InputDataSet::open(const std::string& path, const 
     pos += checker.consumed();
     line += checker.lines();
   };
-  auto fail = [&](std::string text) -> std::unique_ptr<InputDataSet> {
-    error = std::move(text);
-    return nullptr;
-  };
+  auto fail = [](std::string text) -> Result<std::unique_ptr<InputDataSet>> { return Failure{std::move(text)}; };
 
   // The header: the first line, unless the file holds nothing but line ends.
   bool header_found = false;
@@ -1042,9 +1032,8 @@ struct OutputDataSet::Impl {
   std::optional<std::string> failure;
 
   bool flush() {
-    std::string why;
-    if (!file.write(buffer, why)) {
-      failure = fmt::format("Cannot write data set \"{}\": {}.", final_path, why);
+    if (const Status written = file.write(buffer); !written) {
+      failure = fmt::format("Cannot write data set \"{}\": {}.", final_path, written.error());
       return false;
     }
     buffer.clear();
@@ -1055,39 +1044,32 @@ struct OutputDataSet::Impl {
 OutputDataSet::OutputDataSet(Key /*key*/, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 OutputDataSet::~OutputDataSet() = default;
 
-std::unique_ptr<OutputDataSet> OutputDataSet::create(const std::string& folder, std::string_view member,
-                                                     std::vector<OutColumn> columns, std::string& error) {
+Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& folder, std::string_view member,
+                                                             std::vector<OutColumn> columns) {
   const fs::path dir = folder.empty() ? fs::path(".") : fs::path(folder);
   const std::string file = to_lower(member) + ".csv";
   const std::string final_path = (dir / file).string();
   if (!is_valid_name(member)) {
-    error = fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid data set name.", final_path, member);
-    return nullptr;
+    return Failure{fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid data set name.", final_path, member)};
   }
   if (columns.empty()) {
-    error = fmt::format("Cannot write data set \"{}\": it has no variables.", final_path);
-    return nullptr;
+    return Failure{fmt::format("Cannot write data set \"{}\": it has no variables.", final_path)};
   }
   std::unordered_map<std::string, std::size_t> seen;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const std::string& n = columns[i].name;
     if (!is_valid_name(n)) {
-      error = fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid variable name.", final_path, n);
-      return nullptr;
+      return Failure{fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid variable name.", final_path, n)};
     }
     if (!seen.emplace(to_upper(n), i).second) {
-      error = fmt::format("Cannot write data set \"{}\": the variable name \"{}\" is used twice.", final_path, n);
-      return nullptr;
+      return Failure{fmt::format("Cannot write data set \"{}\": the variable name \"{}\" is used twice.", final_path, n)};
     }
   }
 
   auto impl = std::make_unique<Impl>();
   impl->final_path = final_path;
-  std::string why;
-  if (!impl->file.open(final_path, why)) {
-    error = fmt::format("Cannot write data set \"{}\": {}.", final_path, why);
-    return nullptr;
-  }
+  if (const Status opened = impl->file.open(final_path); !opened)
+    return Failure{fmt::format("Cannot write data set \"{}\": {}.", final_path, opened.error())};
 
   impl->columns = std::move(columns);
   impl->staged.resize(impl->columns.size());
@@ -1137,24 +1119,20 @@ bool OutputDataSet::write_row() {
 
 long OutputDataSet::rows_written() const noexcept { return impl_->rows; }
 
-bool OutputDataSet::commit(std::string& error) {
+Status OutputDataSet::commit() {
   Impl& s = *impl_;
-  if (s.committed) {
-    error = fmt::format("Data set \"{}\" was already written.", s.final_path);
-    return false;
-  }
-  auto fail = [&](const std::string& text) {
-    error = text;
+  if (s.committed) return Failure{fmt::format("Data set \"{}\" was already written.", s.final_path)};
+  auto fail = [&](const std::string& text) -> Status {
     s.file.discard();
     if (!s.failure) s.failure = text;
-    return false;
+    return Failure{text};
   };
   if (s.failure) return fail(*s.failure);
   if (!s.flush()) return fail(*s.failure);
-  std::string why;
-  if (!s.file.commit(why)) return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, why));
+  if (const Status committed = s.file.commit(); !committed)
+    return fail(fmt::format("Cannot write data set \"{}\": {}.", s.final_path, committed.error()));
   s.committed = true;
-  return true;
+  return {};
 }
 
 const std::string& OutputDataSet::path() const noexcept { return impl_->final_path; }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/result.h"
+
 namespace x11sa {
 
 enum class VarType { Numeric = 1, Character = 2 };
@@ -64,11 +66,10 @@ class InputDataSet {
   InputDataSet(const InputDataSet&) = delete;
   InputDataSet& operator=(const InputDataSet&) = delete;
 
-  // Opens `path`; on failure returns nullptr and a message in `error`
-  // (naming `display_name`, and the line for structural faults).
-  [[nodiscard]] static std::unique_ptr<InputDataSet> open(const std::string& path,
-                                                         const std::string& display_name,
-                                                         std::string& error);
+  // Opens `path`; a failure's message names `display_name`, and the line
+  // for structural faults.
+  [[nodiscard]] static Result<std::unique_ptr<InputDataSet>> open(const std::string& path,
+                                                                 const std::string& display_name);
   // Finds member.csv in `folder`: exact name first, then ignoring case.
   [[nodiscard]] static std::optional<std::string> locate(const std::string& folder,
                                                         std::string_view member);
@@ -134,12 +135,11 @@ class OutputDataSet {
   OutputDataSet(const OutputDataSet&) = delete;
   OutputDataSet& operator=(const OutputDataSet&) = delete;
 
-  // Creates the temporary file and writes the header; nullptr with a message
-  // when the folder cannot be written or a column name repeats.
-  [[nodiscard]] static std::unique_ptr<OutputDataSet> create(const std::string& folder,
-                                                            std::string_view member,
-                                                            std::vector<OutColumn> columns,
-                                                            std::string& error);
+  // Creates the temporary file and writes the header; fails when the folder
+  // cannot be written or a column name repeats.
+  [[nodiscard]] static Result<std::unique_ptr<OutputDataSet>> create(const std::string& folder,
+                                                                    std::string_view member,
+                                                                    std::vector<OutColumn> columns);
   [[nodiscard]] const std::vector<OutColumn>& columns() const noexcept;
   // Stage one cell of the next row (missing numbers become empty cells).
   void set_num(int col, double value);
@@ -147,8 +147,8 @@ class OutputDataSet {
   // Writes the staged row and clears it; false when the write failed.
   [[nodiscard]] bool write_row();
   [[nodiscard]] long rows_written() const noexcept;
-  // Flushes, closes and renames into place; false with a message on failure.
-  [[nodiscard]] bool commit(std::string& error);
+  // Flushes, closes and renames into place.
+  [[nodiscard]] Status commit();
   // Final path (folder/member.csv, member in lower case).
   [[nodiscard]] const std::string& path() const noexcept;
 

@@ -76,9 +76,8 @@ std::vector<std::string> open_output_files(std::array<OutputFile, kOutputFiles>&
   if (!errors.empty()) return errors;
   for (OutputFile& f : files) {
     if (f.path.empty()) continue;
-    std::string why;
-    if (!f.file.open(f.path, why))
-      errors.push_back(fmt::format("The {} '{}' cannot be written: {}.", f.what, f.path, why));
+    if (const Status opened = f.file.open(f.path); !opened)
+      errors.push_back(fmt::format("The {} '{}' cannot be written: {}.", f.what, f.path, opened.error()));
     else if (f.file.stream() == nullptr)
       errors.push_back(fmt::format("The {} '{}' cannot be written: {}.", f.what, f.path, errno_message(errno)));
   }
@@ -110,8 +109,8 @@ std::optional<std::string> commit_output_file(OutputFile& f, int stream_error, c
         return fmt::format("The {} '{}' is the input data set '{}': it was not written.", f.what, f.path, input);
       }
   // A writer that failed left the stream's error flag set, which commit() refuses.
-  std::string why;
-  if (!f.file.commit(why)) return fmt::format("The {} '{}' could not be written: {}.", f.what, f.path, why);
+  if (const Status committed = f.file.commit(); !committed)
+    return fmt::format("The {} '{}' could not be written: {}.", f.what, f.path, committed.error());
   return std::nullopt;
 }
 

@@ -149,13 +149,13 @@ void StepReader::open_input(const ParsedStatement& proc) {
     raise(exit_level::kResource);
     return;
   }
-  std::string error;
-  input_ = InputDataSet::open(path, name, error);
-  if (!input_) {
-    host_.log().error(error);
+  auto opened = InputDataSet::open(path, name);
+  if (!opened) {
+    host_.log().error(opened.error());
     raise(exit_level::kResource);
     return;
   }
+  input_ = std::move(opened).value();
   host_.note_input(path);
   o_.input = InputDataSetRef{path, name};
 }

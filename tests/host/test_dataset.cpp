@@ -28,6 +28,33 @@ namespace fs = std::filesystem;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 
+// The data sets as pointers, null with the reason in `error` on failure,
+// which keeps the many expectations on failures short.
+std::unique_ptr<InputDataSet> open_or_error(const std::string& path, const std::string& name, std::string& error) {
+  auto opened = InputDataSet::open(path, name);
+  if (!opened) {
+    error = opened.error();
+    return nullptr;
+  }
+  return std::move(opened).value();
+}
+
+std::unique_ptr<OutputDataSet> create_or_error(const std::string& folder, std::string_view member,
+                                               std::vector<OutColumn> columns, std::string& error) {
+  auto created = OutputDataSet::create(folder, member, std::move(columns));
+  if (!created) {
+    error = created.error();
+    return nullptr;
+  }
+  return std::move(created).value();
+}
+
+bool commit_or_error(OutputDataSet& out, std::string& error) {
+  const Status committed = out.commit();
+  if (!committed) error = committed.error();
+  return committed.ok();
+}
+
 // Every test gets a fresh folder, removed afterwards.
 class DataSetTest : public ::testing::Test {
  protected:
@@ -49,7 +76,7 @@ class DataSetTest : public ::testing::Test {
   }
 
   std::unique_ptr<InputDataSet> open_text(std::string_view bytes, std::string& error) const {
-    return InputDataSet::open(write("t.csv", bytes), "WORK.T", error);
+    return open_or_error(write("t.csv", bytes), "WORK.T", error);
   }
 
   // Opens text that must be valid.
@@ -124,10 +151,10 @@ using Groups = std::vector<std::vector<std::string>>;
 
 TEST_F(DataSetTest, UnreadableOrEmptyFilesAreRejectedWithTheirName) {
   std::string error;
-  EXPECT_EQ(InputDataSet::open((dir_ / "none.csv").string(), "WORK.NONE", error), nullptr);
+  EXPECT_EQ(open_or_error((dir_ / "none.csv").string(), "WORK.NONE", error), nullptr);
   EXPECT_THAT(error, AllOf(HasSubstr("WORK.NONE"), HasSubstr("none.csv"), HasSubstr("No such file")));
 
-  EXPECT_EQ(InputDataSet::open(dir_.string(), "WORK.DIR", error), nullptr);
+  EXPECT_EQ(open_or_error(dir_.string(), "WORK.DIR", error), nullptr);
   EXPECT_THAT(error, AllOf(HasSubstr("WORK.DIR"), HasSubstr("folder")));
 
   for (const std::string_view empty : {std::string_view(""), std::string_view("\n\n"),
@@ -660,7 +687,7 @@ TEST(AppendNumber, ShortestFormReadsBackBitIdentical) {
 
 TEST_F(DataSetTest, OutputRoundTripsThroughInput) {
   std::string error;
-  auto out = OutputDataSet::create(dir_.string(), "Result",
+  auto out = create_or_error(dir_.string(), "Result",
                                    {{"id", VarType::Character, false, "Series"},
                                     {"date", VarType::Numeric, true, ""},
                                     {"value", VarType::Numeric, false, ""}},
@@ -685,14 +712,14 @@ TEST_F(DataSetTest, OutputRoundTripsThroughInput) {
   ASSERT_TRUE(out->write_row());
   EXPECT_EQ(out->rows_written(), kRows + 1);
   EXPECT_FALSE(fs::exists(dir_ / "result.csv"));
-  ASSERT_TRUE(out->commit(error)) << error;
+  ASSERT_TRUE(commit_or_error(*out, error)) << error;
   EXPECT_EQ(files(), std::vector<std::string>{"result.csv"});
 
   const std::string text = slurp((dir_ / "result.csv").string());
   const std::string head = "id,date,value\nplain,1951-10-15,\n\"a,b\",1951-10-16,";
   EXPECT_EQ(text.substr(0, head.size()), head);
 
-  auto in = InputDataSet::open((dir_ / "result.csv").string(), "WORK.RESULT", error);
+  auto in = open_or_error((dir_ / "result.csv").string(), "WORK.RESULT", error);
   ASSERT_NE(in, nullptr) << error;
   ASSERT_EQ(in->nobs(), kRows + 1);
   EXPECT_EQ(in->vars()[0].type, VarType::Character);
@@ -715,19 +742,19 @@ TEST_F(DataSetTest, OutputRoundTripsThroughInput) {
   EXPECT_TRUE(is_missing(in->num(2)));
   EXPECT_FALSE(in->next_row());
 
-  EXPECT_FALSE(out->commit(error));  // only once
+  EXPECT_FALSE(commit_or_error(*out, error));  // only once
   EXPECT_FALSE(out->write_row());
 }
 
 TEST_F(DataSetTest, DatesWithoutACalendarFormAreWrittenMissing) {
   std::string error;
-  auto out = OutputDataSet::create(dir_.string(), "d", {{"d", VarType::Numeric, true, ""}}, error);
+  auto out = create_or_error(dir_.string(), "d", {{"d", VarType::Numeric, true, ""}}, error);
   ASSERT_NE(out, nullptr) << error;
   for (const double d : {-138061.0, -138062.0, 0.0, std::numeric_limits<double>::quiet_NaN()}) {
     out->set_num(0, d);
     ASSERT_TRUE(out->write_row());
   }
-  ASSERT_TRUE(out->commit(error)) << error;
+  ASSERT_TRUE(commit_or_error(*out, error)) << error;
   EXPECT_EQ(slurp(out->path()), "d\n1582-01-01\n\n1960-01-01\n\n");
 }
 
@@ -736,7 +763,7 @@ TEST_F(DataSetTest, UncommittedOutputLeavesNothingAndOldFilesSurvive) {
   write("keep.csv", old_text);
   std::string error;
   {
-    auto out = OutputDataSet::create(dir_.string(), "KEEP", {{"y", VarType::Numeric, false, ""}}, error);
+    auto out = create_or_error(dir_.string(), "KEEP", {{"y", VarType::Numeric, false, ""}}, error);
     ASSERT_NE(out, nullptr) << error;
     for (int i = 0; i < 20000; ++i) {  // enough to reach the disk before the end
       out->set_num(0, i);
@@ -748,11 +775,11 @@ TEST_F(DataSetTest, UncommittedOutputLeavesNothingAndOldFilesSurvive) {
   EXPECT_EQ(files(), std::vector<std::string>{"keep.csv"});
   EXPECT_EQ(slurp((dir_ / "keep.csv").string()), old_text);
 
-  auto out = OutputDataSet::create(dir_.string(), "keep", {{"y", VarType::Numeric, false, ""}}, error);
+  auto out = create_or_error(dir_.string(), "keep", {{"y", VarType::Numeric, false, ""}}, error);
   ASSERT_NE(out, nullptr) << error;
   out->set_num(0, 2.5);
   ASSERT_TRUE(out->write_row());
-  ASSERT_TRUE(out->commit(error)) << error;
+  ASSERT_TRUE(commit_or_error(*out, error)) << error;
   EXPECT_EQ(slurp((dir_ / "keep.csv").string()), "y\n2.5\n");
   EXPECT_EQ(files(), std::vector<std::string>{"keep.csv"});
 }
@@ -760,29 +787,29 @@ TEST_F(DataSetTest, UncommittedOutputLeavesNothingAndOldFilesSurvive) {
 TEST_F(DataSetTest, OutputThatCannotBeCreatedSaysWhy) {
   std::string error;
   const std::vector<OutColumn> cols = {{"y", VarType::Numeric, false, ""}};
-  EXPECT_EQ(OutputDataSet::create((dir_ / "nowhere").string(), "o", cols, error), nullptr);
+  EXPECT_EQ(create_or_error((dir_ / "nowhere").string(), "o", cols, error), nullptr);
   EXPECT_THAT(error, AllOf(HasSubstr("o.csv"), HasSubstr("No such file")));
 
   write("plainfile", "x");
-  EXPECT_EQ(OutputDataSet::create((dir_ / "plainfile").string(), "o", cols, error), nullptr);
+  EXPECT_EQ(create_or_error((dir_ / "plainfile").string(), "o", cols, error), nullptr);
   EXPECT_THAT(error, HasSubstr("Not a directory"));
 
   if (::geteuid() != 0) {  // permissions do not bind the superuser
     fs::create_directory(dir_ / "ro");
     fs::permissions(dir_ / "ro", fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_EQ(OutputDataSet::create((dir_ / "ro").string(), "o", cols, error), nullptr);
+    EXPECT_EQ(create_or_error((dir_ / "ro").string(), "o", cols, error), nullptr);
     EXPECT_THAT(error, HasSubstr("Permission denied"));
     fs::permissions(dir_ / "ro", fs::perms::owner_all);
   }
 
-  EXPECT_EQ(OutputDataSet::create(dir_.string(), "o", {{"a", VarType::Numeric, false, ""}, {"A", VarType::Character, false, ""}},
+  EXPECT_EQ(create_or_error(dir_.string(), "o", {{"a", VarType::Numeric, false, ""}, {"A", VarType::Character, false, ""}},
                                   error),
             nullptr);
   EXPECT_THAT(error, HasSubstr("\"A\" is used twice"));
-  EXPECT_EQ(OutputDataSet::create(dir_.string(), "o", {{"bad name", VarType::Numeric, false, ""}}, error), nullptr);
+  EXPECT_EQ(create_or_error(dir_.string(), "o", {{"bad name", VarType::Numeric, false, ""}}, error), nullptr);
   EXPECT_THAT(error, HasSubstr("not a valid variable name"));
-  EXPECT_EQ(OutputDataSet::create(dir_.string(), "o", {}, error), nullptr);
-  EXPECT_EQ(OutputDataSet::create(dir_.string(), "../o", cols, error), nullptr);
+  EXPECT_EQ(create_or_error(dir_.string(), "o", {}, error), nullptr);
+  EXPECT_EQ(create_or_error(dir_.string(), "../o", cols, error), nullptr);
   EXPECT_EQ(files(), std::vector<std::string>{"plainfile"});
 }
 
@@ -801,13 +828,13 @@ TEST_F(DataSetTest, WriteFailuresAreReportedAndReplaceNothing) {
   bool wrote_all = true;
   bool committed = false;
   {
-    auto out = OutputDataSet::create(dir_.string(), "full", {{"y", VarType::Numeric, false, ""}}, error);
+    auto out = create_or_error(dir_.string(), "full", {{"y", VarType::Numeric, false, ""}}, error);
     if (out != nullptr) {
       for (int i = 0; i < 50000 && wrote_all; ++i) {
         out->set_num(0, 1000000.0 + i);
         wrote_all = out->write_row();
       }
-      committed = out->commit(error);
+      committed = commit_or_error(*out, error);
     }
   }
   ::setrlimit(RLIMIT_FSIZE, &saved);

@@ -49,12 +49,12 @@ RunOutput run_in(const ScratchDir& dir, const std::string& program) {
 
 Table read_table(const std::filesystem::path& file) {
   Table t;
-  std::string error;
-  auto ds = InputDataSet::open(file.string(), file.filename().string(), error);
-  if (!ds) {
-    ADD_FAILURE() << error;
+  auto opened = InputDataSet::open(file.string(), file.filename().string());
+  if (!opened) {
+    ADD_FAILURE() << opened.error();
     return t;
   }
+  const std::unique_ptr<InputDataSet> ds = std::move(opened).value();
   for (const auto& v : ds->vars()) t.names.push_back(v.name);
   ds->set_by({}, {}, false);
   while (ds->next_group()) {
