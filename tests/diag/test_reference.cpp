@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "diag/combined_test.h"
-#include "diag/d9a.h"
-#include "diag/e4.h"
+#include "diag/d9a_ratios.h"
+#include "diag/e4_ratios.h"
 #include "diag/e_tables.h"
-#include "diag/f2.h"
+#include "diag/f2_summary.h"
 #include "diag/kruskal_wallis.h"
 #include "diag/seasonality_f_tests.h"
 #include "diag/summary_measures.h"

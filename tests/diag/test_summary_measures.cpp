@@ -7,10 +7,10 @@
 #include <cmath>
 #include <vector>
 
-#include "diag/d9a.h"
-#include "diag/e4.h"
+#include "diag/d9a_ratios.h"
+#include "diag/e4_ratios.h"
 #include "diag/e_tables.h"
-#include "diag/f2.h"
+#include "diag/f2_summary.h"
 #include "diag/summary_measures.h"
 
 namespace x11sa {

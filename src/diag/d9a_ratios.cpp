@@ -1,4 +1,4 @@
-#include "diag/d9a.h"
+#include "diag/d9a_ratios.h"
 
 #include <algorithm>
 #include <cmath>

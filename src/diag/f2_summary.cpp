@@ -1,4 +1,4 @@
-#include "diag/f2.h"
+#include "diag/f2_summary.h"
 
 #include "diag/summary_measures.h"
 

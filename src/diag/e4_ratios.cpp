@@ -1,4 +1,4 @@
-#include "diag/e4.h"
+#include "diag/e4_ratios.h"
 
 namespace x11sa {
 
