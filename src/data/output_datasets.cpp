@@ -9,7 +9,7 @@
 #include "host/exit.h"
 #include "host/host.h"
 #include "host/messages.h"
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 
 namespace x11sa {
 
@@ -94,8 +94,8 @@ DayRow day_row(const B15Regression& r, int day, double prior_weight, Mode mode) 
     row.t2 = 0.0;
   }
   const double error_df = r.fit.months - 6;
-  row.prob_t1 = zprbf(row.t1 * row.t1, 1.0, error_df);
-  row.prob_t2 = zprbf(row.t2 * row.t2, 1.0, error_df);
+  row.prob_t1 = f_upper_tail_probability(row.t1 * row.t1, 1.0, error_df);
+  row.prob_t2 = f_upper_tail_probability(row.t2 * row.t2, 1.0, error_df);
   if (row.prob_t1 < 0.0) row.prob_t1 = kMissing;
   if (row.prob_t2 < 0.0) row.prob_t2 = kMissing;
   return row;
