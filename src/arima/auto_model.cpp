@@ -8,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 
 namespace x11sa {
 
@@ -52,7 +52,7 @@ ArimaCriteria criteria_of(const ModelFit& fit, int periods) {
   c.chi_df = k < m.chidf.size() ? m.chidf[k] : 0;
   c.chi_square = k < m.chisq.size() ? m.chisq[k] : kMissing;
   const bool enough = m.nchi >= static_cast<int>(k) + 1 && !is_missing(c.chi_square) && c.chi_df > 0;
-  c.chi_probability = enough ? zpgx2(c.chi_square, c.chi_df) : kMissing;
+  c.chi_probability = enough ? chi_square_upper_tail_probability(c.chi_square, c.chi_df) : kMissing;
   c.overdifferencing = overdifferencing(&m);
   const long end = fit.forst->multstep;
   const long n = std::min(3L * periods, end);

@@ -5,7 +5,7 @@
 
 namespace x11sa {
 
-int ztsinit(TSACON* tscon) {
+int init_engine_context(TSACON* tscon) {
   if (tscon == nullptr) return kTsInvalid;
   *tscon = TSACON{};
   try {
@@ -15,8 +15,8 @@ int ztsinit(TSACON* tscon) {
     return kTsMemory;
   }
   tscon->modtre = &tscon->mempool->tree;
-  if (int rc = ztsimod(tscon); rc != kTsOk) return rc;
-  return ztsitss(tscon);
+  if (int rc = add_model_record(tscon); rc != kTsOk) return rc;
+  return add_series_record(tscon);
 }
 
 namespace {
@@ -38,7 +38,7 @@ T* add_record(TSACON* tscon, std::vector<std::unique_ptr<T>>& list) {
 
 }  // namespace
 
-int ztsimod(TSACON* tscon) {
+int add_model_record(TSACON* tscon) {
   if (tscon == nullptr || tscon->mempool == nullptr) return kTsInvalid;
   TSMODEL* model = add_record(tscon, tscon->mempool->models);
   if (model == nullptr) return kTsMemory;
@@ -47,7 +47,7 @@ int ztsimod(TSACON* tscon) {
   return kTsOk;
 }
 
-int ztsitss(TSACON* tscon) {
+int add_series_record(TSACON* tscon) {
   if (tscon == nullptr || tscon->mempool == nullptr) return kTsInvalid;
   TSERIES* series = add_record(tscon, tscon->mempool->series);
   if (series == nullptr) return kTsMemory;
@@ -56,7 +56,7 @@ int ztsitss(TSACON* tscon) {
   return kTsOk;
 }
 
-int ztsifor(TSACON* tscon) {
+int add_forecast_record(TSACON* tscon) {
   if (tscon == nullptr || tscon->mempool == nullptr) return kTsInvalid;
   TSFORECAST* fc = add_record(tscon, tscon->mempool->forecasts);
   if (fc == nullptr) return kTsMemory;
@@ -65,7 +65,7 @@ int ztsifor(TSACON* tscon) {
   return kTsOk;
 }
 
-int ztrebld(MODTREE* tree, const void* key, TSMODEL* model) {
+int register_model(MODTREE* tree, const void* key, TSMODEL* model) {
   if (tree == nullptr || model == nullptr) return kTsInvalid;
   try {
     tree->nodes[key] = model;
@@ -75,7 +75,7 @@ int ztrebld(MODTREE* tree, const void* key, TSMODEL* model) {
   return kTsOk;
 }
 
-TSMODEL* ztrefnd(const MODTREE* tree, const void* key) {
+TSMODEL* find_registered_model(const MODTREE* tree, const void* key) {
   if (tree == nullptr) return nullptr;
   auto it = tree->nodes.find(key);
   return it == tree->nodes.end() ? nullptr : it->second;
@@ -91,7 +91,7 @@ void engine_message(TSACON* tscon, int set, int number,
   }
 }
 
-int ztsgerr(TSACON* tscon, int rc, const char* where) {
+int report_invalid_argument(TSACON* tscon, int rc, const char* where) {
   engine_message(tscon, 499, 1, {std::string(where)});
   return rc;
 }
@@ -116,9 +116,9 @@ int make_factor(TSACON* tscon, FILTER* filt, int p, int spacing) {
 
 }  // namespace
 
-int getord(TSACON* tscon, FILTER* filt, int p) { return make_factor(tscon, filt, p, 1); }
+int make_nonseasonal_factor(TSACON* tscon, FILTER* filt, int p) { return make_factor(tscon, filt, p, 1); }
 
-int getors(TSACON* tscon, FILTER* filt, int p, int period) {
+int make_seasonal_factor(TSACON* tscon, FILTER* filt, int p, int period) {
   if (period < 1 && p >= 1) return kTsInvalid;
   return make_factor(tscon, filt, p, period);
 }

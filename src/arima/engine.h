@@ -235,39 +235,42 @@ struct TSFORECAST {
 
 // --- context and records -----------------------------------------------------
 
-// Creates a context with its first model and series.
-int ztsinit(TSACON* tscon);
-// Adds a model (it becomes the current one).
-int ztsimod(TSACON* tscon);
-// Adds a series (it becomes the current one).
-int ztsitss(TSACON* tscon);
-// Adds a forecast record (it becomes the current one).
-int ztsifor(TSACON* tscon);
-// The model tree: register a model under a key, find it again.
-int ztrebld(MODTREE* tree, const void* key, TSMODEL* model);
-[[nodiscard]] TSMODEL* ztrefnd(const MODTREE* tree, const void* key);
+// Creates a context with its first model and series; the return code.
+int init_engine_context(TSACON* tscon);
+// Add a model, a series or a forecast record, which becomes the current one;
+// the return code.
+int add_model_record(TSACON* tscon);
+int add_series_record(TSACON* tscon);
+int add_forecast_record(TSACON* tscon);
+// The model tree: register_model files a model under a key (the return
+// code), find_registered_model gives it back (nullptr when none is filed).
+int register_model(MODTREE* tree, const void* key, TSMODEL* model);
+[[nodiscard]] TSMODEL* find_registered_model(const MODTREE* tree, const void* key);
 // Records an engine message for the caller.
 void engine_message(TSACON* tscon, int set, int number,
                     std::vector<std::variant<long, double, std::string>> args = {});
 // Reports an invalid argument to routine `where`; returns rc.
-int ztsgerr(TSACON* tscon, int rc, const char* where);
+int report_invalid_argument(TSACON* tscon, int rc, const char* where);
 // Sizes an array of the context, accounting for it; 4 on failure (with the
 // deficit added, the memory message recorded and the context's rc set).
 template <class T>
 int ts_alloc(TSACON* tscon, std::vector<T>& v, std::size_t n);
 
-// Lag polynomial factors with lags 1..p and period, 2 period, ..., p period.
-int getord(TSACON* tscon, FILTER* filt, int p);
-int getors(TSACON* tscon, FILTER* filt, int p, int period);
+// A factor of zero coefficients with lags 1..p (non-seasonal) or period,
+// 2 period, ..., p period (seasonal) into *filt, empty for p < 1; the return
+// code.
+int make_nonseasonal_factor(TSACON* tscon, FILTER* filt, int p);
+int make_seasonal_factor(TSACON* tscon, FILTER* filt, int p, int period);
 
 // --- polynomials ---------------------------------------------------------------
 
 // Shrink factor of one factor: 1 when stationary (invertible); otherwise the
 // factor r < 1 such that the coefficients c_j r^lag_j lie just inside.
-[[nodiscard]] double zstable(const FILTER& filt, std::span<double> work);
-// 9 when a factor of the list is not stationary; with code 1 such a factor is
-// shrunk to the boundary instead and 0 is returned.
-int ztsgmst(int num, FILTER* filt, int code, std::span<double> work);
+[[nodiscard]] double stability_shrink_factor(const FILTER& filt, std::span<double> work);
+// Checks the num factors of filt: 9 when one is not stationary (invertible),
+// else 0; with code 1 such a factor is shrunk to the boundary instead and 0
+// is returned.
+int check_or_shrink_factors(int num, FILTER* filt, int code, std::span<double> work);
 // Moves the roots of a factor that lie on, inside or within about 1 % outside
 // the unit circle (in B^g, g the common divisor of its lags) to modulus 1/0.9,
 // reflecting explosive ones first; the other roots stay. False, with the
@@ -276,60 +279,109 @@ int ztsgmst(int num, FILTER* filt, int code, std::span<double> work);
 bool pull_from_boundary(FILTER& filt);
 // Product of the factors into a dense polynomial (index = lag, coefficient of
 // 1 - sum): poly.size() must exceed the sum of the largest lags.
-void ztsgpml(std::span<const FILTER> factors, std::span<double> poly);
+void product_polynomial(std::span<const FILTER> factors, std::span<double> poly);
 // Sum of the largest lags of the factors.
-[[nodiscard]] int ztsgpsp(std::span<const FILTER> factors);
+[[nodiscard]] int product_degree(std::span<const FILTER> factors);
 // The constant mu * prod (1 - sum phi_j) over the AR factors.
-[[nodiscard]] double ztsegcn(double mu, std::span<const FILTER> arfac);
-// Psi weights of the model (with its differencing when diflg): np values.
-int ztsgpsi(TSACON* tscon, double* psi, long np, int diflg);
+[[nodiscard]] double model_constant(double mu, std::span<const FILTER> arfac);
+// Psi weights of the current model (with its differencing when diflg) into
+// psi[0..np); the return code.
+int psi_weights(TSACON* tscon, double* psi, long np, int diflg);
 
 // --- transformation --------------------------------------------------------------
 
-int ztsgbct(const double* x, double* y, long n, double lambda, double addcon, int flag);
-void transt(const double* x, double* y, long n, double mu, double sigma);
-void ztstdif(double* x, long* n, int ndifs, const int* difper);
-void ztsfudf(double* x, long* n, int period);
-int untrbc(double* x, double* y, double* std, long n, double lambda, double addcon, int flag);
-long ztsgmis(const double* x, long* nobs, long* pre, long n);
-int ztsgtr(TSACON* tscon, TSERIES* tseries);
+// Transforms x[0..n) into y by `flag` (kTr...): unchanged, log(x + addcon),
+// ((x + addcon)^lambda - 1) / lambda or (x + addcon)^lambda. Returns 0, 1 for
+// an unknown flag, or 2 when some value cannot be transformed (it becomes
+// missing).
+int apply_transform(const double* x, double* y, long n, double lambda, double addcon, int flag);
+// y = (x - mu) / sigma, missing values staying missing.
+void centre_and_scale(const double* x, double* y, long n, double mu, double sigma);
+// Applies the differences of lags difper[0..ndifs) to x[0..*n) in place: the
+// differenced value of position t + lag goes to t, and *n shrinks by each lag.
+void difference_in_place(double* x, long* n, int ndifs, const int* difper);
+// Undoes a difference of lag `period` in place: x[t] += x[t - period] from
+// t = period on.
+void undo_difference_in_place(double* x, long* n, int period);
+// Back to the scale of the series: the forecasts x[0..n) into y (after a log
+// transform the mean of the lognormal variable), their standard errors std
+// (when given) in place. Returns 0, 1 for an unknown flag, or 11 when some value cannot be
+// transformed back (it becomes missing).
+int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag);
+// Span from the first to the last present value of x[0..n): its start into
+// *pre, its length into *nobs. Returns the number of present values in it.
+long find_observed_span(const double* x, long* nobs, long* pre, long n);
+// The working series of a series record: its span transformed, differenced
+// and centred in the order of tseries->order, with the statistics and
+// autocorrelations of the result. The return code (2 when some value could
+// not be transformed, 3 when no value is left).
+int build_working_series(TSACON* tscon, TSERIES* tseries);
 // Autocorrelations (about the mean, over the pairs present), partial and
 // inverse autocorrelations of x for lags 1..nlags.
-void ztsspcr(std::span<const double> x, int nlags, std::vector<double>& corr,
-             std::vector<long>& dfcorr, std::vector<double>& pcorr, std::vector<double>& icorr);
+void autocorrelation_functions(std::span<const double> x, int nlags, std::vector<double>& corr,
+                               std::vector<long>& dfcorr, std::vector<double>& pcorr,
+                               std::vector<double>& icorr);
 
 // --- linear algebra -----------------------------------------------------------------
 
 // Sweeps the symmetric n x n matrix a (row-major, lda) on pivot k. Returns
 // false when the pivot is not above tol times its original value `orig`.
-bool zsweep(double* a, int n, int lda, int k, double orig, double tol);
+bool sweep_pivot(double* a, int n, int lda, int k, double orig, double tol);
 // Makes the autocovariances gam[0..k] positive definite by damping; returns
 // the number of dampings done.
-int zposdef(std::span<double> gam);
+int damp_to_positive_definite(std::span<double> gam);
 
 // --- estimation ----------------------------------------------------------------------
 
-int ztseprm(TSACON* tscon, TSMODEL* model);
-int ztsepre(TSACON* tscon, int p, int q, int sp, int sq, int period);
+// The parameter list of a model (mu, then the MA and the AR coefficients),
+// its product factors and work arrays; 10 when there is no parameter to
+// estimate, else the return code.
+int setup_parameters(TSACON* tscon, TSMODEL* model);
+// Starting values of the current model's factors of orders p, q (lags 1, 2,
+// ...) and sp, sq (multiples of the period) from the sample autocovariances
+// of its working series, and of its mean term; the return code.
+int compute_starting_values(TSACON* tscon, int p, int q, int sp, int sq, int period);
 using TsIterFn = void (*)(TSACON* tscon);
-int ztsest(TSACON* tscon, TsIterFn itfun, int printit);
+// Estimates the current model (a conditional start-up stage unless the method
+// is conditional or the options skip it, then the model's method) with the
+// statistics of the fit; `itfun` is called at the start of each stage when
+// printit is 1. The return code.
+int estimate_parameters(TSACON* tscon, TsIterFn itfun, int printit);
 // Residuals (into res, sized to the working series) and objective of the
-// model's current parameters.
-int ztseres(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj);
-int ztsecls(TSMODEL* model, std::span<double> res, double* sse, long* numres);
-int ztselik(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+// model's current parameters by its method; the return code.
+int evaluate_residuals(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj);
+// Conditional residuals (zero before the largest AR lag), their sum of
+// squares and count; the return code.
+int conditional_residuals(TSMODEL* model, std::span<double> res, double* sse, long* numres);
+// Exact residuals by kalman_residuals when the series has gaps or the model
+// asks for it, else by cholesky_residuals; 9 for an unstable model or an
+// unusable likelihood, 3 when no residual is left.
+int exact_likelihood_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
 // Exact innovations by the Kalman filter (missing values skipped) and by the
 // banded Cholesky factor of the ARMA covariance matrix; both give the
-// standardised residuals, their sum of squares and the log-determinant.
-int ztsekal(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
-int ztsechl(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
-int ztsejac(TSACON* tscon, TSMODEL* model);
-int ztsesol(TSACON* tscon, TSMODEL* model);
-int ztsslb(TSACON* tscon, int flag);
+// standardised residuals, their sum of squares and the log-determinant, and
+// return the code.
+int kalman_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+int cholesky_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+// Central-difference derivatives of the residuals with respect to each
+// parameter into model->work.jac, one column per parameter; the return code.
+int numerical_jacobian(TSACON* tscon, TSMODEL* model);
+// One damped Gauss-Newton step from the Jacobian: the damping grows until the
+// objective decreases. 0 with the parameters and measures of change updated;
+// otherwise the parameters stay and the code says why: 8 no improvement, the
+// code of the last failed trial (9 an unstable one), or 6 when every damped
+// system is singular.
+int damped_gauss_newton_step(TSACON* tscon, TSMODEL* model);
+// Autocorrelations and Ljung-Box statistics of the current model's residuals
+// (flag 1) or of its working series (otherwise); the return code.
+int ljung_box_checks(TSACON* tscon, int flag);
 
 // --- forecasting ------------------------------------------------------------------------
 
-int ztsfor(TSACON* tscon);
+// Fills the current forecast record: one-step forecasts over the data and
+// multi-step ones after the origin, their standard errors, residuals and psi
+// weights, on the scale of the series; the return code.
+int compute_forecasts(TSACON* tscon);
 
 // ------------------------------------------------------------------------------------
 

@@ -38,7 +38,7 @@ int trial_stable(TSMODEL* m) { return m->nostable ? kTsOk : check_stable(m); }
 
 }  // namespace
 
-int ztsejac(TSACON* tscon, TSMODEL* m) {
+int numerical_jacobian(TSACON* tscon, TSMODEL* m) {
   if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
   TSWORK& wk = m->work;
   const long n = m->tseries->tnobs;
@@ -125,14 +125,14 @@ bool damped_solve(const TSMODEL* m, const double* cross, double lambda, double* 
   std::copy(cross, cross + lda * lda, work);
   for (int i = 0; i < k; ++i) work[i * lda + i] *= 1.0 + lambda;
   for (int i = 0; i < k; ++i)
-    if (!zsweep(work, lda, lda, i, cross[i * lda + i] * (1.0 + lambda), m->singular)) return false;
+    if (!sweep_pivot(work, lda, lda, i, cross[i * lda + i] * (1.0 + lambda), m->singular)) return false;
   for (int i = 0; i < k; ++i) x[i] = work[i * lda + k];
   return true;
 }
 
 }  // namespace
 
-int ztsesol(TSACON* tscon, TSMODEL* m) {
+int damped_gauss_newton_step(TSACON* tscon, TSMODEL* m) {
   if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
   TSWORK& wk = m->work;
   TSNONLOPT& opt = m->nonlopt;
@@ -236,7 +236,7 @@ int finish(TSACON* tscon, TSMODEL* m) {
   if (!(df > 0.0)) return kTsFewData;
   m->variance = m->sse / df;
   m->mean = m->tseries->tmean;
-  m->constant = m->noconst ? 0.0 : ztsegcn(m->mu, m->arfac);
+  m->constant = m->noconst ? 0.0 : model_constant(m->mu, m->arfac);
   m->loglik = -0.5 * (nres * (std::log(2.0 * std::numbers::pi * m->sse / nres) + 1.0) + m->logdet);
   m->aic = -2.0 * m->loglik + 2.0 * m->nparm;
   m->sbc = -2.0 * m->loglik + m->nparm * std::log(nres);
@@ -250,14 +250,14 @@ int finish(TSACON* tscon, TSMODEL* m) {
 
   // Covariance of the estimates: s^2 (J'J)^-1 with J and s^2 of the sum of
   // squares minimised.
-  if (int jrc = ztsejac(tscon, m); jrc != kTsOk) return jrc;
+  if (int jrc = numerical_jacobian(tscon, m); jrc != kTsOk) return jrc;
   const int lda = k + 1;
   double* cross = wk.cross.data();
   double* inv = cross + lda * lda;
   normal_equations(m, cross);
   std::copy(cross, cross + lda * lda, inv);
   for (int i = 0; i < k; ++i)
-    if (!zsweep(inv, k, lda, i, cross[i * lda + i], m->singular)) return kTsSingular;
+    if (!sweep_pivot(inv, k, lda, i, cross[i * lda + i], m->singular)) return kTsSingular;
   const double s2 = ev.obj / df;
   for (int i = 0; i < k; ++i) {
     const double var = s2 * inv[i * lda + i];
@@ -322,8 +322,8 @@ Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun,
         break;
       }
       const double before = m->sse;
-      rc = ztsejac(tscon, m);
-      if (rc == kTsOk) rc = ztsesol(tscon, m);
+      rc = numerical_jacobian(tscon, m);
+      if (rc == kTsOk) rc = damped_gauss_newton_step(tscon, m);
       m->rc = rc;
       if (rc == kTsNoImprove || rc == kTsUnstable) {
         converged = true;
@@ -353,7 +353,7 @@ Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun,
 
 }  // namespace
 
-int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
+int estimate_parameters(TSACON* tscon, TsIterFn itfun, int printit) {
   if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
   TSMODEL* m = tscon->model;
   TSNONLOPT& opt = m->nonlopt;
@@ -427,7 +427,7 @@ int ztsest(TSACON* tscon, TsIterFn itfun, int printit) {
   return m->rc = std::max(code, rc);
 }
 
-int ztsslb(TSACON* tscon, int flag) {
+int ljung_box_checks(TSACON* tscon, int flag) {
   if (tscon == nullptr || tscon->model == nullptr) return kTsInvalid;
   TSMODEL* m = tscon->model;
   TSERIES* ts = m->tseries;
@@ -447,7 +447,7 @@ int ztsslb(TSACON* tscon, int flag) {
   std::vector<int>& chidf = model ? m->chidf : ts->chidf;
   const int fitted = model ? m->nparm - (m->noconst ? 0 : 1) : 0;
   try {
-    ztsspcr(x, nlags, corr, dfcorr, pcorr, icorr);
+    autocorrelation_functions(x, nlags, corr, dfcorr, pcorr, icorr);
     chisq.assign(static_cast<std::size_t>(nlags), kMissing);
     chidf.assign(static_cast<std::size_t>(nlags), 0);
   } catch (const std::bad_alloc&) {

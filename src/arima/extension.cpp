@@ -13,7 +13,7 @@
 #include "arima/auto_model.h"
 #include "arima/extension_internal.h"
 #include "host/messages.h"
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 
 namespace x11sa {
 
@@ -103,7 +103,7 @@ std::vector<ArimaParameter> parameters_of(const TSMODEL& m) {
     if (!is_missing(p.std_error) && p.std_error > 0.0) {
       p.t_value = p.estimate / p.std_error;
       // Two-sided t test as the F test of t squared.
-      const double prob = df > 0.0 ? zprbf(p.t_value * p.t_value, 1.0, df) : -1.0;
+      const double prob = df > 0.0 ? f_upper_tail_probability(p.t_value * p.t_value, 1.0, df) : -1.0;
       if (prob >= 0.0) p.probability = prob;
     }
     out.push_back(std::move(p));
@@ -121,7 +121,7 @@ std::vector<LjungBoxCheck> ljung_box_of(const TSMODEL& m) {
     c.lag = lag;
     c.chi_square = m.chisq[k];
     c.df = m.chidf[k];
-    if (c.df > 0 && !is_missing(c.chi_square)) c.probability = zpgx2(c.chi_square, c.df);
+    if (c.df > 0 && !is_missing(c.chi_square)) c.probability = chi_square_upper_tail_probability(c.chi_square, c.df);
     for (int j = 0; j < kBlock; ++j) {
       const auto at = static_cast<std::size_t>(lag - kBlock + j);
       if (at < m.corr.size()) c.correlations[static_cast<std::size_t>(j)] = m.corr[at];

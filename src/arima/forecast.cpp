@@ -43,7 +43,7 @@ double undifference(double w, const double* y, long t, const double* delta, long
 
 }  // namespace
 
-int ztsfor(TSACON* tscon) {
+int compute_forecasts(TSACON* tscon) {
   if (tscon == nullptr || tscon->tsfor == nullptr) return kTsInvalid;
   TSFORECAST* fc = tscon->tsfor;
   TSMODEL* m = fc->model != nullptr ? fc->model : tscon->model;
@@ -54,7 +54,7 @@ int ztsfor(TSACON* tscon) {
   const long total = fc->multstep + fc->lead;
   if (fc->multstep < 0 || fc->lead < 0 || total <= 0 || fc->xfor == nullptr || fc->std == nullptr ||
       fc->res == nullptr || fc->psi == nullptr)
-    return ztsgerr(tscon, kTsInvalid, "ZTSFOR");
+    return report_invalid_argument(tscon, kTsInvalid, "ZTSFOR");
   if (ts.tranopt < kTrNone || ts.tranopt > kTrPower) {
     engine_message(tscon, 0, 2, {std::string("ZTSFOR: Unknown transformation type.")});
     return kTsInvalid;
@@ -87,7 +87,7 @@ int ztsfor(TSACON* tscon) {
   {
     TSMODEL* current = tscon->model;
     tscon->model = m;
-    const int rc = ztsgpsi(tscon, fc->psi, total, 1);
+    const int rc = psi_weights(tscon, fc->psi, total, 1);
     tscon->model = current;
     if (rc != kTsOk) return rc;
   }
@@ -206,7 +206,7 @@ int ztsfor(TSACON* tscon) {
   // Back to the scale of the input series.
   int rc = kTsOk;
   if (first < total) {
-    rc = untrbc(fc->xfor + first, fc->xfor + first, fc->std + first, total - first, ts.bclamb, ts.addcon,
+    rc = invert_transform(fc->xfor + first, fc->xfor + first, fc->std + first, total - first, ts.bclamb, ts.addcon,
                 ts.tranopt);
     if (rc == kTsInvalid) return rc;
   }

@@ -23,9 +23,9 @@ void load_polynomials(TSMODEL* model);
 // The MA and AR product factors (lags that can be non-zero, current values).
 void update_products(TSMODEL* model);
 // Kalman filter over the first `nuse` values of the working series of
-// `series` (the model's own in ztsekal); leaves the one-step predictions of w - mu and their variances in
-// work.fcst and work.fvar, and the state after the last value in work.state
-// and work.pmat.
+// `series` (the model's own in kalman_residuals); leaves the one-step
+// predictions of w - mu and their variances in work.fcst and work.fvar, and
+// the state after the last value in work.state and work.pmat.
 int kalman_filter(TSMODEL* model, const TSERIES& series, long nuse, std::span<double> res, double* sse,
                   double* logdet, long* numres);
 // Conditional residuals of `series`; missing values of w are replaced by their

@@ -72,8 +72,8 @@ int work_setup(TSACON* tscon, TSMODEL* m, const TSERIES& ts) {
 
 void load_polynomials(TSMODEL* m) {
   TSWORK& w = m->work;
-  ztsgpml(m->arfac, std::span<double>(w.ar.data(), static_cast<std::size_t>(m->maxard) + 1));
-  ztsgpml(m->mafac, std::span<double>(w.ma.data(), static_cast<std::size_t>(m->maxmad) + 1));
+  product_polynomial(m->arfac, std::span<double>(w.ar.data(), static_cast<std::size_t>(m->maxard) + 1));
+  product_polynomial(m->mafac, std::span<double>(w.ma.data(), static_cast<std::size_t>(m->maxmad) + 1));
   // Non-zero lags come from the product factors' structure, not the values,
   // so that the loops do not depend on a coefficient being exactly zero.
   w.nar = 0;
@@ -96,8 +96,10 @@ bool residual_used(const TSMODEL* m, long t) {
 
 int check_stable(TSMODEL* m) {
   std::span<double> work(m->work.poly);
-  if (ztsgmst(static_cast<int>(m->arfac.size()), m->arfac.data(), 0, work) != kTsOk) return kTsUnstable;
-  if (ztsgmst(static_cast<int>(m->mafac.size()), m->mafac.data(), 0, work) != kTsOk) return kTsUnstable;
+  if (check_or_shrink_factors(static_cast<int>(m->arfac.size()), m->arfac.data(), 0, work) != kTsOk)
+    return kTsUnstable;
+  if (check_or_shrink_factors(static_cast<int>(m->mafac.size()), m->mafac.data(), 0, work) != kTsOk)
+    return kTsUnstable;
   return kTsOk;
 }
 
@@ -318,12 +320,12 @@ int conditional_filter(TSMODEL* m, const TSERIES& ts, long nuse, std::span<doubl
 
 using namespace detail;
 
-int ztsekal(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres) {
+int kalman_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres) {
   if (model == nullptr || model->tseries == nullptr) return kTsInvalid;
   return kalman_filter(model, *model->tseries, model->tseries->tnobs, res, sse, logdet, numres);
 }
 
-int ztsechl(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long* numres) {
+int cholesky_residuals(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long* numres) {
   if (m == nullptr || m->tseries == nullptr) return kTsInvalid;
   const TSERIES& ts = *m->tseries;
   prepare(m, ts);
@@ -391,16 +393,17 @@ int ztsechl(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long
   return kTsOk;
 }
 
-int ztsecls(TSMODEL* model, std::span<double> res, double* sse, long* numres) {
+int conditional_residuals(TSMODEL* model, std::span<double> res, double* sse, long* numres) {
   if (model == nullptr || model->tseries == nullptr) return kTsInvalid;
   return conditional_filter(model, *model->tseries, model->tseries->tnobs, res, sse, numres);
 }
 
-int ztselik(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long* numres) {
+int exact_likelihood_residuals(TSMODEL* m, std::span<double> res, double* sse, double* logdet, long* numres) {
   if (m == nullptr || m->tseries == nullptr) return kTsInvalid;
   if (m->nostable == 0 && check_stable(m) != kTsOk) return kTsUnstable;
   const bool gaps = m->tseries->tnonmis < m->tseries->tnobs;
-  const int rc = gaps || m->kalman != 0 ? ztsekal(m, res, sse, logdet, numres) : ztsechl(m, res, sse, logdet, numres);
+  const int rc = gaps || m->kalman != 0 ? kalman_residuals(m, res, sse, logdet, numres)
+                                        : cholesky_residuals(m, res, sse, logdet, numres);
   if (rc != kTsOk) return rc;
   if (*numres <= 0) return kTsFewData;
   const double ll = -0.5 * (static_cast<double>(*numres) * std::log(*sse) + *logdet);
@@ -414,9 +417,9 @@ int evaluate(TSMODEL* m, std::span<double> res, Evaluation* ev) {
   Evaluation out;
   int rc;
   if (m->method == kTsCls) {
-    rc = ztsecls(m, res, &out.sse, &out.numres);
+    rc = conditional_residuals(m, res, &out.sse, &out.numres);
   } else {
-    rc = ztselik(m, res, &out.sse, &out.logdet, &out.numres);
+    rc = exact_likelihood_residuals(m, res, &out.sse, &out.logdet, &out.numres);
   }
   if (rc != kTsOk) return rc;
   if (out.numres <= 0) return kTsFewData;
@@ -436,9 +439,10 @@ int evaluate(TSMODEL* m, std::span<double> res, Evaluation* ev) {
 
 }  // namespace detail
 
-int ztseres(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj) {
+int evaluate_residuals(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj) {
   if (tscon == nullptr || model == nullptr || model->tseries == nullptr) return kTsInvalid;
-  if (res.size() < static_cast<std::size_t>(model->tseries->tnobs)) return ztsgerr(tscon, kTsInvalid, "ZTSERES");
+  if (res.size() < static_cast<std::size_t>(model->tseries->tnobs))
+    return report_invalid_argument(tscon, kTsInvalid, "ZTSERES");
   Evaluation ev;
   const int rc = evaluate(model, res, &ev);
   if (rc != kTsOk) return rc;

@@ -16,16 +16,16 @@ constexpr int kDefaultLags = 24;
 int attach_model(ModelFit& fit) {
   TSACON* tscon = fit.tscon;
   if (tscon->model != nullptr && tscon->model == fit.model) return kTsOk;
-  if (TSMODEL* found = ztrefnd(tscon->modtre, &fit); found != nullptr) {
+  if (TSMODEL* found = find_registered_model(tscon->modtre, &fit); found != nullptr) {
     tscon->model = found;
   } else {
     const bool fresh = tscon->model != nullptr && tscon->modtre->nodes.empty();
     if (!fresh) {
-      if (int rc = ztsimod(tscon); rc != kTsOk) return rc;
+      if (int rc = add_model_record(tscon); rc != kTsOk) return rc;
       tscon->model->tseries = nullptr;
-      if (int rc = ztsitss(tscon); rc != kTsOk) return rc;
+      if (int rc = add_series_record(tscon); rc != kTsOk) return rc;
     }
-    if (int rc = ztrebld(tscon->modtre, &fit, tscon->model); rc != kTsOk) return rc;
+    if (int rc = register_model(tscon->modtre, &fit, tscon->model); rc != kTsOk) return rc;
   }
   fit.model = tscon->model;
   tscon->tseries = tscon->model->tseries;
@@ -55,7 +55,7 @@ void describe_series(const ModelFit& fit, TSERIES* ts) {
   while (k < 4) ts->order[k++] = 0;
   ts->mu = 0.0;
   ts->sigma = 1.0;
-  ts->nnonmis = ztsgmis(fit.x, &ts->nobs, &ts->start, fit.n);
+  ts->nnonmis = find_observed_span(fit.x, &ts->nobs, &ts->start, fit.n);
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ int estimate_model(ModelFit& fit, TsIterFn itfun, int printit) {
     fit.tscon = fit.tscon_own.get();
     fit.model = nullptr;
     fit.forst = nullptr;
-    if (int rc = ztsinit(fit.tscon); rc != kTsOk) return rc;
+    if (int rc = init_engine_context(fit.tscon); rc != kTsOk) return rc;
   }
   TSACON* tscon = fit.tscon;
   if (int rc = attach_model(fit); rc != kTsOk) return rc;
@@ -117,22 +117,23 @@ int estimate_model(ModelFit& fit, TsIterFn itfun, int printit) {
   auto add_factor = [&](std::vector<FILTER>& side, int order, int spacing) {
     if (order < 1) return kTsOk;
     side.emplace_back();
-    return spacing == 1 ? getord(tscon, &side.back(), order) : getors(tscon, &side.back(), order, spacing);
+    return spacing == 1 ? make_nonseasonal_factor(tscon, &side.back(), order)
+                        : make_seasonal_factor(tscon, &side.back(), order, spacing);
   };
   for (int rc : {add_factor(m->arfac, fit.p, 1), add_factor(m->arfac, fit.sp, fit.period),
                  add_factor(m->mafac, fit.q, 1), add_factor(m->mafac, fit.sq, fit.period)})
     if (rc != kTsOk) return rc;
 
-  if (int rc = ztsgtr(tscon, ts); rc != kTsOk) return rc;
-  const int prc = ztseprm(tscon, m);
+  if (int rc = build_working_series(tscon, ts); rc != kTsOk) return rc;
+  const int prc = setup_parameters(tscon, m);
   if (prc != kTsOk && prc != kTsGiven) return prc;
   if (prc == kTsOk && opt.startup == 0) {
-    if (int rc = ztsepre(tscon, fit.p, fit.q, fit.sp, fit.sq, fit.period); rc != kTsOk) return rc;
+    if (int rc = compute_starting_values(tscon, fit.p, fit.q, fit.sp, fit.sq, fit.period); rc != kTsOk) return rc;
   }
-  const int erc = ztsest(tscon, itfun, printit);
+  const int erc = estimate_parameters(tscon, itfun, printit);
   m->rc = erc;
   m->nlags = fit.nlags > 0 ? fit.nlags : ts->nlags;
-  const int lrc = ztsslb(tscon, 1);
+  const int lrc = ljung_box_checks(tscon, 1);
   if (prc == kTsGiven && erc == kTsGiven) return std::max(kTsGiven, lrc);
   return std::max(erc, lrc);
 }
@@ -143,7 +144,7 @@ int forecast_model(ModelFit& fit) {
   TSMODEL* m = fit.model;
   tscon->model = m;
   if (fit.forst == nullptr) {
-    if (int rc = ztsifor(tscon); rc != kTsOk) return rc;
+    if (int rc = add_forecast_record(tscon); rc != kTsOk) return rc;
     fit.forst = tscon->tsfor;
   }
   TSFORECAST* fc = fit.forst;
@@ -153,7 +154,7 @@ int forecast_model(ModelFit& fit) {
   // The series to forecast, transformed like the estimation series.
   if (fc->series == nullptr) {
     TSERIES* current = tscon->tseries;
-    if (int rc = ztsitss(tscon); rc != kTsOk) return rc;
+    if (int rc = add_series_record(tscon); rc != kTsOk) return rc;
     fc->series = tscon->tseries;
     tscon->tseries = current;
   }
@@ -161,7 +162,7 @@ int forecast_model(ModelFit& fit) {
   describe_series(fit, ts);
   ts->nlags = 0;
   if (ts->nnonmis == 0) return kTsFewData;
-  if (int rc = ztsgtr(tscon, ts); rc != kTsOk) return rc;
+  if (int rc = build_working_series(tscon, ts); rc != kTsOk) return rc;
 
   const long end = ts->start + ts->nobs;
   if (fit.fmethod == 0) fit.fmethod = fit.emethod != 0 ? kTsForKalman : kTsForConditional;
@@ -179,7 +180,7 @@ int forecast_model(ModelFit& fit) {
   fc->res = fc->xfor + total;
   fc->std = fc->res + total;
   fc->psi = fc->std + total;
-  int rc = ztsfor(tscon);
+  int rc = compute_forecasts(tscon);
   if (rc == kTsTransform) rc = kTsCapability;
   fit.psi = fc->psi;
   fit.xfor = fc->xfor;

@@ -18,7 +18,7 @@ constexpr double kExpOver = 709.782712893384;
 
 }  // namespace
 
-int ztsgbct(const double* x, double* y, long n, double lambda, double addcon, int flag) {
+int apply_transform(const double* x, double* y, long n, double lambda, double addcon, int flag) {
   if (flag < kTrNone || flag > kTrPower) return kTsInvalid;
   int rc = kTsOk;
   for (long t = 0; t < n; ++t) {
@@ -50,11 +50,11 @@ int ztsgbct(const double* x, double* y, long n, double lambda, double addcon, in
   return rc;
 }
 
-void transt(const double* x, double* y, long n, double mu, double sigma) {
+void centre_and_scale(const double* x, double* y, long n, double mu, double sigma) {
   for (long t = 0; t < n; ++t) y[t] = is_missing(x[t]) ? kMissing : (x[t] - mu) / sigma;
 }
 
-void ztstdif(double* x, long* n, int ndifs, const int* difper) {
+void difference_in_place(double* x, long* n, int ndifs, const int* difper) {
   for (int d = 0; d < ndifs; ++d) {
     const long lag = difper[d];
     const long len = *n - lag;
@@ -64,12 +64,12 @@ void ztstdif(double* x, long* n, int ndifs, const int* difper) {
   }
 }
 
-void ztsfudf(double* x, long* n, int period) {
+void undo_difference_in_place(double* x, long* n, int period) {
   for (long t = period; t < *n; ++t)
     x[t] = is_missing(x[t]) || is_missing(x[t - period]) ? kMissing : x[t] + x[t - period];
 }
 
-int untrbc(double* x, double* y, double* std, long n, double lambda, double addcon, int flag) {
+int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag) {
   if (flag < kTrNone || flag > kTrPower) return kTsInvalid;
   int rc = kTsOk;
   for (long t = 0; t < n; ++t) {
@@ -127,7 +127,7 @@ int untrbc(double* x, double* y, double* std, long n, double lambda, double addc
   return rc;
 }
 
-long ztsgmis(const double* x, long* nobs, long* pre, long n) {
+long find_observed_span(const double* x, long* nobs, long* pre, long n) {
   long first = 0;
   while (first < n && is_missing(x[first])) ++first;
   long last = n - 1;
@@ -166,8 +166,8 @@ Moments moments(std::span<const double> x) {
 
 }  // namespace
 
-void ztsspcr(std::span<const double> x, int nlags, std::vector<double>& corr, std::vector<long>& dfcorr,
-             std::vector<double>& pcorr, std::vector<double>& icorr) {
+void autocorrelation_functions(std::span<const double> x, int nlags, std::vector<double>& corr,
+                               std::vector<long>& dfcorr, std::vector<double>& pcorr, std::vector<double>& icorr) {
   const auto k = static_cast<std::size_t>(std::max(0, nlags));
   corr.assign(k, kMissing);
   pcorr.assign(k, kMissing);
@@ -224,9 +224,10 @@ void internal_error(TSACON* tscon, std::string text) { engine_message(tscon, 0, 
 
 }  // namespace
 
-int ztsgtr(TSACON* tscon, TSERIES* ts) {
+int build_working_series(TSACON* tscon, TSERIES* ts) {
   if (tscon == nullptr || ts == nullptr || ts->data == nullptr) return kTsInvalid;
-  if (ts->start < 0 || ts->nobs < 0 || ts->start + ts->nobs > ts->n) return ztsgerr(tscon, kTsInvalid, "ZTSGTR");
+  if (ts->start < 0 || ts->nobs < 0 || ts->start + ts->nobs > ts->n)
+    return report_invalid_argument(tscon, kTsInvalid, "ZTSGTR");
   const auto nobs = static_cast<std::size_t>(ts->nobs);
   if (int rc = ts_alloc(tscon, ts->bctrandt, nobs); rc != kTsOk) return rc;
   if (int rc = ts_alloc(tscon, ts->trandata, nobs); rc != kTsOk) return rc;
@@ -250,7 +251,7 @@ int ztsgtr(TSACON* tscon, TSERIES* ts) {
         internal_error(tscon, fmt::format("ZTSGTR: Non-positive power transformation, LAMBDA={:g}", ts->bclamb));
         return kTsTransform;
       }
-      const int trc = ztsgbct(span, ts->bctrandt.data(), ts->nobs, ts->bclamb, ts->addcon, ts->tranopt);
+      const int trc = apply_transform(span, ts->bctrandt.data(), ts->nobs, ts->bclamb, ts->addcon, ts->tranopt);
       if (trc == kTsInvalid) {
         internal_error(tscon, "ZTSGTR: Unknown transformation type.");
         return kTsInvalid;
@@ -262,7 +263,7 @@ int ztsgtr(TSACON* tscon, TSERIES* ts) {
       if (!transformed) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
       if (ts->ndif > 0) {
         lag = ts->differ[0];
-        ztstdif(ts->trandata.data(), &len, ts->ndif, ts->differ.data() + 1);
+        difference_in_place(ts->trandata.data(), &len, ts->ndif, ts->differ.data() + 1);
       }
     } else if (step == kStepCentre) {
       if (!transformed && !differenced) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
@@ -271,7 +272,7 @@ int ztsgtr(TSACON* tscon, TSERIES* ts) {
       const Moments c = moments(std::span<const double>(ts->trandata.data(), static_cast<std::size_t>(len)));
       ts->mu = c.mean;
       if (!(ts->sigma > 0.0)) ts->sigma = 1.0;
-      transt(ts->trandata.data(), ts->trandata.data(), len, ts->mu, ts->sigma);
+      centre_and_scale(ts->trandata.data(), ts->trandata.data(), len, ts->mu, ts->sigma);
     } else {
       internal_error(tscon, "ZTSGTR: Filter transformation not supported.");
       return kTsInvalid;
@@ -287,7 +288,7 @@ int ztsgtr(TSACON* tscon, TSERIES* ts) {
   ts->tvarianc = w.variance;
   ts->tstd = std::sqrt(w.variance);
   const int lags = static_cast<int>(std::min<long>(std::max(0, ts->nlags), std::max(0L, w.count - 1)));
-  ztsspcr(ts->trandata, lags, ts->corr, ts->dfcorr, ts->pcorr, ts->icorr);
+  autocorrelation_functions(ts->trandata, lags, ts->corr, ts->dfcorr, ts->pcorr, ts->icorr);
   if (rc == kTsOk && ts->tnonmis == 0) rc = kTsFewData;
   return rc;
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -332,7 +332,7 @@ TradingDayTest b15_test(const TradingDayFit& fit, Mode mode, bool length_of_mont
   // A regression sum rounded below zero must not read as an invalid F.
   t.f = t.error_ms > 0.0 ? std::max(t.regression_ms / t.error_ms, 0.0) : 0.0;
   // Without error degrees of freedom F is 0, whose tail probability is 1.
-  t.prob_f = xn > kRegressors ? zprbf(t.f, kRegressors, xn - kRegressors) : 1.0;
+  t.prob_f = xn > kRegressors ? f_upper_tail_probability(t.f, kRegressors, xn - kRegressors) : 1.0;
 
   for (int d = 0; d < kDays; ++d) {
     const double c = fit.variance_factors[d];

@@ -9,7 +9,7 @@
 #include "host/exit.h"
 #include "host/host.h"
 #include "host/messages.h"
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 
 namespace x11sa {
 
@@ -94,8 +94,8 @@ DayRow day_row(const B15Regression& r, int day, double prior_weight, Mode mode) 
     row.t2 = 0.0;
   }
   const double error_df = r.fit.months - 6;
-  row.prob_t1 = zprbf(row.t1 * row.t1, 1.0, error_df);
-  row.prob_t2 = zprbf(row.t2 * row.t2, 1.0, error_df);
+  row.prob_t1 = f_upper_tail_probability(row.t1 * row.t1, 1.0, error_df);
+  row.prob_t2 = f_upper_tail_probability(row.t2 * row.t2, 1.0, error_df);
   if (row.prob_t1 < 0.0) row.prob_t1 = kMissing;
   if (row.prob_t2 < 0.0) row.prob_t2 = kMissing;
   return row;
@@ -249,7 +249,7 @@ void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input)
   const bool has_dates = !calendar.dates.empty();
   const char* iv = interval_of(frequency_);
   const long before = out_rows_.before;
-  double date = zintnx(iv, calendar.first_date, -before) - 1.0;
+  double date = shifted_interval_start(iv, calendar.first_date, -before) - 1.0;
   // The columns are read a block of rows at a time.
   const long block_rows = std::clamp(kOutBlockValues / std::max(ncol, 1L), 1L, std::max(nrow, 1L));
   std::vector<double> block(static_cast<std::size_t>(block_rows * ncol));
@@ -273,7 +273,8 @@ void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input)
           ds.set_str(nby + i, have_row ? input->str(k) : std::string_view());
         }
       }
-      date = group_row && has_dates ? calendar.dates[static_cast<std::size_t>(r - before)] : zintnx(iv, date, 1);
+      date = group_row && has_dates ? calendar.dates[static_cast<std::size_t>(r - before)]
+                                    : shifted_interval_start(iv, date, 1);
       ds.set_num(date_col, date);
       for (long c = 0; c < ncol; ++c)
         ds.set_num(first_table + static_cast<int>(c), block[static_cast<std::size_t>(c * block_rows + (r - r0))]);
@@ -384,7 +385,7 @@ void OutputDataSets::write_outspan(std::string_view variable, const SpanLayout& 
       ds.set_num(col, span.adjusted[k]);
       set_by_cells(ds, by);
       write_row(ds);
-      date = zintnx(iv, date, 1);
+      date = shifted_interval_start(iv, date, 1);
     }
   }
 }

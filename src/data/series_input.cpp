@@ -57,7 +57,9 @@ constexpr long kListedDateFaults = 10;
 
 const char* interval_of(Frequency f) { return f == Frequency::Monthly ? "MONTH" : "QTR"; }
 
-int period_of(double date, Frequency f) { return f == Frequency::Monthly ? zmonth(date) - 1 : zqtr(date) - 1; }
+int period_of(double date, Frequency f) {
+  return f == Frequency::Monthly ? month_of_date(date) - 1 : quarter_of_date(date) - 1;
+}
 
 std::string format_period(double date, Frequency f) {
   return f == Frequency::Monthly ? format_monyy(date, 7) : format_yyq(date, 6);
@@ -100,7 +102,8 @@ SeriesInput::Settings settings_of(const StepOptions& step, std::vector<std::stri
   s.by_groups = !step.vars.by.empty();
   s.start = step.start;
   s.end = step.end;
-  if (m.tdregr != TradingDayRegression::None && m.tdcompute_year) s.tdcompute = zmdy(1, 1, *m.tdcompute_year);
+  if (m.tdregr != TradingDayRegression::None && m.tdcompute_year)
+    s.tdcompute = date_from_mdy(1, 1, *m.tdcompute_year);
   s.analysis = step.vars.analysis;
   s.by = step.vars.by;
   s.date = step.vars.date;
@@ -131,7 +134,8 @@ class GroupReader {
     // first row is START= and END= ends the group after its period.
     select_by_date_ = s.date && (s.start || s.end);
     if (!s.date && s.start && s.end)
-      end_after_rows_ = static_cast<long>(zintck(interval_of(s.frequency), *s.start, *s.end)) + 1;
+      end_after_rows_ =
+          static_cast<long>(interval_boundaries_crossed(interval_of(s.frequency), *s.start, *s.end)) + 1;
     calendar_.frequency = s.frequency;
     vars_.resize(s.names.size());
     for (std::size_t i = 0; i < vars_.size(); ++i) vars_[i].reading.name = s.names[i];
@@ -212,7 +216,7 @@ class GroupReader {
 
   void set_first_period(double date) {
     calendar_.first_date = date;
-    calendar_.first_year = zyear(date);
+    calendar_.first_year = year_of_date(date);
     calendar_.first_period = period_of(date, s_.frequency);
   }
 
@@ -233,7 +237,7 @@ class GroupReader {
       set_first_period(date);
       return;
     }
-    const double step = zintck(interval_of(s_.frequency), previous_, date);
+    const double step = interval_boundaries_crossed(interval_of(s_.frequency), previous_, date);
     if (is_missing(step) || step != 1.0) {
       if (date_faults_ < kListedDateFaults) {
         host_.msg(kMsgDatesNotConsecutive, format_period(previous_, s_.frequency), format_period(date, s_.frequency),
@@ -318,10 +322,10 @@ class GroupReader {
     const char* iv = interval_of(s_.frequency);
     for (VariableState& v : vars_) {
       VariableReading& r = v.reading;
-      r.first_date = zintnx(iv, calendar_.first_date, r.leading_missing);
-      r.last_date = zintnx(iv, r.first_date, std::max(r.observations - 1, 0L));
-      r.first_year = zyear(r.first_date);
-      r.last_year = zyear(r.last_date);
+      r.first_date = shifted_interval_start(iv, calendar_.first_date, r.leading_missing);
+      r.last_date = shifted_interval_start(iv, r.first_date, std::max(r.observations - 1, 0L));
+      r.first_year = year_of_date(r.first_date);
+      r.last_year = year_of_date(r.last_date);
       r.first_period = period_of(r.first_date, s_.frequency);
       r.last_period = period_of(r.last_date, s_.frequency);
     }
@@ -329,8 +333,8 @@ class GroupReader {
 
   // At least 12 months from the TDCOMPUTE= date to the month of the last value.
   [[nodiscard]] bool tdcompute_date_ok(const VariableReading& r) const {
-    const double last_month = zintnx("MONTH", r.last_date, 0);
-    const double n = zintck("MONTH", *s_.tdcompute, last_month);
+    const double last_month = shifted_interval_start("MONTH", r.last_date, 0);
+    const double n = interval_boundaries_crossed("MONTH", *s_.tdcompute, last_month);
     return !is_missing(n) && n >= 12.0;
   }
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 
 namespace x11sa {
 
@@ -103,7 +103,7 @@ double kruskal_wallis_probability(double h, long df) {
       term *= h / static_cast<double>(2 * k - 1);
       sum += term;
     }
-    p = (1.0 - zgauss(root)) + 0.797884560802864 * std::exp(-h / 2.0) / root * sum;
+    p = (1.0 - normal_central_probability(root)) + 0.797884560802864 * std::exp(-h / 2.0) / root * sum;
   }
   // The normal integral is an approximation good to about 1e-9; keep the
   // result a probability.

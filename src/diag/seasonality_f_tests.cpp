@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 
 namespace x11sa {
 
@@ -16,7 +16,7 @@ constexpr double kRoundoff = 1e-12;
 // The probability used by the tests: upper tail of F, missing when the
 // degrees of freedom leave no test.
 double f_probability(double f, double df1, double df2) {
-  const double p = zprbf(f, df1, df2);
+  const double p = f_upper_tail_probability(f, df1, df2);
   return p < 0.0 ? kMissing : p;
 }
 

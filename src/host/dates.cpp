@@ -105,41 +105,41 @@ std::optional<int> parse_digits(std::string_view s) noexcept {
 
 bool date_in_range(double d) noexcept { return !std::isnan(d) && d >= kMinDate && d <= kMaxDate; }
 
-double zmdy(int month, int day, int year) noexcept {
+double date_from_mdy(int month, int day, int year) noexcept {
   if (month < 1 || month > 12 || day < 1 || day > days_in_month(year, month)) return kMissing;
   const double v = static_cast<double>(days_from_civil(year, month, day) + kEpochShift);
   return date_in_range(v) ? v : kMissing;
 }
 
-std::optional<CivilDate> zjuldat(double date) noexcept {
+std::optional<CivilDate> civil_date_of(double date) noexcept {
   const auto days = day_count(date);
   if (!days) return std::nullopt;
   return civil_from_days(*days - kEpochShift);
 }
 
-int zmonth(double date) noexcept {
-  const auto c = zjuldat(date);
+int month_of_date(double date) noexcept {
+  const auto c = civil_date_of(date);
   return c ? c->month : 0;
 }
 
-int zqtr(double date) noexcept {
-  const auto c = zjuldat(date);
+int quarter_of_date(double date) noexcept {
+  const auto c = civil_date_of(date);
   return c ? (c->month + 2) / 3 : 0;
 }
 
-int zyear(double date) noexcept {
-  const auto c = zjuldat(date);
+int year_of_date(double date) noexcept {
+  const auto c = civil_date_of(date);
   return c ? c->year : 0;
 }
 
-int zweekday(double date) noexcept {
+int weekday_of_date(double date) noexcept {
   const auto days = day_count(date);
   if (!days) return 0;
   // 1960-01-01 was a Friday (6 with Sunday = 1).
   return static_cast<int>(((*days + 5) % 7 + 7) % 7) + 1;
 }
 
-double zintck(std::string_view interval, double from, double to) noexcept {
+double interval_boundaries_crossed(std::string_view interval, double from, double to) noexcept {
   const auto a = day_count(from);
   const auto b = day_count(to);
   const Interval iv = parse_interval(interval);
@@ -165,7 +165,7 @@ double zintck(std::string_view interval, double from, double to) noexcept {
   return kMissing;
 }
 
-double zintnx(std::string_view interval, double date, long n) noexcept {
+double shifted_interval_start(std::string_view interval, double date, long n) noexcept {
   const auto a = day_count(date);
   const Interval iv = parse_interval(interval);
   if (!a || iv == Interval::Unknown) return kMissing;
@@ -205,14 +205,14 @@ double zintnx(std::string_view interval, double date, long n) noexcept {
 }
 
 std::string format_monyy(double date, int width) {
-  const auto c = zjuldat(date);
+  const auto c = civil_date_of(date);
   if (!c) return ".";
   if (width >= 7) return fmt::format("{}{:04d}", kMonthNames[static_cast<std::size_t>(c->month - 1)], c->year);
   return fmt::format("{}{:02d}", kMonthNames[static_cast<std::size_t>(c->month - 1)], c->year % 100);
 }
 
 std::string format_yyq(double date, int width) {
-  const auto c = zjuldat(date);
+  const auto c = civil_date_of(date);
   if (!c) return ".";
   const int q = (c->month + 2) / 3;
   if (width < 6) return fmt::format("{:02d}Q{}", c->year % 100, q);
@@ -220,19 +220,19 @@ std::string format_yyq(double date, int width) {
 }
 
 std::string format_yyqc(double date) {
-  const auto c = zjuldat(date);
+  const auto c = civil_date_of(date);
   if (!c) return ".";
   return fmt::format("{}:{}", c->year, (c->month + 2) / 3);
 }
 
 std::string format_iso_date(double date) {
-  const auto c = zjuldat(date);
+  const auto c = civil_date_of(date);
   if (!c) return ".";
   return fmt::format("{:04d}-{:02d}-{:02d}", c->year, c->month, c->day);
 }
 
 void append_iso_date(std::string& out, double date) {
-  const auto c = zjuldat(date);
+  const auto c = civil_date_of(date);
   if (!c) return;
   if (c->year < 0 || c->year > 9999) {
     out += format_iso_date(date);
@@ -262,7 +262,7 @@ std::optional<double> informat_monyy(std::string_view text) {
   }
   const auto yy = parse_digits(s.substr(3));
   if (month == 0 || !yy) return std::nullopt;
-  const double v = zmdy(month, 1, expand_year(*yy, s.size() - 3));
+  const double v = date_from_mdy(month, 1, expand_year(*yy, s.size() - 3));
   if (is_missing(v)) return std::nullopt;
   return v;
 }
@@ -275,7 +275,7 @@ std::optional<double> informat_yyq(std::string_view text) {
   const auto yy = parse_digits(s.substr(0, qpos));
   const char qc = s[qpos + 1];
   if (!yy || qc < '1' || qc > '4') return std::nullopt;
-  const double v = zmdy(3 * (qc - '1') + 1, 1, expand_year(*yy, qpos));
+  const double v = date_from_mdy(3 * (qc - '1') + 1, 1, expand_year(*yy, qpos));
   if (is_missing(v)) return std::nullopt;
   return v;
 }

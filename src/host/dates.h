@@ -15,9 +15,12 @@ inline constexpr double kMaxDate = 6589335.0;  // late in December of the year 2
 [[nodiscard]] bool date_in_range(double d) noexcept;
 
 // Day count of month/day/year (Gregorian calendar); missing when the day does
-// not exist or the result lies outside the valid range.
-[[nodiscard]] double zmdy(int month, int day, int year) noexcept;
-[[nodiscard]] inline double zymdjul(int year, int month, int day) noexcept { return zmdy(month, day, year); }
+// not exist or the result lies outside the valid range. date_from_ymd is the
+// same with the year first.
+[[nodiscard]] double date_from_mdy(int month, int day, int year) noexcept;
+[[nodiscard]] inline double date_from_ymd(int year, int month, int day) noexcept {
+  return date_from_mdy(month, day, year);
+}
 
 struct CivilDate {
   int year;
@@ -25,22 +28,25 @@ struct CivilDate {
   int day;    // 1..31
 };
 // Calendar date of a day count; nullopt for a missing or out-of-range value.
-[[nodiscard]] std::optional<CivilDate> zjuldat(double date) noexcept;
+[[nodiscard]] std::optional<CivilDate> civil_date_of(double date) noexcept;
 // Month (1..12), quarter (1..4) and year of a date; 0 for a missing or out-of-range date.
-[[nodiscard]] int zmonth(double date) noexcept;
-[[nodiscard]] int zqtr(double date) noexcept;
-[[nodiscard]] int zyear(double date) noexcept;
+[[nodiscard]] int month_of_date(double date) noexcept;
+[[nodiscard]] int quarter_of_date(double date) noexcept;
+[[nodiscard]] int year_of_date(double date) noexcept;
 // Day of the week, 1 = Sunday ... 7 = Saturday; 0 for an unusable date.
-[[nodiscard]] int zweekday(double date) noexcept;
+[[nodiscard]] int weekday_of_date(double date) noexcept;
 
 // Number of interval boundaries crossed from `from` to `to` (negative when
-// `to` is earlier). Intervals: "MONTH", "QTR", "YEAR", "WEEK", "DAY", any case,
-// blank-padded or not. Missing when an argument is missing, out of range, or
-// the interval is unknown.
-[[nodiscard]] double zintck(std::string_view interval, double from, double to) noexcept;
-// First day of the interval `n` intervals after the one holding `date`
-// (weeks start on Sunday). Missing as for zintck, or when the result is out of range.
-[[nodiscard]] double zintnx(std::string_view interval, double date, long n) noexcept;
+// `to` is earlier), not the number of whole intervals between them.
+// Intervals: "MONTH", "QTR", "YEAR", "WEEK", "DAY", any case, blank-padded or
+// not. Missing when an argument is missing, out of range, or the interval is
+// unknown.
+[[nodiscard]] double interval_boundaries_crossed(std::string_view interval, double from, double to) noexcept;
+// First day of the interval `n` intervals after (before, for negative n) the
+// one holding `date`; n = 0 gives the start of that interval (weeks start on
+// Sunday). Missing as for interval_boundaries_crossed, or when the result is
+// out of range.
+[[nodiscard]] double shifted_interval_start(std::string_view interval, double date, long n) noexcept;
 
 // Formats. MONYY5 "JAN90", MONYY7 "JAN1990"; YYQ6 "1990Q1" (YYQ4 "90Q1");
 // YYQC "1990:1"; ISO "1990-01-15". A missing date formats as ".".

@@ -13,7 +13,7 @@ constexpr double kDegenerate = 2.225073858507202e-305;
 
 }  // namespace
 
-int zscale(SCALESTR* s) {
+int choose_axis_scale(SCALESTR* s) {
   if (!std::isfinite(s->xmin) || !std::isfinite(s->xmax) || s->plotpos < 2) return 1;
   if (s->xmin > s->xmax) std::swap(s->xmin, s->xmax);
   double lo = s->xmin;

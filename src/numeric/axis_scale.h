@@ -8,7 +8,7 @@ struct SCALESTR {
   double xmin = 0;    // data range in, axis range out
   double xmax = 0;
   int plotpos = 0;    // print positions (or pixels) available
-  int ticpos = 0;     // positions between ticks; negative: at least that many, chosen by zscale
+  int ticpos = 0;     // positions between ticks; negative: at least that many, chosen by choose_axis_scale
   int ntic = 0;       // number of tick intervals
   double inc = 0;     // value between ticks
   long options = 0;
@@ -20,6 +20,6 @@ struct SCALESTR {
 // Chooses the axis: xmin and xmax become multiples of inc around the data,
 // ticpos the positions per tick (within plotpos), unit the value per
 // position. Returns 0, or 1 when the range cannot be scaled.
-int zscale(SCALESTR* s);
+int choose_axis_scale(SCALESTR* s);
 
 }  // namespace x11sa

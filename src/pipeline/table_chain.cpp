@@ -129,10 +129,10 @@ void emit_td_irregular(VariableChain& v, const ChainStretch& s, Table t14, std::
 // skips them.
 long td_skipped_months(const VariableChain& v, int first_year, int first_period) {
   if (!v.method().tdcompute_year) return 0;
-  const double tdcompute = zmdy(1, 1, *v.method().tdcompute_year);
+  const double tdcompute = date_from_mdy(1, 1, *v.method().tdcompute_year);
   if (is_missing(tdcompute)) return 0;
-  const double series_start = zmdy(first_period + 1, 1, first_year);
-  const double months = zintck("MONTH", series_start, tdcompute);
+  const double series_start = date_from_mdy(first_period + 1, 1, first_year);
+  const double months = interval_boundaries_crossed("MONTH", series_start, tdcompute);
   if (std::isnan(months) || months <= 0.0) return 0;
   return static_cast<long>(months);
 }
@@ -187,9 +187,9 @@ void td_regression(VariableChain& v, const ChainStretch& s, bool final_pass) {
   // With TDAPPLY= the regression's factors apply from that year on; the
   // months before it keep neutral factors.
   if (v.method().tdapply_year) {
-    const double tdapply = zmdy(1, 1, *v.method().tdapply_year);
-    const double first_month = zmdy(l.first_period + 1, 1, l.first_year);
-    const double m = zintck("MONTH", first_month, tdapply);
+    const double tdapply = date_from_mdy(1, 1, *v.method().tdapply_year);
+    const double first_month = date_from_mdy(l.first_period + 1, 1, l.first_year);
+    const double m = interval_boundaries_crossed("MONTH", first_month, tdapply);
     const long before = is_missing(m) ? 0 : std::clamp(static_cast<long>(m), 0L, l.length - l.begin());
     std::fill_n(factors.begin() + l.begin(), before, v.method().additive() ? 0.0 : 100.0);
   }

@@ -73,7 +73,7 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
   sc.xmax = high;
   sc.plotpos = linesize - 8;
   sc.ticpos = -8;
-  if (zscale(&sc) != 0) return;
+  if (choose_axis_scale(&sc) != 0) return;
   const int width = std::min(linesize, 7 + sc.ntic * sc.ticpos + 1);
   std::string_view symbols;
   for (const auto& [k, v] : t.entries)

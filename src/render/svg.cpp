@@ -57,7 +57,7 @@ std::string line_chart(const std::vector<std::string>& labels, const std::vector
   sc.xmax = hi;
   sc.plotpos = plot_h;
   sc.ticpos = -40;
-  if (zscale(&sc) != 0) {
+  if (choose_axis_scale(&sc) != 0) {
     sc.xmin = lo;
     sc.xmax = hi > lo ? hi : lo + 1.0;
     sc.ntic = 1;

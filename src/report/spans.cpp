@@ -156,7 +156,7 @@ void print_listing(OdsManager& ods, const SpansOutcome& o, const SpanReportSetti
     row.push_back(cell(c.spread[k]));
     row.emplace_back(c.excess_level[k] > 0 ? excess_code(s, c.excess_level[k]) : std::string());
     ods_check(ods.add_row(std::move(row)));
-    date = zintnx(interval(o), date, 1);
+    date = shifted_interval_start(interval(o), date, 1);
   }
   if (!is_missing(lo))
     ods_check(ods.add_note(

@@ -6,7 +6,7 @@
 #include <fmt/format.h>
 
 #include "host/messages.h"
-#include "numeric/distrib.h"
+#include "numeric/distributions.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -38,8 +38,8 @@ std::array<TradingDayRow, 7> trading_day_rows(const B15Regression& regression, c
                                           : (r.combined_weight - 1.0) / r.standard_error;
       r.t_coefficient = r.coefficient / r.standard_error;
     }
-    r.prob_weight = zprbf(r.t_weight * r.t_weight, 1.0, df_error);
-    r.prob_coefficient = zprbf(r.t_coefficient * r.t_coefficient, 1.0, df_error);
+    r.prob_weight = f_upper_tail_probability(r.t_weight * r.t_weight, 1.0, df_error);
+    r.prob_coefficient = f_upper_tail_probability(r.t_coefficient * r.t_coefficient, 1.0, df_error);
     // Too few months for the test: no probability rather than an error value.
     if (r.prob_weight < 0.0) r.prob_weight = kMissing;
     if (r.prob_coefficient < 0.0) r.prob_coefficient = kMissing;

@@ -23,9 +23,9 @@ SeriesStep series_step(std::size_t values, const SeriesOptions& options, Host& h
   // START= and END= of the statements: the first and the last period.
   const int month = monthly ? options.start_period : 3 * (options.start_period - 1) + 1;
   const bool period_ok = options.start_period >= 1 && options.start_period <= m.periods();
-  const double first = period_ok ? zmdy(month, 1, options.start_year) : kMissing;
+  const double first = period_ok ? date_from_mdy(month, 1, options.start_year) : kMissing;
   const long n = static_cast<long>(values);
-  const double last = is_missing(first) ? kMissing : zintnx(monthly ? "MONTH" : "QTR", first, n - 1);
+  const double last = is_missing(first) ? kMissing : shifted_interval_start(monthly ? "MONTH" : "QTR", first, n - 1);
   for (const auto& [name, date] : {std::pair{"START", first}, std::pair{"END", last}}) {
     if (!is_missing(date)) continue;
     host.msg(monthly ? 34 : 35, name, fmt::format("{}/{}", options.start_year, options.start_period));

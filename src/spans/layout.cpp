@@ -68,7 +68,7 @@ double period_start_date(Frequency frequency, int year, long period) noexcept {
   const long y = total >= 0 ? total / p : -((-total + p - 1) / p);
   const long within = total - y * p;
   const long month = frequency == Frequency::Monthly ? within + 1 : 3 * within + 1;
-  return zmdy(static_cast<int>(month), 1, static_cast<int>(y));
+  return date_from_mdy(static_cast<int>(month), 1, static_cast<int>(y));
 }
 
 SpanLayout span_layout(const SeriesCalendar& series, SeasonalCurve filter) {

@@ -60,7 +60,7 @@ std::optional<OptionProblem> ptrendma_problem(Frequency f, int length) {
 }
 
 std::optional<OptionProblem> year_problem(std::string_view option, int year, std::string_view written) {
-  if (!is_missing(zmdy(1, 1, year))) return std::nullopt;
+  if (!is_missing(date_from_mdy(1, 1, year))) return std::nullopt;
   return message(exit_level::kResource, 32, option, written);
 }
 

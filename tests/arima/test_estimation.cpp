@@ -69,7 +69,7 @@ TEST(ArimaEstimation, FailuresGiveTheirCodes) {
   airline_model(&rec, y, kTsMl);
   rec.tscon_own = std::make_shared<TSACON>();
   rec.tscon = rec.tscon_own.get();
-  ASSERT_EQ(ztsinit(rec.tscon), kTsOk);
+  ASSERT_EQ(init_engine_context(rec.tscon), kTsOk);
   rec.tscon->mempool->limit = 2000;
   EXPECT_EQ(estimate_model(rec), kTsMemory);
   EXPECT_TRUE(has_message(rec.tscon, 0, 1));

@@ -114,8 +114,8 @@ TEST(ArimaLikelihood, KalmanAndCholeskyMatchTheDenseLikelihood) {
   std::vector<double> r1, r2;
   double sse1 = 0, ld1 = 0, sse2 = 0, ld2 = 0;
   long n1 = 0, n2 = 0;
-  ASSERT_EQ(ztsekal(model.rec.model, model.buffer(r1), &sse1, &ld1, &n1), kTsOk);
-  ASSERT_EQ(ztsechl(model.rec.model, model.buffer(r2), &sse2, &ld2, &n2), kTsOk);
+  ASSERT_EQ(kalman_residuals(model.rec.model, model.buffer(r1), &sse1, &ld1, &n1), kTsOk);
+  ASSERT_EQ(cholesky_residuals(model.rec.model, model.buffer(r2), &sse2, &ld2, &n2), kTsOk);
   double quad = 0, logdet = 0;
   dense_likelihood(model.series, phi, 0.4, 0.5, &quad, &logdet);
   EXPECT_EQ(n1, 60);
@@ -130,10 +130,10 @@ TEST(ArimaLikelihood, KalmanAndCholeskyMatchTheDenseLikelihood) {
   // Maximum likelihood minimises |G|^(1/n) times the sum of squares.
   double obj = 0;
   model.rec.model->method = kTsMl;
-  ASSERT_EQ(ztseres(model.rec.tscon, model.rec.model, model.buffer(r1), &obj), kTsOk);
+  ASSERT_EQ(evaluate_residuals(model.rec.tscon, model.rec.model, model.buffer(r1), &obj), kTsOk);
   EXPECT_NEAR(obj, quad * std::exp(logdet / 60), 1e-9 * obj);
   model.rec.model->method = kTsUls;
-  ASSERT_EQ(ztseres(model.rec.tscon, model.rec.model, model.buffer(r1), &obj), kTsOk);
+  ASSERT_EQ(evaluate_residuals(model.rec.tscon, model.rec.model, model.buffer(r1), &obj), kTsOk);
   EXPECT_NEAR(obj, quad, 1e-9 * quad);
 }
 

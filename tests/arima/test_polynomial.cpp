@@ -34,29 +34,29 @@ double smallest_root_quadratic(double c1, double c2) {
 TEST(ArimaPolynomial, StabilityOfKnownFactors) {
   std::vector<double> work(64);
   // One coefficient: stable exactly when |c| < 1.
-  EXPECT_EQ(zstable(factor({1}, {0.95}), work), 1.0);
-  EXPECT_EQ(zstable(factor({12}, {-0.999}), work), 1.0);
-  EXPECT_LT(zstable(factor({1}, {1.0}), work), 1.0);
-  EXPECT_NEAR(zstable(factor({12}, {1.5}), work), 0.9999999999 / std::pow(1.5, 1.0 / 12), 1e-15);
+  EXPECT_EQ(stability_shrink_factor(factor({1}, {0.95}), work), 1.0);
+  EXPECT_EQ(stability_shrink_factor(factor({12}, {-0.999}), work), 1.0);
+  EXPECT_LT(stability_shrink_factor(factor({1}, {1.0}), work), 1.0);
+  EXPECT_NEAR(stability_shrink_factor(factor({12}, {1.5}), work), 0.9999999999 / std::pow(1.5, 1.0 / 12), 1e-15);
   // Two coefficients: the stationarity triangle.
-  EXPECT_EQ(zstable(factor({1, 2}, {1.2, -0.5}), work), 1.0);   // complex roots, |z|^2 = 2
-  EXPECT_EQ(zstable(factor({1, 2}, {0.5, 0.45}), work), 1.0);   // c1 + c2 < 1
-  EXPECT_LT(zstable(factor({1, 2}, {0.6, 0.45}), work), 1.0);   // c1 + c2 > 1
-  EXPECT_LT(zstable(factor({1, 2}, {0.2, -1.1}), work), 1.0);   // |c2| > 1
-  EXPECT_LT(zstable(factor({1, 2}, {-0.6, 0.45}), work), 1.0);  // c2 - c1 > 1
+  EXPECT_EQ(stability_shrink_factor(factor({1, 2}, {1.2, -0.5}), work), 1.0);   // complex roots, |z|^2 = 2
+  EXPECT_EQ(stability_shrink_factor(factor({1, 2}, {0.5, 0.45}), work), 1.0);   // c1 + c2 < 1
+  EXPECT_LT(stability_shrink_factor(factor({1, 2}, {0.6, 0.45}), work), 1.0);   // c1 + c2 > 1
+  EXPECT_LT(stability_shrink_factor(factor({1, 2}, {0.2, -1.1}), work), 1.0);   // |c2| > 1
+  EXPECT_LT(stability_shrink_factor(factor({1, 2}, {-0.6, 0.45}), work), 1.0);  // c2 - c1 > 1
   // The shrink factor is the smallest root modulus (just inside).
   for (auto [c1, c2] : {std::pair{1.3, 0.2}, std::pair{0.4, -1.6}, std::pair{-2.0, -1.5}}) {
-    const double r = zstable(factor({1, 2}, {c1, c2}), work);
+    const double r = stability_shrink_factor(factor({1, 2}, {c1, c2}), work);
     EXPECT_NEAR(r, smallest_root_quadratic(c1, c2), 1e-9) << c1 << " " << c2;
   }
-  EXPECT_EQ(zstable(FILTER{}, work), 1.0);
+  EXPECT_EQ(stability_shrink_factor(FILTER{}, work), 1.0);
 }
 
 // Psi weights: coefficients of theta(B) / (phi(B) delta(B)), against the
 // expansion by long division written out here.
 TEST(ArimaPolynomial, PsiWeightsWithDifferencing) {
   TSACON con;
-  ASSERT_EQ(ztsinit(&con), kTsOk);
+  ASSERT_EQ(init_engine_context(&con), kTsOk);
   TSMODEL* m = con.model;
   m->arfac = {factor({1}, {0.5})};
   m->mafac = {factor({1}, {0.3}), factor({4}, {0.6})};
@@ -64,8 +64,8 @@ TEST(ArimaPolynomial, PsiWeightsWithDifferencing) {
   m->differ = {5, 1, 4};  // (1 - B)(1 - B^4)
   const int n = 30;
   std::vector<double> psi(n), plain(n);
-  ASSERT_EQ(ztsgpsi(&con, psi.data(), n, 1), kTsOk);
-  ASSERT_EQ(ztsgpsi(&con, plain.data(), n, 0), kTsOk);
+  ASSERT_EQ(psi_weights(&con, psi.data(), n, 1), kTsOk);
+  ASSERT_EQ(psi_weights(&con, plain.data(), n, 0), kTsOk);
   // Denominator (1 - 0.5B)(1 - B)(1 - B^4) and numerator (1 - 0.3B)(1 - 0.6B^4)
   // as plain coefficient arrays; psi * den = num.
   std::vector<double> den(n, 0.0), num(n, 0.0);

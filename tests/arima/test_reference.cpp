@@ -76,7 +76,7 @@ void fit(Fit* out, const RefFit& f) {
 double objective(Fit& fit) {
   TSMODEL* m = fit.rec.model;
   double obj = 0;
-  const int rc = ztseres(fit.rec.tscon, m, std::span<double>(m->work.res.data(), m->tseries->tnobs), &obj);
+  const int rc = evaluate_residuals(fit.rec.tscon, m, std::span<double>(m->work.res.data(), m->tseries->tnobs), &obj);
   EXPECT_EQ(rc, kTsOk);
   return obj;
 }

@@ -53,15 +53,15 @@ TEST(OutputDataSets, OutRowsOfTwoVariablesWithByAndIdValues) {
   const auto& id = out.text.at("id");
   // The first group: a row before it, its 38 rows, a row after.
   EXPECT_EQ(id[0], "");
-  EXPECT_DOUBLE_EQ(date[0], zmdy(12, 1, 1989));
+  EXPECT_DOUBLE_EQ(date[0], date_from_mdy(12, 1, 1989));
   EXPECT_EQ(id[1], "r0");
-  EXPECT_DOUBLE_EQ(date[1], zmdy(1, 1, 1990));
+  EXPECT_DOUBLE_EQ(date[1], date_from_mdy(1, 1, 1990));
   EXPECT_EQ(id[38], "r37");
   EXPECT_EQ(id[39], "");
-  EXPECT_DOUBLE_EQ(date[39], zmdy(3, 1, 1993));
+  EXPECT_DOUBLE_EQ(date[39], date_from_mdy(3, 1, 1993));
   // The second group re-reads its own rows.
   EXPECT_EQ(out.num.at("g")[40], 2.0);
-  EXPECT_DOUBLE_EQ(date[40], zmdy(2, 1, 1993));
+  EXPECT_DOUBLE_EQ(date[40], date_from_mdy(2, 1, 1993));
   EXPECT_EQ(id[41], "r38");
   EXPECT_EQ(id[78], "r75");
   EXPECT_EQ(out.num.at("a10")[5], 1005.0);
@@ -111,8 +111,8 @@ TEST(OutputDataSets, TestAndRegressionRowsCarryTheByValues) {
 
   SpanLayout layout;
   layout.count = 2;
-  layout.spans[0] = {0, 3, zmdy(1, 1, 1993), zmdy(3, 1, 1993)};
-  layout.spans[1] = {1, 4, zmdy(2, 1, 1993), zmdy(4, 1, 1993)};
+  layout.spans[0] = {0, 3, date_from_mdy(1, 1, 1993), date_from_mdy(3, 1, 1993)};
+  layout.spans[1] = {1, 4, date_from_mdy(2, 1, 1993), date_from_mdy(4, 1, 1993)};
   const std::vector<SpanEstimates> spans(2, SpanEstimates{{99, 98, 97}, {10, 11, 12}, {}, {}});
   sets.write_outspan("a", layout, spans, std::vector<double>{1, 2, 3, 4});
   ASSERT_EQ(sets.commit(), exit_level::kNormal);
@@ -153,7 +153,7 @@ TEST(OutputDataSets, TestAndRegressionRowsCarryTheByValues) {
   EXPECT_EQ(spn.names, (std::vector<std::string>{"DATE", "VARNAME", "SPAN", "A1", "C18", "D10", "D11", "g"}));
   EXPECT_EQ(spn.num.at("SPAN"), (std::vector<double>{1, 1, 1, 2, 2, 2}));
   EXPECT_EQ(spn.num.at("A1"), (std::vector<double>{1, 2, 3, 2, 3, 4}));
-  EXPECT_DOUBLE_EQ(spn.num.at("DATE")[5], zmdy(4, 1, 1993));
+  EXPECT_DOUBLE_EQ(spn.num.at("DATE")[5], date_from_mdy(4, 1, 1993));
   EXPECT_TRUE(is_missing(spn.num.at("C18")[0]));
 }
 

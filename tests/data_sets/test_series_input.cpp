@@ -51,8 +51,8 @@ TEST(SeriesInput, LeadingAndEmbeddedMissingValuesBoundEachSeries) {
   const VariableReading& a = g.variables[0];
   EXPECT_EQ(a.leading_missing, 2);
   EXPECT_EQ(a.observations, 40);
-  EXPECT_DOUBLE_EQ(a.first_date, zmdy(3, 1, 1990));
-  EXPECT_DOUBLE_EQ(a.last_date, zmdy(6, 1, 1993));
+  EXPECT_DOUBLE_EQ(a.first_date, date_from_mdy(3, 1, 1990));
+  EXPECT_DOUBLE_EQ(a.last_date, date_from_mdy(6, 1, 1993));
   EXPECT_EQ(a.first_period, 2);
   EXPECT_TRUE(a.adjustable);
   EXPECT_EQ(g.variables[1].observations, 45);
@@ -87,8 +87,8 @@ TEST(SeriesInput, StartAndEndSelectTheRows) {
   GroupData g = only_group(by_date);
   EXPECT_EQ(g.calendar.rows, 48);
   ASSERT_EQ(g.calendar.dates.size(), 48u);
-  EXPECT_DOUBLE_EQ(g.calendar.first_date, zmdy(1, 1, 1991));
-  EXPECT_DOUBLE_EQ(g.calendar.dates.back(), zmdy(12, 1, 1994));
+  EXPECT_DOUBLE_EQ(g.calendar.first_date, date_from_mdy(1, 1, 1991));
+  EXPECT_DOUBLE_EQ(g.calendar.dates.back(), date_from_mdy(12, 1, 1994));
   EXPECT_EQ(series(g, 0)[0], 112.0);
   EXPECT_EQ(g.exit_level, exit_level::kNormal) << by_date.log();
 
@@ -99,8 +99,8 @@ TEST(SeriesInput, StartAndEndSelectTheRows) {
   g = only_group(by_count);
   EXPECT_EQ(g.calendar.rows, 36);
   EXPECT_TRUE(g.calendar.dates.empty());
-  EXPECT_DOUBLE_EQ(g.calendar.first_date, zmdy(3, 1, 1990));
-  EXPECT_DOUBLE_EQ(g.variables[0].last_date, zmdy(2, 1, 1993));
+  EXPECT_DOUBLE_EQ(g.calendar.first_date, date_from_mdy(3, 1, 1990));
+  EXPECT_DOUBLE_EQ(g.variables[0].last_date, date_from_mdy(2, 1, 1993));
 
   // A missing date stops the group.
   StepUnderTest missing_date("date,a\n1990-01-01,1\n,2\n1990-03-01,3\n", "; monthly date=date; var a;");
@@ -201,7 +201,7 @@ TEST(SeriesInput, SeriesHeldInMemory) {
   std::string log;
   Host host(TextOut(&log), TextOut(), TextOut(), HostSettings{});
   StepOptions step;
-  step.start = zmdy(1, 1, 1990);
+  step.start = date_from_mdy(1, 1, 1990);
   step.vars.analysis = {0};
   step.vars.prior_factors = 1;
   std::vector<double> values(40, 5.0);

@@ -45,13 +45,13 @@ TEST(Dates, AnchorsOfTheDayCount) {
   EXPECT_EQ(naive_days(1960, 1, 1), 0);
   EXPECT_EQ(naive_days(1582, 1, 1), -138061);
   EXPECT_EQ(kMinDate, -138061.0);
-  EXPECT_EQ(zmdy(1, 1, 1960), 0.0);
-  EXPECT_EQ(zmdy(1, 1, 1582), -138061.0);
-  EXPECT_EQ(zymdjul(2000, 1, 1), 14610.0);
+  EXPECT_EQ(date_from_mdy(1, 1, 1960), 0.0);
+  EXPECT_EQ(date_from_mdy(1, 1, 1582), -138061.0);
+  EXPECT_EQ(date_from_ymd(2000, 1, 1), 14610.0);
   EXPECT_EQ(kMaxDate, day(20000, 12, 26));
-  EXPECT_EQ(zmdy(12, 26, 20000), kMaxDate);
-  EXPECT_TRUE(is_missing(zmdy(12, 27, 20000)));
-  EXPECT_TRUE(is_missing(zmdy(12, 31, 1581)));
+  EXPECT_EQ(date_from_mdy(12, 26, 20000), kMaxDate);
+  EXPECT_TRUE(is_missing(date_from_mdy(12, 27, 20000)));
+  EXPECT_TRUE(is_missing(date_from_mdy(12, 31, 1581)));
 }
 
 // Every day from 1582 to 2400 against the independent calendar.
@@ -59,19 +59,19 @@ TEST(Dates, EveryDayConvertsBothWays) {
   Civil c{1582, 1, 1};
   for (long n = -138061; c.y <= 2400; ++n, c.advance()) {
     const double d = static_cast<double>(n);
-    ASSERT_EQ(zmdy(c.m, c.d, static_cast<int>(c.y)), d) << c.y << "-" << c.m << "-" << c.d;
-    const auto back = zjuldat(d);
+    ASSERT_EQ(date_from_mdy(c.m, c.d, static_cast<int>(c.y)), d) << c.y << "-" << c.m << "-" << c.d;
+    const auto back = civil_date_of(d);
     ASSERT_TRUE(back);
     ASSERT_EQ(back->year, c.y);
     ASSERT_EQ(back->month, c.m);
     ASSERT_EQ(back->day, c.d);
-    ASSERT_EQ(zyear(d), c.y);
-    ASSERT_EQ(zmonth(d), c.m);
-    ASSERT_EQ(zqtr(d), (c.m - 1) / 3 + 1);
-    ASSERT_EQ(zweekday(d + 1), zweekday(d) % 7 + 1) << n;
+    ASSERT_EQ(year_of_date(d), c.y);
+    ASSERT_EQ(month_of_date(d), c.m);
+    ASSERT_EQ(quarter_of_date(d), (c.m - 1) / 3 + 1);
+    ASSERT_EQ(weekday_of_date(d + 1), weekday_of_date(d) % 7 + 1) << n;
   }
   // And the end of the range.
-  const auto last = zjuldat(kMaxDate);
+  const auto last = civil_date_of(kMaxDate);
   ASSERT_TRUE(last);
   EXPECT_EQ(last->year, 20000);
   EXPECT_EQ(last->month, 12);
@@ -79,25 +79,25 @@ TEST(Dates, EveryDayConvertsBothWays) {
 }
 
 TEST(Dates, InvalidDaysAndUnusableDates) {
-  EXPECT_TRUE(is_missing(zmdy(2, 29, 1900)));
-  EXPECT_EQ(zmdy(2, 29, 2000), day(2000, 2, 29));
-  EXPECT_EQ(zmdy(2, 29, 1996), day(1996, 2, 29));
+  EXPECT_TRUE(is_missing(date_from_mdy(2, 29, 1900)));
+  EXPECT_EQ(date_from_mdy(2, 29, 2000), day(2000, 2, 29));
+  EXPECT_EQ(date_from_mdy(2, 29, 1996), day(1996, 2, 29));
   for (const auto& [m, d] : {std::pair{13, 1}, {0, 1}, {1, 0}, {1, 32}, {4, 31}, {-1, 5}})
-    EXPECT_TRUE(is_missing(zmdy(m, d, 2000))) << m << "/" << d;
+    EXPECT_TRUE(is_missing(date_from_mdy(m, d, 2000))) << m << "/" << d;
 
   // Fractions of a day belong to the day they fall in.
-  EXPECT_EQ(zjuldat(0.75)->day, 1);
-  EXPECT_EQ(zjuldat(-0.5)->day, 31);
-  EXPECT_EQ(zjuldat(-0.5)->year, 1959);
+  EXPECT_EQ(civil_date_of(0.75)->day, 1);
+  EXPECT_EQ(civil_date_of(-0.5)->day, 31);
+  EXPECT_EQ(civil_date_of(-0.5)->year, 1959);
 
   for (const double bad : {kMissing, kMinDate - 1, kMaxDate + 1, std::numeric_limits<double>::infinity(),
                            std::numeric_limits<double>::quiet_NaN()}) {
     EXPECT_FALSE(date_in_range(bad));
-    EXPECT_FALSE(zjuldat(bad));
-    EXPECT_EQ(zmonth(bad), 0);
-    EXPECT_EQ(zqtr(bad), 0);
-    EXPECT_EQ(zyear(bad), 0);
-    EXPECT_EQ(zweekday(bad), 0);
+    EXPECT_FALSE(civil_date_of(bad));
+    EXPECT_EQ(month_of_date(bad), 0);
+    EXPECT_EQ(quarter_of_date(bad), 0);
+    EXPECT_EQ(year_of_date(bad), 0);
+    EXPECT_EQ(weekday_of_date(bad), 0);
     EXPECT_EQ(format_iso_date(bad), ".");
     EXPECT_EQ(format_monyy(bad), ".");
     EXPECT_EQ(format_yyq(bad), ".");
@@ -108,67 +108,67 @@ TEST(Dates, InvalidDaysAndUnusableDates) {
 }
 
 TEST(Dates, WeekdaysOfKnownDays) {
-  EXPECT_EQ(zweekday(0.0), 6);               // 1960-01-01, a Friday (1 = Sunday)
-  EXPECT_EQ(zweekday(day(2000, 1, 1)), 7);   // a Saturday
-  EXPECT_EQ(zweekday(day(1582, 10, 15)), 6); // first day of the Gregorian calendar, a Friday
-  EXPECT_EQ(zweekday(day(2024, 2, 29)), 5);  // a Thursday
+  EXPECT_EQ(weekday_of_date(0.0), 6);               // 1960-01-01, a Friday (1 = Sunday)
+  EXPECT_EQ(weekday_of_date(day(2000, 1, 1)), 7);   // a Saturday
+  EXPECT_EQ(weekday_of_date(day(1582, 10, 15)), 6); // first day of the Gregorian calendar, a Friday
+  EXPECT_EQ(weekday_of_date(day(2024, 2, 29)), 5);  // a Thursday
 }
 
 TEST(Dates, IntervalCountsAcrossMonthAndQuarterBoundaries) {
-  EXPECT_EQ(zintck("MONTH", day(1990, 1, 31), day(1990, 2, 1)), 1.0);
-  EXPECT_EQ(zintck("MONTH", day(1990, 2, 1), day(1990, 1, 31)), -1.0);
-  EXPECT_EQ(zintck("MONTH", day(1990, 1, 1), day(1990, 1, 31)), 0.0);
-  EXPECT_EQ(zintck("MONTH", day(1989, 12, 31), day(1991, 1, 1)), 13.0);
-  EXPECT_EQ(zintck("MONTH", day(1991, 3, 5), day(1989, 11, 20)), -16.0);
-  EXPECT_EQ(zintck("QTR", day(1990, 3, 31), day(1990, 4, 1)), 1.0);
-  EXPECT_EQ(zintck("QTR", day(1990, 1, 1), day(1989, 12, 31)), -1.0);
-  EXPECT_EQ(zintck("QTR", day(1990, 4, 1), day(1990, 6, 30)), 0.0);
-  EXPECT_EQ(zintck("QTR", day(1988, 11, 15), day(1990, 2, 1)), 5.0);
-  EXPECT_EQ(zintck("YEAR", day(1990, 12, 31), day(1991, 1, 1)), 1.0);
-  EXPECT_EQ(zintck("DAY", day(1990, 12, 31), day(1991, 1, 1)), 1.0);
-  EXPECT_EQ(zintck("WEEK", day(1960, 1, 2), day(1960, 1, 3)), 1.0);  // Saturday to Sunday
-  EXPECT_EQ(zintck("WEEK", day(1960, 1, 3), day(1960, 1, 9)), 0.0);  // Sunday to Saturday
+  EXPECT_EQ(interval_boundaries_crossed("MONTH", day(1990, 1, 31), day(1990, 2, 1)), 1.0);
+  EXPECT_EQ(interval_boundaries_crossed("MONTH", day(1990, 2, 1), day(1990, 1, 31)), -1.0);
+  EXPECT_EQ(interval_boundaries_crossed("MONTH", day(1990, 1, 1), day(1990, 1, 31)), 0.0);
+  EXPECT_EQ(interval_boundaries_crossed("MONTH", day(1989, 12, 31), day(1991, 1, 1)), 13.0);
+  EXPECT_EQ(interval_boundaries_crossed("MONTH", day(1991, 3, 5), day(1989, 11, 20)), -16.0);
+  EXPECT_EQ(interval_boundaries_crossed("QTR", day(1990, 3, 31), day(1990, 4, 1)), 1.0);
+  EXPECT_EQ(interval_boundaries_crossed("QTR", day(1990, 1, 1), day(1989, 12, 31)), -1.0);
+  EXPECT_EQ(interval_boundaries_crossed("QTR", day(1990, 4, 1), day(1990, 6, 30)), 0.0);
+  EXPECT_EQ(interval_boundaries_crossed("QTR", day(1988, 11, 15), day(1990, 2, 1)), 5.0);
+  EXPECT_EQ(interval_boundaries_crossed("YEAR", day(1990, 12, 31), day(1991, 1, 1)), 1.0);
+  EXPECT_EQ(interval_boundaries_crossed("DAY", day(1990, 12, 31), day(1991, 1, 1)), 1.0);
+  EXPECT_EQ(interval_boundaries_crossed("WEEK", day(1960, 1, 2), day(1960, 1, 3)), 1.0);  // Saturday to Sunday
+  EXPECT_EQ(interval_boundaries_crossed("WEEK", day(1960, 1, 3), day(1960, 1, 9)), 0.0);  // Sunday to Saturday
 
   // Names in any case, blank-padded to 8 characters as the procedure passes them.
-  EXPECT_EQ(zintck("month   ", 0.0, 31.0), 1.0);
-  EXPECT_EQ(zintck(" Qtr", 0.0, 91.0), 1.0);
-  EXPECT_TRUE(is_missing(zintck("DECADE", 0.0, 1.0)));
-  EXPECT_TRUE(is_missing(zintck("", 0.0, 1.0)));
-  EXPECT_TRUE(is_missing(zintck("MON", 0.0, 1.0)));
+  EXPECT_EQ(interval_boundaries_crossed("month   ", 0.0, 31.0), 1.0);
+  EXPECT_EQ(interval_boundaries_crossed(" Qtr", 0.0, 91.0), 1.0);
+  EXPECT_TRUE(is_missing(interval_boundaries_crossed("DECADE", 0.0, 1.0)));
+  EXPECT_TRUE(is_missing(interval_boundaries_crossed("", 0.0, 1.0)));
+  EXPECT_TRUE(is_missing(interval_boundaries_crossed("MON", 0.0, 1.0)));
 
   for (const double bad : {kMissing, kMinDate - 1, kMaxDate + 1}) {
-    EXPECT_TRUE(is_missing(zintck("MONTH", bad, 0.0)));
-    EXPECT_TRUE(is_missing(zintck("QTR", 0.0, bad)));
+    EXPECT_TRUE(is_missing(interval_boundaries_crossed("MONTH", bad, 0.0)));
+    EXPECT_TRUE(is_missing(interval_boundaries_crossed("QTR", 0.0, bad)));
   }
-  EXPECT_EQ(zintck("MONTH", kMinDate, kMaxDate), 12.0 * (20000 - 1582) + 11);
+  EXPECT_EQ(interval_boundaries_crossed("MONTH", kMinDate, kMaxDate), 12.0 * (20000 - 1582) + 11);
 }
 
 TEST(Dates, AdvancingByIntervals) {
-  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 15), 0), day(1990, 1, 1));
-  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 31), 1), day(1990, 2, 1));
-  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 15), -1), day(1989, 12, 1));
-  EXPECT_EQ(zintnx("MONTH", day(1990, 1, 15), -13), day(1988, 12, 1));
-  EXPECT_EQ(zintnx("MONTH", day(1990, 11, 30), 25), day(1992, 12, 1));
-  EXPECT_EQ(zintnx("QTR", day(1990, 5, 20), 0), day(1990, 4, 1));
-  EXPECT_EQ(zintnx("QTR", day(1990, 5, 20), -2), day(1989, 10, 1));
-  EXPECT_EQ(zintnx("QTR", day(1990, 5, 20), 3), day(1991, 1, 1));
-  EXPECT_EQ(zintnx("QTR", day(1990, 12, 31), -8), day(1988, 10, 1));
-  EXPECT_EQ(zintnx("YEAR", day(1990, 5, 20), -1), day(1989, 1, 1));
-  EXPECT_EQ(zintnx("WEEK", day(1960, 1, 6), 1), day(1960, 1, 10));  // Wednesday to next Sunday
-  EXPECT_EQ(zintnx("DAY", 10.0, -20), -10.0);
+  EXPECT_EQ(shifted_interval_start("MONTH", day(1990, 1, 15), 0), day(1990, 1, 1));
+  EXPECT_EQ(shifted_interval_start("MONTH", day(1990, 1, 31), 1), day(1990, 2, 1));
+  EXPECT_EQ(shifted_interval_start("MONTH", day(1990, 1, 15), -1), day(1989, 12, 1));
+  EXPECT_EQ(shifted_interval_start("MONTH", day(1990, 1, 15), -13), day(1988, 12, 1));
+  EXPECT_EQ(shifted_interval_start("MONTH", day(1990, 11, 30), 25), day(1992, 12, 1));
+  EXPECT_EQ(shifted_interval_start("QTR", day(1990, 5, 20), 0), day(1990, 4, 1));
+  EXPECT_EQ(shifted_interval_start("QTR", day(1990, 5, 20), -2), day(1989, 10, 1));
+  EXPECT_EQ(shifted_interval_start("QTR", day(1990, 5, 20), 3), day(1991, 1, 1));
+  EXPECT_EQ(shifted_interval_start("QTR", day(1990, 12, 31), -8), day(1988, 10, 1));
+  EXPECT_EQ(shifted_interval_start("YEAR", day(1990, 5, 20), -1), day(1989, 1, 1));
+  EXPECT_EQ(shifted_interval_start("WEEK", day(1960, 1, 6), 1), day(1960, 1, 10));  // Wednesday to next Sunday
+  EXPECT_EQ(shifted_interval_start("DAY", 10.0, -20), -10.0);
 
-  EXPECT_TRUE(is_missing(zintnx("MONTH", kMissing, 1)));
-  EXPECT_TRUE(is_missing(zintnx("MONTH", kMaxDate + 1, -1)));
-  EXPECT_TRUE(is_missing(zintnx("MONTH", kMaxDate, 1)));  // 20001-01-01 lies beyond the range
-  EXPECT_EQ(zintnx("MONTH", kMaxDate, 0), day(20000, 12, 1));
-  EXPECT_TRUE(is_missing(zintnx("MONTH", kMinDate, -1)));
-  EXPECT_EQ(zintnx("QTR", kMinDate + 80, 0), kMinDate);  // 1582-03-22
-  EXPECT_TRUE(is_missing(zintnx("CENTURY", 0.0, 1)));
+  EXPECT_TRUE(is_missing(shifted_interval_start("MONTH", kMissing, 1)));
+  EXPECT_TRUE(is_missing(shifted_interval_start("MONTH", kMaxDate + 1, -1)));
+  EXPECT_TRUE(is_missing(shifted_interval_start("MONTH", kMaxDate, 1)));  // 20001-01-01 lies beyond the range
+  EXPECT_EQ(shifted_interval_start("MONTH", kMaxDate, 0), day(20000, 12, 1));
+  EXPECT_TRUE(is_missing(shifted_interval_start("MONTH", kMinDate, -1)));
+  EXPECT_EQ(shifted_interval_start("QTR", kMinDate + 80, 0), kMinDate);  // 1582-03-22
+  EXPECT_TRUE(is_missing(shifted_interval_start("CENTURY", 0.0, 1)));
 
   // Counts far beyond the range give missing values, not overflowing arithmetic.
   for (const char* interval : {"DAY", "WEEK", "MONTH", "QTR", "YEAR"}) {
     for (const long n : {LONG_MAX, LONG_MIN, LONG_MAX / 7, LONG_MIN / 12, 100'000'000L, -100'000'000L})
-      EXPECT_TRUE(is_missing(zintnx(interval, 0.0, n))) << interval << " " << n;
+      EXPECT_TRUE(is_missing(shifted_interval_start(interval, 0.0, n))) << interval << " " << n;
   }
 }
 
@@ -181,10 +181,11 @@ TEST(Dates, AdvanceAndCountAreInverse) {
     const double d = static_cast<double>(date(gen));
     const long n = steps(gen);
     for (const char* interval : {"MONTH", "QTR"}) {
-      const double next = zintnx(interval, d, n);
+      const double next = shifted_interval_start(interval, d, n);
       if (is_missing(next)) continue;
-      ASSERT_EQ(zintck(interval, d, next), static_cast<double>(n)) << interval << " " << d << " " << n;
-      const auto c = zjuldat(next);
+      ASSERT_EQ(interval_boundaries_crossed(interval, d, next), static_cast<double>(n))
+          << interval << " " << d << " " << n;
+      const auto c = civil_date_of(next);
       ASSERT_EQ(c->day, 1);
       if (std::string_view(interval) == "QTR") {
         ASSERT_EQ(c->month % 3, 1);
@@ -228,9 +229,9 @@ TEST(Dates, Informats) {
 
   // Formats and informats undo each other.
   for (long n = -138061; n < 60000; n += 97) {
-    const double first = zintnx("MONTH", static_cast<double>(n), 0);
+    const double first = shifted_interval_start("MONTH", static_cast<double>(n), 0);
     EXPECT_EQ(informat_monyy(format_monyy(first, 7)), first);
-    const double q = zintnx("QTR", static_cast<double>(n), 0);
+    const double q = shifted_interval_start("QTR", static_cast<double>(n), 0);
     EXPECT_EQ(informat_yyq(format_yyq(q)), q);
   }
 }

@@ -74,12 +74,12 @@ TEST(Extension, UserModelExtendsTheSeriesInOut) {
   const Table t = read_table(dir.path() / "o.csv");
   ASSERT_EQ(t.rows, 144 + 24);
   const auto& date = col(t, "date");
-  EXPECT_DOUBLE_EQ(date[0], zmdy(1, 1, 1948));
-  EXPECT_DOUBLE_EQ(date[11], zmdy(12, 1, 1948));
-  EXPECT_DOUBLE_EQ(date[12], zmdy(1, 1, 1949));
-  EXPECT_DOUBLE_EQ(date[155], zmdy(12, 1, 1960));
-  EXPECT_DOUBLE_EQ(date[156], zmdy(1, 1, 1961));
-  EXPECT_DOUBLE_EQ(date[167], zmdy(12, 1, 1961));
+  EXPECT_DOUBLE_EQ(date[0], date_from_mdy(1, 1, 1948));
+  EXPECT_DOUBLE_EQ(date[11], date_from_mdy(12, 1, 1948));
+  EXPECT_DOUBLE_EQ(date[12], date_from_mdy(1, 1, 1949));
+  EXPECT_DOUBLE_EQ(date[155], date_from_mdy(12, 1, 1960));
+  EXPECT_DOUBLE_EQ(date[156], date_from_mdy(1, 1, 1961));
+  EXPECT_DOUBLE_EQ(date[167], date_from_mdy(12, 1, 1961));
   const auto &fit = col(t, "fit"), &bk = col(t, "bk"), &ext = col(t, "ext"), &b = col(t, "b");
   const auto &s = col(t, "s"), &sa = col(t, "sa");
   for (std::size_t r = 0; r < 168; ++r) {
@@ -110,7 +110,7 @@ TEST(Extension, WithoutOutextrapOutHoldsTheObservedPeriods) {
   ASSERT_EQ(run.result.exit_status, 0) << run.log;
   const Table t = read_table(dir.path() / "o.csv");
   ASSERT_EQ(t.rows, 144);
-  EXPECT_DOUBLE_EQ(col(t, "date")[0], zmdy(1, 1, 1949));
+  EXPECT_DOUBLE_EQ(col(t, "date")[0], date_from_mdy(1, 1, 1949));
   EXPECT_EQ(col(t, "ext")[0], 112.0);
   EXPECT_EQ(col(t, "ext")[143], 432.0);
 }
@@ -143,12 +143,12 @@ TEST(Extension, OutextrapRowsHaveDatesAndMissingIds) {
   const Table t = read_table(dir.path() / "o.csv");
   ASSERT_EQ(t.rows, 108 + 4 + 8);
   const auto& date = col(t, "date");
-  EXPECT_DOUBLE_EQ(date[0], zmdy(1, 1, 1959));
-  EXPECT_DOUBLE_EQ(date[3], zmdy(10, 1, 1959));
-  EXPECT_DOUBLE_EQ(date[4], zmdy(1, 1, 1960));
-  EXPECT_DOUBLE_EQ(date[111], zmdy(10, 1, 1986));
-  EXPECT_DOUBLE_EQ(date[112], zmdy(1, 1, 1987));
-  EXPECT_DOUBLE_EQ(date[119], zmdy(10, 1, 1988));
+  EXPECT_DOUBLE_EQ(date[0], date_from_mdy(1, 1, 1959));
+  EXPECT_DOUBLE_EQ(date[3], date_from_mdy(10, 1, 1959));
+  EXPECT_DOUBLE_EQ(date[4], date_from_mdy(1, 1, 1960));
+  EXPECT_DOUBLE_EQ(date[111], date_from_mdy(10, 1, 1986));
+  EXPECT_DOUBLE_EQ(date[112], date_from_mdy(1, 1, 1987));
+  EXPECT_DOUBLE_EQ(date[119], date_from_mdy(10, 1, 1988));
   for (std::size_t r = 0; r < 120; ++r) {
     const bool data = r >= 4 && r < 112;
     EXPECT_EQ(is_missing(col(t, "code")[r]), !data) << r;

@@ -50,7 +50,7 @@ TEST(Flow, OutLayoutFollowsTheVarListAndTableOrder) {
   ASSERT_EQ(t.rows, 48);
   EXPECT_DOUBLE_EQ(t.num.at("x1")[5], seasonal_series(0, 0, 5));
   EXPECT_DOUBLE_EQ(t.num.at("x2")[5], seasonal_series(0, 1, 5));
-  EXPECT_DOUBLE_EQ(t.num.at("date")[0], zmdy(1, 1, 1990));
+  EXPECT_DOUBLE_EQ(t.num.at("date")[0], date_from_mdy(1, 1, 1990));
 }
 
 TEST(Flow, ByGroupsShortGroupsAndRejectedVariables) {
@@ -70,7 +70,7 @@ TEST(Flow, ByGroupsShortGroupsAndRejectedVariables) {
   ASSERT_EQ(t.rows, 40 + 36);
   EXPECT_EQ(t.text.at("g")[39], "a");
   EXPECT_EQ(t.text.at("g")[40], "c");
-  EXPECT_DOUBLE_EQ(t.num.at("date")[40], zmdy(1, 1, 1990));
+  EXPECT_DOUBLE_EQ(t.num.at("date")[40], date_from_mdy(1, 1, 1990));
   for (long i = 40; i < 76; ++i) {
     EXPECT_FALSE(is_missing(t.num.at("sx")[static_cast<std::size_t>(i)]));
     EXPECT_TRUE(is_missing(t.num.at("sy")[static_cast<std::size_t>(i)]));  // rejected: written missing
@@ -126,8 +126,8 @@ TEST(Flow, YearAheadFactorsAndDatesWithoutDateVariable) {
   const Table t = read_table(dir.path() / "o.csv");
   EXPECT_EQ(t.names, (std::vector<std::string>{"_DATE_", "f", "s"}));
   ASSERT_EQ(t.rows, 72);
-  EXPECT_DOUBLE_EQ(t.num.at("_DATE_")[0], zmdy(7, 1, 1990));
-  EXPECT_DOUBLE_EQ(t.num.at("_DATE_")[71], zmdy(6, 1, 1996));
+  EXPECT_DOUBLE_EQ(t.num.at("_DATE_")[0], date_from_mdy(7, 1, 1990));
+  EXPECT_DOUBLE_EQ(t.num.at("_DATE_")[71], date_from_mdy(6, 1, 1996));
   const auto& f = t.num.at("f");
   for (int j = 60; j < 72; ++j) {
     EXPECT_NEAR(f[static_cast<std::size_t>(j)], (3.0 * f[static_cast<std::size_t>(j - 12)] - f[static_cast<std::size_t>(j - 24)]) * 0.5, 1e-9);

@@ -1,10 +1,10 @@
 // Distribution functions and ranking.
 //
-// Everything except zgauss delegates to Boost.Math under a policy that never
-// throws: a domain error comes back as NaN (or an infinity for a pole or
-// overflow), which the wrappers below check and turn into the documented
-// status or the missing value. errno is kept as the caller left it.
-#include "numeric/distrib.h"
+// Everything except normal_central_probability delegates to Boost.Math under
+// a policy that never throws: a domain error comes back as NaN (or an infinity
+// for a pole or overflow), which the wrappers below check and turn into the
+// documented status or the missing value. errno is kept as the caller left it.
+#include "numeric/distributions.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,7 +66,7 @@ class ErrnoKeeper {
 
 }  // namespace
 
-double zprbf(double f, double df1, double df2) {
+double f_upper_tail_probability(double f, double df1, double df2) {
   if (std::isnan(f) || !(df1 > 0.0) || !(df2 > 0.0) || f < 0.0) return -1.0;
   if (!std::isfinite(df1) || !std::isfinite(df2)) return -1.0;
   if (f == 0.0) return 1.0;  // exact: the tail of the whole distribution
@@ -74,21 +74,21 @@ double zprbf(double f, double df1, double df2) {
   if (x <= 0.0) return 0.0;
   double p = 0.0;
   double density = 0.0;
-  if (zibeta(x, df2 / 2.0, df1 / 2.0, &p, &density) != kOk) return -2.0;
+  if (incomplete_beta_and_density(x, df2 / 2.0, df1 / 2.0, &p, &density) != kOk) return -2.0;
   return p;
 }
 
-double zpgx2(double chisq, long df) {
+double chi_square_upper_tail_probability(double chisq, long df) {
   double p = 0.0;
   double q = 0.0;
   double density = 0.0;
-  if (zigamma(chisq / 2.0, static_cast<double>(df) / 2.0, &p, &q, &density) != kOk) {
+  if (incomplete_gamma_and_density(chisq / 2.0, static_cast<double>(df) / 2.0, &p, &q, &density) != kOk) {
     return kMissing;
   }
   return q;
 }
 
-double zgauss(double x) {
+double normal_central_probability(double x) {
   if (std::isnan(x)) return kMissing;
   const double ax = std::fabs(x);
   if (ax < 3.834e-20) return 0.0;
@@ -108,7 +108,7 @@ double zgauss(double x) {
            0.002141268741) * y + 0.000535310849) * y + 0.999936657524;
 }
 
-int zibeta(double x, double a, double b, double* p, double* d) {
+int incomplete_beta_and_density(double x, double a, double b, double* p, double* d) {
   if (std::isnan(x) || x < 0.0 || x > 1.0) return kBadArgument;
   if (!(a > 0.0) || !(b > 0.0) || !std::isfinite(a) || !std::isfinite(b)) return kBadArgument;
   const ErrnoKeeper keep_errno;
@@ -125,7 +125,7 @@ int zibeta(double x, double a, double b, double* p, double* d) {
   return kOk;
 }
 
-int zigamma(double z, double a, double* p, double* pr, double* d) {
+int incomplete_gamma_and_density(double z, double a, double* p, double* pr, double* d) {
   if (std::isnan(z) || z < 0.0) return kBadArgument;
   if (!(a > 0.0) || !std::isfinite(a)) return kBadArgument;
   if (std::isinf(z)) {  // the limit of the whole distribution
@@ -152,40 +152,40 @@ int zigamma(double z, double a, double* p, double* pr, double* d) {
   return kOk;
 }
 
-double zprbnrm(double x) {
+double normal_cdf(double x) {
   if (std::isnan(x)) return kMissing;
   if (std::isinf(x)) return x > 0.0 ? 1.0 : 0.0;
   const ErrnoKeeper keep_errno;
   return boost::math::cdf(Normal(), x);
 }
 
-double zferf(double x) {
+double error_function(double x) {
   if (std::isnan(x)) return kMissing;
   const ErrnoKeeper keep_errno;
   return boost::math::erf(x, QuietPolicy());
 }
 
-double zferfc(double x) {
+double complementary_error_function(double x) {
   if (std::isnan(x)) return kMissing;
   const ErrnoKeeper keep_errno;
   return boost::math::erfc(x, QuietPolicy());
 }
 
-double zprobit(double p) {
+double normal_quantile(double p) {
   // The quantiles of 0 and 1 are infinite: no usable number.
   if (std::isnan(p) || !(p > 0.0) || !(p < 1.0)) return kMissing;
   const ErrnoKeeper keep_errno;
   return boost::math::quantile(Normal(), p);
 }
 
-double zlgamma(double x) {
+double log_gamma(double x) {
   if (std::isnan(x) || !(x > 0.0)) return kMissing;
   if (std::isinf(x)) return kInf;
   const ErrnoKeeper keep_errno;
   return boost::math::lgamma(x, QuietPolicy());
 }
 
-double zexpm1(double x) {
+double exp_minus_one(double x) {
   if (std::isnan(x)) return kMissing;
   if (std::isinf(x)) return x > 0.0 ? kInf : -1.0;
   // Overflow for x above about 709.78 gives +infinity, the true limit.
@@ -193,7 +193,7 @@ double zexpm1(double x) {
   return boost::math::expm1(x, QuietPolicy());
 }
 
-double zln1px(double z) {
+double log_one_plus(double z) {
   // log(1 + z) does not exist for z < -1 and is -infinity at -1.
   if (std::isnan(z) || !(z > -1.0)) return kMissing;
   if (std::isinf(z)) return kInf;
@@ -201,7 +201,7 @@ double zln1px(double z) {
   return boost::math::log1p(z, QuietPolicy());
 }
 
-long zrankl(const double* data, long count, double* rank, int missf) {
+long assign_mean_ranks(const double* data, long count, double* rank, int missf) {
   if (count <= 0) return 0;
   // Positions taking part, in ascending order of their values. Without missf
   // a NaN (missing or not) orders after every number, NaNs tie among

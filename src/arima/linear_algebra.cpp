@@ -5,7 +5,7 @@
 
 namespace x11sa {
 
-bool zsweep(double* a, int n, int lda, int k, double orig, double tol) {
+bool sweep_pivot(double* a, int n, int lda, int k, double orig, double tol) {
   const double d = a[k * lda + k];
   if (!(orig > 0.0) || !(d > tol * orig) || !std::isfinite(d)) return false;
   for (int i = 0; i < n; ++i) {
@@ -47,7 +47,7 @@ bool toeplitz_pd(std::span<const double> gam, std::vector<double>& phi, std::vec
 
 }  // namespace
 
-int zposdef(std::span<double> gam) {
+int damp_to_positive_definite(std::span<double> gam) {
   if (gam.empty() || !(gam[0] > 0.0)) return 0;
   std::vector<double> phi(gam.size(), 0.0), prev(gam.size(), 0.0);
   int damped = 0;

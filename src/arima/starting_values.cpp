@@ -33,7 +33,7 @@ namespace {
 
 // Lags the product of the factors can have, in ascending order.
 int product_lags(TSACON* tscon, std::span<const FILTER> factors, FILTER* out) {
-  const int deg = ztsgpsp(factors);
+  const int deg = product_degree(factors);
   std::vector<char> reach(static_cast<std::size_t>(deg) + 1, 0);
   reach[0] = 1;
   int top = 0;
@@ -59,7 +59,7 @@ int product_lags(TSACON* tscon, std::span<const FILTER> factors, FILTER* out) {
 
 }  // namespace
 
-int ztseprm(TSACON* tscon, TSMODEL* m) {
+int setup_parameters(TSACON* tscon, TSMODEL* m) {
   if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
   m->nmafac = static_cast<int>(m->mafac.size());
   m->narfac = static_cast<int>(m->arfac.size());
@@ -104,8 +104,8 @@ int ztseprm(TSACON* tscon, TSMODEL* m) {
   if (int rc = ts_alloc(tscon, pp.estcor, k * k); rc != kTsOk) return rc;
   if (int rc = product_lags(tscon, m->mafac, &m->mafilt); rc != kTsOk) return rc;
   if (int rc = product_lags(tscon, m->arfac, &m->arfilt); rc != kTsOk) return rc;
-  m->maxmad = ztsgpsp(m->mafac);
-  m->maxard = ztsgpsp(m->arfac);
+  m->maxmad = product_degree(m->mafac);
+  m->maxard = product_degree(m->arfac);
   m->ndif = m->tseries->ndif;
   m->differ = m->tseries->differ;
   if (int rc = work_setup(tscon, m, *m->tseries); rc != kTsOk) return rc;
@@ -222,7 +222,7 @@ void arma_start(std::span<const double> g, int p, int q, double singular, std::v
         f.vptr.push_back(phi[j]);
       }
       std::vector<double> work(static_cast<std::size_t>(p) + 1);
-      ok = zstable(f, work) >= 1.0;
+      ok = stability_shrink_factor(f, work) >= 1.0;
     }
     if (!ok) yule_walker(g, p, singular, phi);
   }
@@ -262,7 +262,7 @@ bool hannan_rissanen(const TSERIES& ts, double mean, const std::vector<int>& ar_
       if (!is_missing(w[t]) && !is_missing(w[t + lag])) s += w[t] * w[t + lag];
     gam[lag] = s / static_cast<double>(ts.tnonmis);
   }
-  zposdef(gam);
+  damp_to_positive_definite(gam);
   std::vector<double> longar;
   if (!yule_walker(gam, order, singular, longar)) return false;
   std::vector<double> shock(static_cast<std::size_t>(n), kMissing);
@@ -294,7 +294,7 @@ bool hannan_rissanen(const TSERIES& ts, double mean, const std::vector<int>& ar_
   std::vector<double> diag(k);
   for (std::size_t i = 0; i < k; ++i) diag[i] = a[i * lda + i];
   for (std::size_t i = 0; i < k; ++i)
-    if (!zsweep(a.data(), static_cast<int>(lda), static_cast<int>(lda), static_cast<int>(i), diag[i], singular))
+    if (!sweep_pivot(a.data(), static_cast<int>(lda), static_cast<int>(lda), static_cast<int>(i), diag[i], singular))
       return false;
   coef.assign(k, 0.0);
   for (std::size_t i = 0; i < k; ++i) coef[i] = a[i * lda + k];
@@ -309,7 +309,7 @@ bool hannan_rissanen(const TSERIES& ts, double mean, const std::vector<int>& ar_
 // determined there.
 void pull_inside(std::vector<FILTER>& side, std::span<double> work) {
   for (FILTER& f : side) {
-    const double r = zstable(f, work);
+    const double r = stability_shrink_factor(f, work);
     if (r < 1.0)
       for (int j = 0; j < f.df; ++j) f.vptr[j] *= std::pow(0.9 * r, f.dptr[j]);
   }
@@ -465,24 +465,24 @@ void choose_start(TSMODEL* m, const Factors& fs, int p, int q, int sp, int sq, i
 
 }  // namespace
 
-int ztsepre(TSACON* tscon, int p, int q, int sp, int sq, int period) {
+int compute_starting_values(TSACON* tscon, int p, int q, int sp, int sq, int period) {
   if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
   TSMODEL* m = tscon->model;
   const TSERIES& ts = *m->tseries;
   if (p < 0 || q < 0 || sp < 0 || sq < 0 || ((sp > 0 || sq > 0) && period < 1))
-    return ztsgerr(tscon, kTsInvalid, "ZTSEPRE");
+    return report_invalid_argument(tscon, kTsInvalid, "ZTSEPRE");
   const Factors fs{factor_with(m->arfac, p, 1), factor_with(m->arfac, sp, period), factor_with(m->mafac, q, 1),
                    factor_with(m->mafac, sq, period)};
   if ((p > 0 && fs.ar1 == nullptr) || (sp > 0 && fs.ar2 == nullptr) || (q > 0 && fs.ma1 == nullptr) ||
       (sq > 0 && fs.ma2 == nullptr))
-    return ztsgerr(tscon, kTsInvalid, "ZTSEPRE");
+    return report_invalid_argument(tscon, kTsInvalid, "ZTSEPRE");
   if (ts.tnonmis < 1) return kTsFewData;
   if (zero_variance(ts, m->singular)) return kTsZeroVar;
 
   const long n = ts.tnobs;
   const int maxlag = static_cast<int>(std::min<long>(std::max(p + q, (sp + sq) * std::max(period, 1)), n - 1));
   std::vector<double> gam = sample_autocovariances(ts, maxlag);
-  zposdef(gam);
+  damp_to_positive_definite(gam);
   auto lagged = [&](int count, int spacing) {
     std::vector<double> g(static_cast<std::size_t>(count) + 1, 0.0);
     for (int k = 0; k <= count; ++k)
@@ -511,7 +511,7 @@ int ztsepre(TSACON* tscon, int p, int q, int sp, int sq, int period) {
   pull_inside(m->mafac, work);
   m->mu = m->noconst ? 0.0 : ts.tmean;
   if (q + sq > 0) choose_start(m, fs, p, q, sp, sq, period);
-  m->constant = m->noconst ? 0.0 : ztsegcn(m->mu, m->arfac);
+  m->constant = m->noconst ? 0.0 : model_constant(m->mu, m->arfac);
   update_products(m);
   for (int i = 0; i < m->nparm; ++i) m->parms.parmest[i] = m->parms.parmold[i] = *m->parms.value[i];
   return kTsOk;

@@ -47,7 +47,7 @@ bool stable_scaled(const FILTER& filt, double r, std::span<double> work) {
 
 }  // namespace
 
-double zstable(const FILTER& filt, std::span<double> work) {
+double stability_shrink_factor(const FILTER& filt, std::span<double> work) {
   if (filt.df <= 0) return 1.0;
   if (filt.df == 1) {
     const double c = std::fabs(filt.vptr[0]);
@@ -67,9 +67,9 @@ double zstable(const FILTER& filt, std::span<double> work) {
   return lo * kInside;
 }
 
-int ztsgmst(int num, FILTER* filt, int code, std::span<double> work) {
+int check_or_shrink_factors(int num, FILTER* filt, int code, std::span<double> work) {
   for (int f = 0; f < num; ++f) {
-    const double r = zstable(filt[f], work);
+    const double r = stability_shrink_factor(filt[f], work);
     if (r >= 1.0) continue;
     if (code != 1) return kTsUnstable;
     for (int j = 0; j < filt[f].df; ++j) filt[f].vptr[j] *= std::pow(r, filt[f].dptr[j]);
@@ -149,14 +149,14 @@ bool pull_from_boundary(FILTER& filt) {
   return true;
 }
 
-int ztsgpsp(std::span<const FILTER> factors) {
+int product_degree(std::span<const FILTER> factors) {
   int deg = 0;
   for (const FILTER& f : factors)
     if (f.df > 0) deg += f.dptr[f.df - 1];
   return deg;
 }
 
-void ztsgpml(std::span<const FILTER> factors, std::span<double> poly) {
+void product_polynomial(std::span<const FILTER> factors, std::span<double> poly) {
   // Multiply in the form 1 + sum b_k B^k, then report c_k = -b_k.
   std::fill(poly.begin(), poly.end(), 0.0);
   if (poly.empty()) return;
@@ -176,7 +176,7 @@ void ztsgpml(std::span<const FILTER> factors, std::span<double> poly) {
   for (int k = 1; k <= deg; ++k) poly[k] = -poly[k];
 }
 
-double ztsegcn(double mu, std::span<const FILTER> arfac) {
+double model_constant(double mu, std::span<const FILTER> arfac) {
   double c = mu;
   for (const FILTER& f : arfac) {
     double s = 1.0;
@@ -186,19 +186,19 @@ double ztsegcn(double mu, std::span<const FILTER> arfac) {
   return c;
 }
 
-int ztsgpsi(TSACON* tscon, double* psi, long np, int diflg) {
+int psi_weights(TSACON* tscon, double* psi, long np, int diflg) {
   if (tscon == nullptr || tscon->model == nullptr || psi == nullptr || np < 0) return kTsInvalid;
   TSMODEL* m = tscon->model;
   const int difdeg = diflg != 0 && !m->differ.empty() ? m->differ[0] : 0;
-  const int ardeg = ztsgpsp(m->arfac) + difdeg;
-  const int madeg = ztsgpsp(m->mafac);
+  const int ardeg = product_degree(m->arfac) + difdeg;
+  const int madeg = product_degree(m->mafac);
   std::vector<double>& poly = m->work.poly;
   if (int rc = ts_alloc(tscon, poly, static_cast<std::size_t>(ardeg + madeg) + 2); rc != kTsOk)
     return rc;
   std::span<double> ar(poly.data(), static_cast<std::size_t>(ardeg) + 1);
   std::span<double> ma(poly.data() + ardeg + 1, static_cast<std::size_t>(madeg) + 1);
-  ztsgpml(m->arfac, ar);
-  ztsgpml(m->mafac, ma);
+  product_polynomial(m->arfac, ar);
+  product_polynomial(m->mafac, ma);
   if (difdeg > 0) {
     // Multiply the AR polynomial by each difference (1 - B^lag), in the
     // 1 + sum b_k B^k form.
