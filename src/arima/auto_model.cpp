@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "numeric/distributions.h"
 
 namespace x11sa {
@@ -146,7 +147,7 @@ void choose_and_extend(ExtensionRun& run) {
     ArimaCandidate& cand = out.candidates.emplace_back();
     cand.model = ArimaModel{m.p, m.dif, m.q, m.sp, m.sdif, m.sq, false, false};
     cand.log_transform = m.tranopt == kTrLog;
-    cand.description_message = 569 + static_cast<int>(i) + (additive ? 5 : 0);
+    cand.description_message = message_id::candidate_model(static_cast<int>(i), additive);
     const std::string number = std::to_string(i + 1);
     const int rc = estimate_model(m);
     if (!take_engine_messages(run, m.tscon)) return;

@@ -2,6 +2,7 @@
 #include <utility>
 
 #include "arima/engine.h"
+#include "host/message_ids.h"
 
 namespace x11sa {
 
@@ -92,7 +93,7 @@ void engine_message(TSACON* tscon, int set, int number,
 }
 
 int report_invalid_argument(TSACON* tscon, int rc, const char* where) {
-  engine_message(tscon, 499, 1, {std::string(where)});
+  engine_message(tscon, message_set::kEngine, engine_message_id::kInvalidArgument, {std::string(where)});
   return rc;
 }
 

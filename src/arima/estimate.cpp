@@ -7,6 +7,7 @@
 
 #include "arima/engine.h"
 #include "arima/internal.h"
+#include "host/message_ids.h"
 
 namespace x11sa {
 
@@ -337,7 +338,8 @@ Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun,
       ++opt.stbiter;
       if (m->sse == before) {
         if (++same == kStallLimit) {
-          engine_message(tscon, 499, 145, {static_cast<long>(kStallLimit)});
+          engine_message(tscon, message_set::kEngine, engine_message_id::kSumOfSquaresStalled,
+                         {static_cast<long>(kStallLimit)});
           code = kTsStalled;
           break;
         }
@@ -359,10 +361,10 @@ int estimate_parameters(TSACON* tscon, TsIterFn itfun, int printit) {
   TSNONLOPT& opt = m->nonlopt;
   if (opt.converge < 0.0) {
     opt.converge = 0.001;
-    engine_message(tscon, 267, 68, {opt.converge});
+    engine_message(tscon, message_set::kProcedure, message_id::kConvergeNotPositive, {opt.converge});
   } else if (opt.converge > 0.0 && opt.converge < kMinConverge) {
     opt.converge = kMinConverge;
-    engine_message(tscon, 267, 69, {opt.converge});
+    engine_message(tscon, message_set::kProcedure, message_id::kConvergeTooSmall, {opt.converge});
   }
   if (opt.delta < kMinDelta) opt.delta = 0.001;
   if (opt.maxit < 0) opt.maxit = 15;

@@ -12,6 +12,7 @@
 
 #include "arima/auto_model.h"
 #include "arima/extension_internal.h"
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "numeric/distributions.h"
 
@@ -141,16 +142,18 @@ void add_message(ExtensionRun& run, int number, std::string argument) {
   add(run, ArimaMessageSource::Procedure, number, procedure_severity(number), false, std::move(argument));
 }
 
-int estimation_failure_message(int rc) noexcept { return rc >= kTsInvalid && rc <= kTsStalled ? rc + 45 : 0; }
+int estimation_failure_message(int rc) noexcept {
+  return rc >= kTsInvalid && rc <= kTsStalled ? message_id::kNotEstimatedInvalidArgument + (rc - kTsInvalid) : 0;
+}
 
 int forecast_failure_message(int rc) noexcept {
   switch (rc) {
-    case kTsInvalid: return 188;
-    case kTsTransform: return 220;
-    case kTsMemory: return 189;
-    case kTsSingular: return 215;
-    case kTsUnstable: return 216;
-    case kTsCapability: return 218;
+    case kTsInvalid: return message_id::kForecastInvalidArgument;
+    case kTsTransform: return message_id::kForecastNotTransformable;
+    case kTsMemory: return message_id::kForecastNoMemory;
+    case kTsSingular: return message_id::kForecastSingular;
+    case kTsUnstable: return message_id::kForecastUnstable;
+    case kTsCapability: return message_id::kForecastOutOfRange;
     default: return 0;
   }
 }
@@ -163,10 +166,10 @@ bool take_engine_messages(ExtensionRun& run, TSACON* tscon) {
     std::string arg;
     if (!em.args.empty()) arg = std::visit([](const auto& v) { return fmt::format("{}", v); }, em.args.front());
     switch (em.set) {
-      case 267:
+      case message_set::kProcedure:
         add_message(run, em.number, std::move(arg));
         break;
-      case 499: {
+      case message_set::kEngine: {
         const Message* m = find_message499(em.number);
         add(run, ArimaMessageSource::Engine, em.number, m != nullptr ? m->severity : Severity::Note, false,
             std::move(arg));

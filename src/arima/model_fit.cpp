@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "arima/internal.h"
+#include "host/message_ids.h"
 
 namespace x11sa {
 
@@ -88,7 +89,7 @@ int estimate_model(ModelFit& fit, TsIterFn itfun, int printit) {
   if (fit.nstartit == 0) fit.nstartit = 4;
   if (fit.converge == 0.0) {
     fit.converge = 0.001;
-    engine_message(tscon, 267, 68, {fit.converge});
+    engine_message(tscon, message_set::kProcedure, message_id::kConvergeNotPositive, {fit.converge});
   }
   if (fit.delta == 0.0) fit.delta = 0.001;
   if (fit.maxit == 0) fit.maxit = 15;

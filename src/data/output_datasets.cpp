@@ -8,41 +8,13 @@
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "numeric/distributions.h"
 
 namespace x11sa {
 
 namespace {
-
-constexpr int kMsgNoTableVariables = 28;
-constexpr int kMsgUtilityWrite = 95;
-
-// Texts of the catalogue: the sources of the analyses of variance, and the
-// labels of the columns.
-constexpr int kTextBetweenMonths = 350;
-constexpr int kTextBetweenYears = 351;
-constexpr int kTextError = 352;
-constexpr int kTextBetweenQuarters = 354;
-constexpr int kTextResidual = 391;
-constexpr int kTextTotal = 392;
-constexpr int kLabelVariable = 550;
-constexpr int kLabelTable = 551;
-constexpr int kLabelSource = 554;
-constexpr int kLabelCombinedWeight = 555;
-constexpr int kLabelPriorWeight = 556;
-constexpr int kLabelCoefficient = 557;
-constexpr int kLabelStandardError = 558;
-constexpr int kLabelT1 = 559;
-constexpr int kLabelT2 = 560;
-constexpr int kLabelProbT1 = 561;
-constexpr int kLabelProbT2 = 562;
-constexpr int kLabelSs = 563;
-constexpr int kLabelDf = 564;
-constexpr int kLabelMs = 565;
-constexpr int kLabelF = 566;
-constexpr int kLabelProbF = 567;
-constexpr int kLabelTradingDayFactors = 620;
 
 constexpr std::array<const char*, 7> kDayNames = {"Monday", "Tuesday",  "Wednesday", "Thursday",
                                                   "Friday", "Saturday", "Sunday"};
@@ -155,31 +127,32 @@ OutputDataSets::OutputDataSets(const StepOptions& step, std::span<const VarInfo>
       }
     }
     if (step.out_variable_count() == 0) {
-      host.msg(kMsgNoTableVariables);
+      host.msg(message_id::kNoTableVariables);
       level_ = std::max(level_, exit_level::kWarning);
     }
     out_ = create(*step.out, std::move(cols));
   }
   if (step.outstb) {
-    outstb_ = create(*step.outstb, with_by({chr("VARNAME", kLabelVariable), chr("TABLE", kLabelTable),
-                                            chr("SOURCE", kLabelSource), num("SS", kLabelSs), num("DF", kLabelDf),
-                                            num("MS", kLabelMs), num("F", kLabelF), num("PROBF", kLabelProbF)}));
+    using namespace text_id;
+    outstb_ = create(*step.outstb, with_by({chr("VARNAME", kVariableName), chr("TABLE", kTable), chr("SOURCE", kSource),
+                                            num("SS", kSumOfSquares), num("DF", kDegreesOfFreedom),
+                                            num("MS", kMeanSquare), num("F", kFValue), num("PROBF", kProbabilityF)}));
   }
   if (step.outtdr) {
+    using namespace text_id;
     outtdr_ = create(*step.outtdr,
-                     with_by({chr("VARNAME", kLabelVariable), chr("TABLE"), chr("_TYPE_"), chr("PARM"),
-                              chr("SOURCE", kLabelSource), num("CWGT", kLabelCombinedWeight),
-                              num("PRWGT", kLabelPriorWeight), num("COEFF", kLabelCoefficient),
-                              num("STDERR", kLabelStandardError), num("T1", kLabelT1), num("T2", kLabelT2),
-                              num("PROBT1", kLabelProbT1), num("PROBT2", kLabelProbT2), num("SS", kLabelSs),
-                              num("DF", kLabelDf), num("MS", kLabelMs), num("F", kLabelF),
-                              num("PROBF", kLabelProbF)}));
+                     with_by({chr("VARNAME", kVariableName), chr("TABLE"), chr("_TYPE_"), chr("PARM"),
+                              chr("SOURCE", kSource), num("CWGT", kCombinedWeight), num("PRWGT", kPriorWeight),
+                              num("COEFF", kRegressionCoefficient), num("STDERR", kStandardError),
+                              num("T1", kTCombinedWeight), num("T2", kTCoefficient), num("PROBT1", kProbabilityT1),
+                              num("PROBT2", kProbabilityT2), num("SS", kSumOfSquares), num("DF", kDegreesOfFreedom),
+                              num("MS", kMeanSquare), num("F", kFValue), num("PROBF", kProbabilityF)}));
   }
   if (step.outspan) {
-    std::vector<OutColumn> cols = {OutColumn{"DATE", VarType::Numeric, true, ""}, chr("VARNAME", kLabelVariable),
+    std::vector<OutColumn> cols = {OutColumn{"DATE", VarType::Numeric, true, ""}, chr("VARNAME", text_id::kVariableName),
                                    num("SPAN"), num("A1")};
     spans_trading_day_ = m.tdregr != TradingDayRegression::None;
-    if (spans_trading_day_) cols.push_back(num("C18", kLabelTradingDayFactors));
+    if (spans_trading_day_) cols.push_back(num("C18", text_id::kTradingDayFactors));
     cols.push_back(num("D10"));
     cols.push_back(num("D11"));
     outspan_ = create(*step.outspan, with_by(std::move(cols)));
@@ -205,7 +178,7 @@ void OutputDataSets::start_group(const GroupData& group, OutRows rows) {
   for (long left = out_columns_ * rows.rows; left > 0; left -= static_cast<long>(missing.size()))
     if (!out_values_.write(missing.data(), static_cast<std::size_t>(std::min(left, static_cast<long>(missing.size()))) *
                                                sizeof(double))) {
-      host_->msg(kMsgUtilityWrite);
+      host_->msg(message_id::kUtilityWriteFailed);
       xexit(exit_level::kUtilityWrite);
     }
 }
@@ -217,7 +190,7 @@ void OutputDataSets::put_out_column(std::size_t variable, Table t, std::span<con
   const auto slot = static_cast<std::size_t>(out_slot_[variable][static_cast<std::size_t>(table_info(t).out_index)]);
   if (!out_values_.point(slot * column.size() * sizeof(double)) ||
       !out_values_.write(column.data(), column.size() * sizeof(double))) {
-    host_->msg(kMsgUtilityWrite);
+    host_->msg(message_id::kUtilityWriteFailed);
     xexit(exit_level::kUtilityWrite);
   }
 }
@@ -302,12 +275,12 @@ void OutputDataSets::write_outstb(std::string_view variable, const StableSeasona
     set_by_cells(ds, kOutstbBy);
     write_row(ds);
   };
-  put(frequency_ == Frequency::Monthly ? kTextBetweenMonths : kTextBetweenQuarters, stable.between_periods, stable.f,
-      stable.probability);
-  put(kTextResidual, stable.residual, kMissing, kMissing);
-  put(kTextTotal, stable.total, kMissing, kMissing);
-  put(kTextBetweenYears, moving.between_years, moving.f, moving.probability);
-  put(kTextError, moving.error, kMissing, kMissing);
+  const int between_periods = frequency_ == Frequency::Monthly ? text_id::kBetweenMonths : text_id::kBetweenQuarters;
+  put(between_periods, stable.between_periods, stable.f, stable.probability);
+  put(text_id::kResidual, stable.residual, kMissing, kMissing);
+  put(text_id::kTotal, stable.total, kMissing, kMissing);
+  put(text_id::kBetweenYears, moving.between_years, moving.f, moving.probability);
+  put(text_id::kError, moving.error, kMissing, kMissing);
 }
 
 void OutputDataSets::write_outtdr(std::string_view variable, Table table, const B15Regression& regression) {

@@ -10,6 +10,7 @@
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 
 namespace x11sa {
 
@@ -34,23 +35,6 @@ namespace {
 // Above this size a value (or a prior factor) overflows once the adjustment
 // multiplies by it.
 constexpr double kTooLarge = 1.3407807929943e+154;
-
-// The numbered messages of reading.
-constexpr int kMsgBadPriorFactor = 18;
-constexpr int kMsgTooFewObservations = 20;
-constexpr int kMsgBadDate = 21;
-constexpr int kMsgLeadingMissing = 22;
-constexpr int kMsgDatesNotConsecutive = 23;
-constexpr int kMsgValuesAfterEnd = 24;
-constexpr int kMsgValueTooLarge = 26;
-constexpr int kMsgNotPositive = 27;
-constexpr int kMsgTdcomputeTooLate = 29;
-constexpr int kMsgMissingPriorFactors = 31;
-constexpr int kMsgGroupTooLarge = 33;
-constexpr int kMsgNothingAdjustable = 37;
-constexpr int kMsgMoreDateFaults = 65;
-constexpr int kMsgNoObservations = 66;
-constexpr int kMsgUtilityWrite = 95;
 
 // Date faults listed one by one before a single message says there are more.
 constexpr long kListedDateFaults = 10;
@@ -175,7 +159,7 @@ class GroupReader {
     GroupData g;
     if (!failed_ && kept_ == 0) {
       // Nothing to adjust is an error of the data, with or without BY groups.
-      host_.msg(kMsgNoObservations);
+      host_.msg(message_id::kNoObservations);
       raise(data_error_);
     }
     if (failed_ || kept_ == 0) {
@@ -185,7 +169,7 @@ class GroupReader {
       return g;
     }
     if (kept_ > INT_MAX) {
-      host_.msg(kMsgGroupTooLarge);
+      host_.msg(message_id::kGroupTooLarge);
       xexit(std::max(level_, exit_level::kResource));
     }
     calendar_.rows = kept_;
@@ -223,7 +207,7 @@ class GroupReader {
   // A missing or out-of-range date stops the group with a data error.
   bool bad_date(long number, double date) {
     if (date_in_range(date)) return false;
-    host_.msg(kMsgBadDate, number);
+    host_.msg(message_id::kBadDate, number);
     raise(data_error_);
     failed_ = true;
     return true;
@@ -240,10 +224,10 @@ class GroupReader {
     const double step = interval_boundaries_crossed(interval_of(s_.frequency), previous_, date);
     if (is_missing(step) || step != 1.0) {
       if (date_faults_ < kListedDateFaults) {
-        host_.msg(kMsgDatesNotConsecutive, format_period(previous_, s_.frequency), format_period(date, s_.frequency),
-                  number);
+        host_.msg(message_id::kDatesNotConsecutive, format_period(previous_, s_.frequency),
+                  format_period(date, s_.frequency), number);
       } else if (!told_more_date_faults_) {
-        host_.msg(kMsgMoreDateFaults);
+        host_.msg(message_id::kMoreDatesNotConsecutive);
         told_more_date_faults_ = true;
       }
       ++date_faults_;
@@ -270,18 +254,18 @@ class GroupReader {
           continue;
         }
         ++r.observations;
-        if (r.observations == 1 && r.leading_missing > 0) host_.msg(kMsgLeadingMissing, r.name);
+        if (r.observations == 1 && r.leading_missing > 0) host_.msg(message_id::kLeadingMissing, r.name);
         if (s_.mode == Mode::Multiplicative && x <= 0.0) {
-          host_.msg(kMsgNotPositive, r.name, number);
+          host_.msg(message_id::kValueNotPositive, r.name, number);
           r.adjustable = false;
           v.rejected = true;
         } else if (std::fabs(x) > kTooLarge || std::isnan(x)) {
-          host_.msg(kMsgValueTooLarge, fmt::format("{:g}", x), r.name);
+          host_.msg(message_id::kValueTooLarge, fmt::format("{:g}", x), r.name);
           r.adjustable = false;
           v.rejected = true;
         }
       } else if (!is_missing(x) && !v.told_values_after_end) {
-        host_.msg(kMsgValuesAfterEnd, r.name, r.observations);
+        host_.msg(message_id::kValuesAfterEnd, r.name, r.observations);
         v.told_values_after_end = true;
       }
     }
@@ -293,7 +277,7 @@ class GroupReader {
     const double x = factor;
     if (is_missing(x)) {
       factor = s_.mode == Mode::Additive ? 0.0 : 100.0;
-      if (!told_missing_prior_factors_) host_.msg(kMsgMissingPriorFactors, factor);
+      if (!told_missing_prior_factors_) host_.msg(message_id::kMissingPriorFactors, factor);
       told_missing_prior_factors_ = true;
       return;
     }
@@ -305,7 +289,7 @@ class GroupReader {
                                       "above 1.3407807929943E154 in size; the BY group cannot be adjusted.",
                                       s_.prior_factors_name, x, number));
       } else {
-        host_.msg(kMsgBadPriorFactor, fmt::format("{:g}", x), number, s_.prior_factors_name);
+        host_.msg(message_id::kPriorFactorNotPositive, fmt::format("{:g}", x), number, s_.prior_factors_name);
       }
       raise(data_error_);
       failed_ = true;
@@ -313,7 +297,7 @@ class GroupReader {
   }
 
   [[noreturn]] void utility_write_failed() {
-    host_.msg(kMsgUtilityWrite);
+    host_.msg(message_id::kUtilityWriteFailed);
     xexit(std::max(level_, exit_level::kUtilityWrite));
   }
 
@@ -350,7 +334,7 @@ class GroupReader {
       if (r.observations < minimum) {
         ++too_short;
         if (r.adjustable) {
-          host_.msg(kMsgTooFewObservations, r.name, r.observations);
+          host_.msg(message_id::kTooFewObservations, r.name, r.observations);
           raise(exit_level::kWarning);
           r.adjustable = false;
         }
@@ -359,7 +343,7 @@ class GroupReader {
       if (s_.tdcompute && !tdcompute_date_ok(r)) {
         ++too_early;
         if (r.adjustable) {
-          host_.msg(kMsgTdcomputeTooLate, r.name);
+          host_.msg(message_id::kTdcomputeTooLate, r.name);
           r.adjustable = false;
         }
       }
@@ -370,7 +354,7 @@ class GroupReader {
         }));
     const std::size_t n = vars_.size();
     if (n > 0 && (too_short == n || too_early == n || adjustable == 0)) {
-      host_.msg(kMsgNothingAdjustable);
+      host_.msg(message_id::kNothingAdjustable);
       raise(data_error_);
     }
   }

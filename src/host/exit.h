@@ -6,6 +6,11 @@
 
 namespace x11sa {
 
+namespace exit_level {
+// An internal error; the other levels are in records/exit_levels.h.
+inline constexpr int kInternal = 9999;
+}  // namespace exit_level
+
 // Thrown to end a step; caught only at the step boundary, which reports the
 // level. Levels: 0 normal, up to 4 warning, above 4 the step failed.
 class StepExit : public std::exception {
@@ -27,7 +32,7 @@ class StepExit : public std::exception {
 // Ends the step with `level`; never returns.
 [[noreturn]] inline void xexit(int level, int code = 0) { throw StepExit(level, code); }
 
-// Ends the step as an internal error (level 9999) with a diagnostic text.
-[[noreturn]] inline void xebug_exit(std::string text) { throw StepExit(9999, 9, std::move(text)); }
+// Ends the step as an internal error with a diagnostic text.
+[[noreturn]] inline void xebug_exit(std::string text) { throw StepExit(exit_level::kInternal, 9, std::move(text)); }
 
 }  // namespace x11sa

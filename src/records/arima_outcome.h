@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "x11sa/missing.h"
 #include "x11sa/options.h"
@@ -135,9 +136,9 @@ enum class ArimaStatus {
 // extension; 0 when there is none.
 [[nodiscard]] constexpr int fallback_message(ArimaStatus status) noexcept {
   switch (status) {
-    case ArimaStatus::NoModelAccepted: return 540;
-    case ArimaStatus::NotEstimated: return 541;
-    case ArimaStatus::BackcastFailed: return 545;
+    case ArimaStatus::NoModelAccepted: return message_id::kNoModelAccepted;
+    case ArimaStatus::NotEstimated: return message_id::kModelFailed;
+    case ArimaStatus::BackcastFailed: return message_id::kBackcastsFailed;
     default: return 0;
   }
 }

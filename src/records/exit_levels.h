@@ -2,6 +2,8 @@
 // met so far; above kWarning the step (or, with BY groups, the group) ends.
 #pragma once
 
+#include "host/exit.h"  // kInternal, raised by the exit service itself
+
 namespace x11sa::exit_level {
 
 inline constexpr int kNormal = 0;
@@ -18,7 +20,6 @@ inline constexpr int kUtilityWrite = 1020;
 inline constexpr int kOptionValue = 2000;
 // A statement that cannot be read.
 inline constexpr int kStatement = 3000;
-inline constexpr int kInternal = 9999;
 
 // The data error of the current group: skipped with BY groups, the end of
 // the step without.

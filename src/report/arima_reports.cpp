@@ -12,6 +12,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 
 namespace x11sa {
@@ -129,7 +130,7 @@ void print_arima_note(OdsManager& ods, const std::string& text) {
 
 void print_convergence_summary(OdsManager& ods, const ArimaEstimates& e) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.ArimaConvergeSum", "ConvergenceSummary", msgtext(530)));
+  ods_check(ods.open_table("lum.x11.ArimaConvergeSum", "ConvergenceSummary", msgtext(text_id::kConvergenceSummary)));
   ods_check(ods.add_column(OdsColumn{"Label1", " ", ColType::Char, -1}));
   ods_check(ods.add_column(OdsColumn{"cValue1", " ", ColType::Char, -1}));
   const bool ml = e.method == ArimaMethod::Ml;
@@ -178,12 +179,12 @@ void print_model_description(OdsManager& ods, const ArimaEstimates& e, const std
   factors("Autoregressive Factors", e.ar_factors);
   factors("Moving Average Factors", e.ma_factors);
   lines.push_back(fmt::format("Variance Estimate: {:.6g}", e.variance));
-  text_table(ods, "ModelDescription", msgtext(531), lines);
+  text_table(ods, "ModelDescription", msgtext(text_id::kArimaModel), lines);
 }
 
 void print_parameter_estimates(OdsManager& ods, const ArimaEstimates& e) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.ArimaParmEst", "ParameterEstimates", msgtext(532)));
+  ods_check(ods.open_table("lum.x11.ArimaParmEst", "ParameterEstimates", msgtext(text_id::kParameterEstimates)));
   ods_check(ods.add_column(OdsColumn{"Parameter", "Parameter", ColType::Char, -1}));
   ods_check(ods.add_column(OdsColumn{"Estimate", "Estimate", ColType::Num, 5}));
   ods_check(ods.add_column(OdsColumn{"StdErr", "Standard Error", ColType::Num, 5}));
@@ -195,7 +196,7 @@ void print_parameter_estimates(OdsManager& ods, const ArimaEstimates& e) {
                            static_cast<double>(p.lag)}));
   ods_check(ods.close_table());
 
-  ods_check(ods.open_table("lum.x11.ArimaParmEst2", "FitStatistics", msgtext(533)));
+  ods_check(ods.open_table("lum.x11.ArimaParmEst2", "FitStatistics", msgtext(text_id::kFitStatistics)));
   ods_check(ods.add_column(OdsColumn{"Label1", " ", ColType::Char, -1}));
   ods_check(ods.add_column(OdsColumn{"nValue1", " ", ColType::Num, -1}));
   const std::vector<std::pair<const char*, double>> stats = {
@@ -212,7 +213,7 @@ void print_parameter_estimates(OdsManager& ods, const ArimaEstimates& e) {
 
 void print_residual_checks(OdsManager& ods, const ArimaEstimates& e) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.ArimaParmEst2", "ChiSqAuto", msgtext(534)));
+  ods_check(ods.open_table("lum.x11.ArimaParmEst2", "ChiSqAuto", msgtext(text_id::kResidualAutocorrelations)));
   ods_check(ods.add_column(OdsColumn{"Lag", "To Lag", ColType::Num, 0}));
   ods_check(ods.add_column(OdsColumn{"ChiSq", "Chi-Square", ColType::Num, 2}));
   ods_check(ods.add_column(OdsColumn{"DF", "DF", ColType::Num, 0}));
@@ -231,22 +232,21 @@ void print_residual_checks(OdsManager& ods, const ArimaEstimates& e) {
 void print_criteria_summary(OdsManager& ods, const ArimaCandidate& candidate, int index,
                             const ArimaOptions& options, Mode mode) {
   if (!ods.active() || index < 0 || index > 4) return;
-  const int add = mode == Mode::Additive ? 1 : 0;
   const ArimaCriteria& c = candidate.criteria;
   std::vector<std::string> lines = {
       "",
       "",
-      msgtext(500, shown(c.chi_square, 2), shown(c.chi_probability, 4)),
-      msgtext(87, shown(options.chi_criterion, 2)),
-      msgtext(501, shown(c.overdifferencing, 3)),
-      msgtext(88, shown(options.overdiff_criterion, 2)),
-      msgtext(502, shown(c.mape, 2), shown(options.mape_criterion, 2)),
-      msgtext(503, shown(c.mape_by_year[2], 2)),
-      msgtext(504, shown(c.mape_by_year[1], 2)),
-      msgtext(505, shown(c.mape_by_year[0], 2)),
+      msgtext(text_id::kLjungBoxLine, shown(c.chi_square, 2), shown(c.chi_probability, 4)),
+      msgtext(text_id::kProbabilityCriterion, shown(options.chi_criterion, 2)),
+      msgtext(text_id::kOverdifferencingLine, shown(c.overdifferencing, 3)),
+      msgtext(text_id::kUpperCriterion, shown(options.overdiff_criterion, 2)),
+      msgtext(text_id::kMapeLine, shown(c.mape, 2), shown(options.mape_criterion, 2)),
+      msgtext(text_id::kMapeLastYear, shown(c.mape_by_year[2], 2)),
+      msgtext(text_id::kMapeNextToLastYear, shown(c.mape_by_year[1], 2)),
+      msgtext(text_id::kMapeThirdToLastYear, shown(c.mape_by_year[0], 2)),
   };
   // The title is centred over the lines below it.
-  const std::string title = msgtext(507 + index + 5 * add, index + 1);
+  const std::string title = msgtext(text_id::criteria_summary(index, mode == Mode::Additive), index + 1);
   std::size_t width = title.size();
   for (const std::string& line : lines) width = std::max(width, line.size());
   lines[0] = std::string((width - title.size()) / 2, ' ') + title;
@@ -265,15 +265,16 @@ void print_arima_reports(OdsManager& ods, const ArimaOutcome& outcome, const Ari
       const int best = *outcome.chosen;
       const ArimaCandidate& c = outcome.candidates[static_cast<std::size_t>(best)];
       if (all) {
-        print_arima_note(ods, msgtext(527));
-        print_arima_note(ods, msgtext(517 + best + (mode == Mode::Additive ? 5 : 0), best + 1));
+        print_arima_note(ods, msgtext(text_id::kChoiceRule));
+        print_arima_note(ods, msgtext(text_id::model_chosen(best, mode == Mode::Additive), best + 1));
       } else if (outcome.estimates) {
         print_model_description(ods, *outcome.estimates, variable);
         print_criteria_summary(ods, c, best, options, mode);
       }
     }
   }
-  if (const int number = fallback_message(outcome.status); number != 0) print_arima_note(ods, msgtext(number, variable));
+  if (const int number = fallback_message(outcome.status); number != 0)
+    print_arima_note(ods, msgtext(number, variable));
 }
 
 }  // namespace x11sa

@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "x11sa/missing.h"
 
@@ -104,18 +105,25 @@ void print_charts(OdsManager& ods, const ChartSeries& series, const SeriesCalend
     any = any || wanted[g];
   }
   if (!any) return;
-  ods_check(ods.open_group("Charts", msgtext(77)));
+  using namespace text_id;
+  ods_check(ods.open_group("Charts", msgtext(kCharts)));
   const bool add = mode == Mode::Additive;
   if (wanted[1])
-    emit_chart(ods, calendar, 1, 312, {370, 371, 372, 381},
+    emit_chart(ods, calendar, 1, kChartAdjustedAndTrend,
+               {kLegendAdjusted, kLegendTrend, kLegendAdjustedSpare, kLegendOverlap},
                {{"D11", "D11 seasonally adjusted (X)", series.d11}, {"D12", "D12 trend-cycle (0)", series.d12}}, false);
   const std::vector<SeriesRef> si = {{"D8", add ? "D8 SI differences (X)" : "D8 SI ratios (X)", series.d8},
                                      {"D9", "D9 modified SI (0)", series.d9},
                                      {"D10", "D10 seasonal factors (+)", series.d10}};
-  if (wanted[2]) emit_chart(ods, calendar, 2, 313, {374, 375, 376, 381}, si, true);
-  if (wanted[3]) emit_chart(ods, calendar, 3, 314, {374, 375, 376, 381}, si, false);
+  if (wanted[2])
+    emit_chart(ods, calendar, 2, kChartSiByPeriod,
+               {kLegendSiRatios, kLegendModifiedSi, kLegendSeasonalFactors, kLegendOverlap}, si, true);
+  if (wanted[3])
+    emit_chart(ods, calendar, 3, kChartSiInTimeOrder,
+               {kLegendSiRatios, kLegendModifiedSi, kLegendSeasonalFactors, kLegendOverlap}, si, false);
   if (wanted[4])
-    emit_chart(ods, calendar, 4, 315, {378, 379, 380, 381},
+    emit_chart(ods, calendar, 4, kChartIrregular,
+               {kLegendIrregular, kLegendModifiedIrregular, kLegendIrregularSpare, kLegendOverlap},
                {{"D13", "D13 irregular (X)", series.d13}, {"E3", "E3 modified irregular (0)", series.e3}}, false);
   ods_check(ods.close_group());
 }

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 
 namespace x11sa {
@@ -18,24 +19,27 @@ OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 void print_d9a_ratios(OdsManager& ods, const D9aRatios& ratios, Frequency frequency) {
   const bool monthly = frequency == Frequency::Monthly;
   const auto m = static_cast<std::size_t>(ratios.periods);
-  ods_check(ods.open_table(monthly ? "lum.x11.month.d9a" : "lum.x11.qtr.d9a", "D9A", msgtext(282)));
+  ods_check(ods.open_table(monthly ? "lum.x11.month.d9a" : "lum.x11.qtr.d9a", "D9A",
+                           msgtext(text_id::kMovingSeasonalityRatio)));
   ods_check(ods.add_column(OdsColumn{"D9A_C1", " ", ColType::Char, -1}));
   auto period_name = [&](std::size_t j) {
-    return monthly ? msgtext(231 + static_cast<int>(j)) : fmt::format("Q{}", j + 1);
+    return monthly ? msgtext(text_id::month_abbreviation(static_cast<int>(j))) : fmt::format("Q{}", j + 1);
   };
   for (std::size_t j = 0; j < m; ++j)
     ods_check(ods.add_column(OdsColumn{fmt::format("D9A_C{}", j + 2), period_name(j), ColType::Num, 3}));
   const struct {
     int label;
     double D9aPeriod::*field;
-  } rows[] = {{283, &D9aPeriod::irregular_change}, {284, &D9aPeriod::seasonal_change}, {285, &D9aPeriod::ratio}};
+  } rows[] = {{text_id::kAverageIrregularChange, &D9aPeriod::irregular_change},
+                 {text_id::kAverageSeasonalChange, &D9aPeriod::seasonal_change},
+                 {text_id::kMovingSeasonalityRatioRow, &D9aPeriod::ratio}};
   for (const auto& r : rows) {
     std::vector<OdsCell> row{msgtext(r.label)};
     for (std::size_t j = 0; j < m; ++j) row.push_back(cell(ratios.by_period[j].*r.field));
     ods_check(ods.add_row(std::move(row)));
   }
   for (std::size_t j = 0; j < m; ++j)
-    if (!ratios.by_period[j].computed()) ods_check(ods.add_note(msgtext(286, period_name(j))));
+    if (!ratios.by_period[j].computed()) ods_check(ods.add_note(msgtext(text_id::kTooFewD9Values, period_name(j))));
   ods_check(ods.close_table());
 }
 

@@ -1,5 +1,6 @@
 #include "report/e4_ratios.h"
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 
 namespace x11sa {
@@ -11,8 +12,9 @@ OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 }  // namespace
 
 void print_e4_ratios(OdsManager& ods, const E4Ratios& ratios, Mode mode) {
-  ods_check(ods.open_table("lum.x11.e4", "E4", msgtext(mode == Mode::Additive ? 153 : 453)));
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
+  const int title = mode == Mode::Additive ? text_id::kAnnualTotalDifferences : text_id::kAnnualTotalRatios;
+  ods_check(ods.open_table("lum.x11.e4", "E4", msgtext(title)));
+  ods_check(ods.add_column(OdsColumn{"Year", msgtext(text_id::kYear), ColType::Num, 0}));
   ods_check(ods.add_column(OdsColumn{"Unmodified", "Unmodified", ColType::Num, 3}));
   ods_check(ods.add_column(OdsColumn{"Modified", "Modified", ColType::Num, 3}));
   for (const E4Year& y : ratios.years)

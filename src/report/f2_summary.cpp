@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 
 namespace x11sa {
@@ -15,7 +16,8 @@ namespace {
 OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
 void table_a(OdsManager& ods, const F2Summary& f, bool monthly, Mode mode) {
-  ods_check(ods.open_table("lum.x11.month.f2a", "F2A", msgtext(mode == Mode::Additive ? 321 : 320)));
+  const int title = mode == Mode::Additive ? text_id::kAverageDifference : text_id::kAveragePercentChange;
+  ods_check(ods.open_table("lum.x11.month.f2a", "F2A", msgtext(title)));
   const char* labels[12] = {"Span", "O",   "CI", "I", "C", "S", "P", "TD", monthly ? "MCD" : "QCD",
                             "Mod. O", "Mod. CI", "Mod. I"};
   for (int c = 0; c < 12; ++c)
@@ -31,7 +33,7 @@ void table_a(OdsManager& ods, const F2Summary& f, bool monthly, Mode mode) {
 }
 
 void table_b(OdsManager& ods, const F2Summary& f, bool monthly) {
-  ods_check(ods.open_table("lum.x11.month.f2b", "F2B", msgtext(322)));
+  ods_check(ods.open_table("lum.x11.month.f2b", "F2B", msgtext(text_id::kRelativeContributions)));
   const struct {
     const char* name;
     const char* label;
@@ -55,12 +57,12 @@ void table_b(OdsManager& ods, const F2Summary& f, bool monthly) {
     ods_check(ods.add_row(std::move(row)));
   }
   for (std::size_t k = 0; k < spans; ++k)
-    if (is_missing(f.ratio[k])) ods_check(ods.add_note(msgtext(330, k + 1)));
+    if (is_missing(f.ratio[k])) ods_check(ods.add_note(msgtext(text_id::kConstantOriginalOverSpan, k + 1)));
   ods_check(ods.close_table());
 }
 
 void table_c(OdsManager& ods, const F2Summary& f, bool monthly) {
-  ods_check(ods.open_table("lum.x11.month.f2c", "F2C", msgtext(323)));
+  ods_check(ods.open_table("lum.x11.month.f2c", "F2C", msgtext(text_id::kAverageDurationOfRun)));
   const char* labels[4] = {"CI", "I", "C", monthly ? "MCD" : "QCD"};
   for (int c = 0; c < 4; ++c)
     ods_check(ods.add_column(OdsColumn{fmt::format("F2C_C{}", c + 1), labels[c], ColType::Num, 2}));
@@ -69,7 +71,7 @@ void table_c(OdsManager& ods, const F2Summary& f, bool monthly) {
 }
 
 void table_d(OdsManager& ods, const F2Summary& f, bool monthly) {
-  ods_check(ods.open_table("lum.x11.month.f2d", "F2D", msgtext(324)));
+  ods_check(ods.open_table("lum.x11.month.f2d", "F2D", msgtext(text_id::kIcRatioBySpan)));
   const auto spans = static_cast<std::size_t>(f.spans);
   std::vector<OdsCell> row;
   for (std::size_t k = 0; k < spans; ++k) {
@@ -78,13 +80,15 @@ void table_d(OdsManager& ods, const F2Summary& f, bool monthly) {
   }
   ods_check(ods.add_row(std::move(row)));
   for (std::size_t k = 0; k < spans; ++k)
-    if (is_missing(f.ic_ratio[k])) ods_check(ods.add_note(msgtext(329, k + 1)));
-  ods_check(ods.add_note(msgtext(monthly ? 325 : 326, f.mcd)));
+    if (is_missing(f.ic_ratio[k])) ods_check(ods.add_note(msgtext(text_id::kConstantTrendOverSpan, k + 1)));
+  const int dominance = monthly ? text_id::kMonthsForCyclicalDominance : text_id::kQuartersForCyclicalDominance;
+  ods_check(ods.add_note(msgtext(dominance, f.mcd)));
   ods_check(ods.close_table());
 }
 
 void table_f(OdsManager& ods, const F2Summary& f, bool monthly, Mode mode) {
-  ods_check(ods.open_table("lum.x11.month.f2f", "F2F", msgtext(mode == Mode::Additive ? 328 : 327)));
+  const int title = mode == Mode::Additive ? text_id::kAverageDifferenceWithSign : text_id::kAveragePercentChangeWithSign;
+  ods_check(ods.open_table("lum.x11.month.f2f", "F2F", msgtext(title)));
   ods_check(ods.add_column(OdsColumn{"F2F_C1", "Span", ColType::Num, 0}));
   const char* names[6] = {"O", "I", "C", "S", "CI", monthly ? "MCD" : "QCD"};
   for (int c = 0; c < 6; ++c) {

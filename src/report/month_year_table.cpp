@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "records/table_catalogue.h"
 #include "x11sa/missing.h"
@@ -32,13 +33,13 @@ struct LayoutRules {
 constexpr LayoutRules rules_of(TableLayout layout) {
   switch (layout) {
     case TableLayout::Series:
-      return {Statistic::Total, Statistic::Mean, Sums::TotalsAndSquares, 251};
+      return {Statistic::Total, Statistic::Mean, Sums::TotalsAndSquares, text_id::kStatTotal};
     case TableLayout::Ratio:
-      return {Statistic::Mean, Statistic::Mean, Sums::Totals, 252};
+      return {Statistic::Mean, Statistic::Mean, Sums::Totals, text_id::kStatMean};
     case TableLayout::Irregular:
-      return {Statistic::Deviation, Statistic::Deviation, Sums::TotalsAndSquares, 253};
+      return {Statistic::Deviation, Statistic::Deviation, Sums::TotalsAndSquares, text_id::kStatDeviation};
     case TableLayout::Weights:
-      return {Statistic::None, Statistic::None, Sums::None, 254};
+      return {Statistic::None, Statistic::None, Sums::None, text_id::kStatWeightsTotal};
     case TableLayout::Plain:
       break;
   }
@@ -82,7 +83,7 @@ const std::vector<PeriodColumn>& period_columns(bool monthly) {
       [] {
         std::vector<PeriodColumn> m;
         for (int j = 0; j < 12; ++j) {
-          PeriodColumn c{msgtext(231 + j), msgtext(231 + j)};
+          PeriodColumn c{msgtext(text_id::month_abbreviation(j)), msgtext(text_id::month_abbreviation(j))};
           for (char& ch : c.name) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
           m.push_back(std::move(c));
         }
@@ -177,12 +178,10 @@ int choose_decimals(std::span<const double> values, std::optional<int> decimals)
 // their length and I/C ratio.
 std::string title_of(Table table, Frequency frequency, const MonthYearTableOptions& options,
                      const std::optional<HendersonChoice>& trend) {
-  constexpr int kOriginalSeries = 159;
-  constexpr int kLengthOfMonthFactors = 167;
   const TableInfo& info = table_info(table);
   int message = frequency == Frequency::Monthly ? info.title_monthly : info.title_quarterly;
-  if (table == Table::B1 && !options.prior_adjusted) message = kOriginalSeries;
-  if (table == Table::A4 && options.length_of_month) message = kLengthOfMonthFactors;
+  if (table == Table::B1 && !options.prior_adjusted) message = text_id::kUnadjustedOriginalSeries;
+  if (table == Table::A4 && options.length_of_month) message = text_id::kLengthOfMonthFactors;
   int terms = 0;
   double ic_ratio = 0.0;
   if (table == Table::B2 || table == Table::C2 || table == Table::D2) terms = periods_per_year(frequency);
@@ -214,10 +213,11 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
   ods_check(ods.open_table(tmpl, std::string(table_name(table)), title_of(table, calendar.frequency, options, trend)));
   if (!plain) ods_check(ods.set_entry("stat_type", msgtext(rules.stat_label)));
   if (summary) {
-    ods_check(ods.set_entry("summary", msgtext(rules.summary == Statistic::Mean ? 252 : 253)));
+    const int label = rules.summary == Statistic::Mean ? text_id::kStatMean : text_id::kStatDeviation;
+    ods_check(ods.set_entry("summary", msgtext(label)));
     ods_check(ods.set_entry("summary_decimals", std::to_string(stat_dec)));
   }
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(200), ColType::Num, 0}));
+  ods_check(ods.add_column(OdsColumn{"Year", msgtext(text_id::kYear), ColType::Num, 0}));
   for (const PeriodColumn& c : period_columns(monthly))
     ods_check(ods.add_column(OdsColumn{c.name, c.label, ColType::Num, dec}));
   ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
@@ -272,7 +272,8 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
     }
   }
   auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, stat_dec); };
-  ods_check(ods.add_note(msgtext(layout == TableLayout::Ratio ? 260 : 261, num(total), num(mean), num(dev))));
+  ods_check(ods.add_note(msgtext(layout == TableLayout::Ratio ? text_id::kRatioTableSummary : text_id::kTableSummary,
+                                num(total), num(mean), num(dev))));
   ods_check(ods.close_table());
 }
 

@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 
 namespace x11sa {
@@ -57,19 +58,21 @@ const char* curve_name(SeasonalCurve c) {
 int print_level_message(PrintLevel level) {
   switch (level) {
     case PrintLevel::None:
-      return 672;
+      return text_id::kPrintoutNone;
     case PrintLevel::Standard:
-      return 669;
+      return text_id::kPrintoutStandard;
     case PrintLevel::Long:
-      return 670;
+      return text_id::kPrintoutLong;
     case PrintLevel::Full:
-      return 671;
+      return text_id::kPrintoutFull;
   }
-  return 672;
+  return text_id::kPrintoutNone;
 }
 
 int chart_level_message(ChartLevel level) {
-  return level == ChartLevel::Full ? 675 : level == ChartLevel::Standard ? 674 : 676;
+  return level == ChartLevel::Full       ? text_id::kChartsFull
+         : level == ChartLevel::Standard ? text_id::kChartsStandard
+                                         : text_id::kChartsNone;
 }
 
 }  // namespace
@@ -77,43 +80,45 @@ int chart_level_message(ChartLevel level) {
 void print_preface(OdsManager& ods, int line_size, std::string_view name, std::string_view label,
                    const SeriesCalendar& calendar, const AdjustmentOptions& method, const PrintOptions& print) {
   Preface p(line_size);
-  for (int m = 654; m <= 657; ++m) p.centred(msgtext(m));
+  for (int m = text_id::kPrefaceHeadingFirst; m <= text_id::kPrefaceHeadingLast; ++m) p.centred(msgtext(m));
   p.blank();
   const int margin = p.margin_for(59);
-  for (int m = 658; m <= 668; ++m) p.at(margin, msgtext(m));
+  for (int m = text_id::kPrefaceDescriptionFirst; m <= text_id::kPrefaceDescriptionLast; ++m)
+    p.at(margin, msgtext(m));
   p.blank();
   if (label.empty()) {
-    p.at(margin, msgtext(80, name));
+    p.at(margin, msgtext(text_id::kSeriesName, name));
   } else if (name.size() + label.size() + 12 < 256) {
-    p.at(margin, msgtext(96, name, label));
+    p.at(margin, msgtext(text_id::kSeriesNameAndLabel, name, label));
   } else {
-    p.at(margin, msgtext(80, name));
-    p.at(margin, msgtext(223, label));
+    p.at(margin, msgtext(text_id::kSeriesName, name));
+    p.at(margin, msgtext(text_id::kSeriesLabel, label));
   }
   if (!calendar.monthly()) {
-    p.at(margin, msgtext(61, msgtext(201 + calendar.first_period), calendar.first_year,
-                         msgtext(201 + calendar.last_period()), calendar.last_year()));
+    p.at(margin, msgtext(text_id::kPeriodCoveredQuarters, msgtext(text_id::quarter_ordinal(calendar.first_period)),
+                         calendar.first_year, msgtext(text_id::quarter_ordinal(calendar.last_period())),
+                         calendar.last_year()));
     p.emit(ods);
     return;
   }
-  p.at(margin, msgtext(81, calendar.first_period + 1, calendar.first_year, calendar.last_period() + 1,
-                       calendar.last_year()));
-  p.at(margin, msgtext(method.additive() ? 82 : 83));
+  p.at(margin, msgtext(text_id::kPeriodCoveredMonths, calendar.first_period + 1, calendar.first_year,
+                       calendar.last_period() + 1, calendar.last_year()));
+  p.at(margin, msgtext(method.additive() ? text_id::kAdditiveRun : text_id::kMultiplicativeRun));
   if (!print.tables_given) {
     p.at(margin, fmt::format("{}   {}", msgtext(print_level_message(print.printout)),
                              msgtext(chart_level_message(print.charts))));
   } else {
-    p.at(margin, msgtext(673));
+    p.at(margin, msgtext(text_id::kTablesStatement));
   }
-  p.at(margin, msgtext(90, method.fullweight, method.zeroweight));
-  if (method.exclude > 0) p.at(margin, msgtext(91, method.exclude));
-  p.at(margin, msgtext(300));
+  p.at(margin, msgtext(text_id::kSigmaLimits, method.fullweight, method.zeroweight));
+  if (method.exclude > 0) p.at(margin, msgtext(text_id::kTradingDayExclusion, method.exclude));
+  p.at(margin, msgtext(text_id::kBlankLine));
   if (print.list_curves) {
     static constexpr const char* kMonths[12] = {"January", "February", "March",     "April",   "May",      "June",
                                                 "July",    "August",   "September", "October", "November", "December"};
     p.blank();
-    p.at(margin, msgtext(92));
-    p.at(margin, msgtext(93));
+    p.at(margin, msgtext(text_id::kCurvesByPeriod));
+    p.at(margin, msgtext(text_id::kCurvesHeading));
     for (std::size_t m = 0; m < 12; ++m)
       p.at(margin, fmt::format("{:<15}{}", kMonths[m], curve_name(method.curves[m])));
   }

@@ -1,5 +1,6 @@
 #include "report/seasonality_tests.h"
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 
 namespace x11sa {
@@ -10,12 +11,12 @@ OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
 void open_aov_table(OdsManager& ods, const char* name, const std::string& title) {
   ods_check(ods.open_table("lum.x11.month.ft0", name, title));
-  ods_check(ods.add_column(OdsColumn{"Source", msgtext(554), ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"SumOfSquares", msgtext(563), ColType::Num, 4}));
-  ods_check(ods.add_column(OdsColumn{"DF", msgtext(564), ColType::Num, 0}));
-  ods_check(ods.add_column(OdsColumn{"MeanSquare", msgtext(565), ColType::Num, 4}));
-  ods_check(ods.add_column(OdsColumn{"FValue", msgtext(566), ColType::Num, 3}));
-  ods_check(ods.add_column(OdsColumn{"ProbF", msgtext(567), ColType::Num, 4}));
+  ods_check(ods.add_column(OdsColumn{"Source", msgtext(text_id::kSource), ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"SumOfSquares", msgtext(text_id::kSumOfSquares), ColType::Num, 4}));
+  ods_check(ods.add_column(OdsColumn{"DF", msgtext(text_id::kDegreesOfFreedom), ColType::Num, 0}));
+  ods_check(ods.add_column(OdsColumn{"MeanSquare", msgtext(text_id::kMeanSquare), ColType::Num, 4}));
+  ods_check(ods.add_column(OdsColumn{"FValue", msgtext(text_id::kFValue), ColType::Num, 3}));
+  ods_check(ods.add_column(OdsColumn{"ProbF", msgtext(text_id::kProbabilityF), ColType::Num, 4}));
 }
 
 void add_aov_row(OdsManager& ods, const std::string& source, const VarianceRow& row, double f, double probability) {
@@ -31,57 +32,64 @@ void add_probability_note(OdsManager& ods, double probability) {
 
 std::string ftest_note(double probability) {
   if (is_missing(probability)) return {};
-  return probability < 0.0001 ? msgtext(383) : msgtext(353, probability);
+  return probability < 0.0001 ? msgtext(text_id::kProbabilityOfFBelowLimit)
+                              : msgtext(text_id::kProbabilityOfF, probability);
 }
 
 void print_stable_seasonality_test(OdsManager& ods, const StableSeasonalityTest& test, Frequency frequency) {
-  open_aov_table(ods, "STABLE_FT", msgtext(184));
-  add_aov_row(ods, msgtext(frequency == Frequency::Monthly ? 350 : 354), test.between_periods, test.f,
-              test.probability);
-  add_aov_row(ods, msgtext(391), test.residual, kMissing, kMissing);
-  add_aov_row(ods, msgtext(392), test.total, kMissing, kMissing);
+  open_aov_table(ods, "STABLE_FT", msgtext(text_id::kStableSeasonalityTest));
+  const int between = frequency == Frequency::Monthly ? text_id::kBetweenMonths : text_id::kBetweenQuarters;
+  add_aov_row(ods, msgtext(between), test.between_periods, test.f, test.probability);
+  add_aov_row(ods, msgtext(text_id::kResidual), test.residual, kMissing, kMissing);
+  add_aov_row(ods, msgtext(text_id::kTotal), test.total, kMissing, kMissing);
   add_probability_note(ods, test.probability);
   ods_check(ods.close_table());
 }
 
 void print_moving_seasonality_test(OdsManager& ods, const MovingSeasonalityTest& test) {
-  open_aov_table(ods, "MOVING_FT", msgtext(230));
-  add_aov_row(ods, msgtext(351), test.between_years, test.f, test.probability);
-  add_aov_row(ods, msgtext(352), test.error, kMissing, kMissing);
+  open_aov_table(ods, "MOVING_FT", msgtext(text_id::kMovingSeasonalityTest));
+  add_aov_row(ods, msgtext(text_id::kBetweenYears), test.between_years, test.f, test.probability);
+  add_aov_row(ods, msgtext(text_id::kError), test.error, kMissing, kMissing);
   add_probability_note(ods, test.probability);
   ods_check(ods.close_table());
 }
 
 void print_kruskal_wallis_test(OdsManager& ods, const KruskalWallisTest& test) {
-  ods_check(ods.open_table("Lum.Common.KruskalWallisTest", "KruskalWallisTest", msgtext(355)));
-  ods_check(ods.add_column(OdsColumn{"KW_ST", msgtext(356), ColType::Num, 4}));
-  ods_check(ods.add_column(OdsColumn{"KW_DF", msgtext(564), ColType::Num, 0}));
-  ods_check(ods.add_column(OdsColumn{"KW_PR", msgtext(357), ColType::Num, 4}));
+  ods_check(ods.open_table("Lum.Common.KruskalWallisTest", "KruskalWallisTest", msgtext(text_id::kKruskalWallisTest)));
+  ods_check(ods.add_column(OdsColumn{"KW_ST", msgtext(text_id::kKruskalWallisStatistic), ColType::Num, 4}));
+  ods_check(ods.add_column(OdsColumn{"KW_DF", msgtext(text_id::kDegreesOfFreedom), ColType::Num, 0}));
+  ods_check(ods.add_column(OdsColumn{"KW_PR", msgtext(text_id::kKruskalWallisProbability), ColType::Num, 4}));
   ods_check(ods.add_row({cell(test.statistic), static_cast<double>(test.df), cell(test.probability)}));
   ods_check(ods.close_table());
 }
 
 void print_combined_seasonality_test(OdsManager& ods, const CombinedSeasonalityTest& test) {
-  ods_check(ods.open_table("Lum.Common.CombinedSeasonalityTest", "CombinedSeasonalityTest", msgtext881(200)));
+  using namespace seasonality_text_id;
+  ods_check(ods.open_table("Lum.Common.CombinedSeasonalityTest", "CombinedSeasonalityTest", msgtext881(kCombinedTest)));
   ods_check(ods.add_column(OdsColumn{"Name1", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"Label1", msgtext881(212), ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"nValue1", msgtext881(213), ColType::Num, 4}));
+  ods_check(ods.add_column(OdsColumn{"Label1", msgtext881(kTestHeading), ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"nValue1", msgtext881(kValueHeading), ColType::Num, 4}));
   ods_check(ods.add_column(OdsColumn{"cValue1", " ", ColType::Char, -1}));
   const struct {
     const char* name;
     int label;
     double value;
-  } rows[] = {{"P_STABLE", 205, test.p_stable}, {"P_MOV", 206, test.p_moving}, {"P_KW", 207, test.p_kruskal_wallis},
-              {"T1", 208, test.t1},             {"T2", 209, test.t2},        {"T", 211, test.t}};
+  } rows[] = {{"P_STABLE", kStableProbability, test.p_stable},
+              {"P_MOV", kMovingProbability, test.p_moving},
+              {"P_KW", kKruskalWallisProbability, test.p_kruskal_wallis},
+              {"T1", kT1, test.t1},
+              {"T2", kT2, test.t2},
+              {"T", kT, test.t}};
   for (const auto& r : rows)
     ods_check(ods.add_row({std::string(r.name), msgtext881(r.label), cell(r.value), std::string()}));
   int verdict = 0;
   switch (test.verdict) {
-    case IdentifiableSeasonality::Present: verdict = 204; break;
-    case IdentifiableSeasonality::ProbablyNotPresent: verdict = 202; break;
-    case IdentifiableSeasonality::NotPresent: verdict = 203; break;
+    case IdentifiableSeasonality::Present: verdict = kPresent; break;
+    case IdentifiableSeasonality::ProbablyNotPresent: verdict = kProbablyNotPresent; break;
+    case IdentifiableSeasonality::NotPresent: verdict = kNotPresent; break;
   }
-  ods_check(ods.add_row({std::string("IDSeasTest"), msgtext881(201), OdsCell{}, msgtext881(verdict)}));
+  ods_check(
+      ods.add_row({std::string("IDSeasTest"), msgtext881(kIdentifiableSeasonality), OdsCell{}, msgtext881(verdict)}));
   ods_check(ods.close_table());
 }
 

@@ -21,26 +21,27 @@ std::string f_text(double v, int ndec) { return is_missing(v) ? std::string() : 
 
 std::string verdict_text(IdentifiableSeasonality v) {
   switch (v) {
-    case IdentifiableSeasonality::Present: return msgtext(610);
-    case IdentifiableSeasonality::ProbablyNotPresent: return msgtext(611);
+    case IdentifiableSeasonality::Present: return msgtext(text_id::kSeasonalityPresent);
+    case IdentifiableSeasonality::ProbablyNotPresent: return msgtext(text_id::kSeasonalityProbablyNot);
     case IdentifiableSeasonality::NotPresent: break;
   }
-  return msgtext(612);
+  return msgtext(text_id::kSeasonalityNotPresent);
 }
 
 const SpanExtent& extent(const SpansOutcome& o, int i) { return o.layout.spans[static_cast<std::size_t>(i)]; }
 
 void print_spans(OdsManager& ods, const SpansOutcome& o, const SpanReportSettings& settings) {
   const SpanLayout& layout = o.layout;
-  open_table(ods, "lum.x11.s0a1", "SPR0A_1", msgtext(217, settings.variable), "S 0.A.1");
+  open_table(ods, "lum.x11.s0a1", "SPR0A_1", msgtext(text_id::kSpansNumberAndLength, settings.variable), "S 0.A.1");
   column(ods, "DESCR", " ", ColType::Char);
   column(ods, "NUM", " ", ColType::Num, 0);
-  ods_check(ods.add_row({msgtext(600, msgtext(monthly(o) ? 602 : 603)), static_cast<double>(layout.length)}));
-  ods_check(ods.add_row({msgtext(601), static_cast<double>(layout.count)}));
-  if (layout.count < kMaxSpans) ods_check(ods.add_note(msgtext(187)));
+  const std::string unit = msgtext(monthly(o) ? text_id::kMonths : text_id::kQuarters);
+  ods_check(ods.add_row({msgtext(text_id::kSpanLength, unit), static_cast<double>(layout.length)}));
+  ods_check(ods.add_row({msgtext(text_id::kSpanCount), static_cast<double>(layout.count)}));
+  if (layout.count < kMaxSpans) ods_check(ods.add_note(msgtext(text_id::kFewerThanFourSpans)));
   ods_check(ods.close_table());
 
-  open_table(ods, "lum.x11.s0a2", "SPR0A_2", msgtext(604), "S 0.A.2");
+  open_table(ods, "lum.x11.s0a2", "SPR0A_2", msgtext(text_id::kSpanDates), "S 0.A.2");
   column(ods, "Span", "Span", ColType::Num, 0);
   column(ods, "BEGIN", "Begin", ColType::Char);
   column(ods, "End", "End", ColType::Char);
@@ -49,13 +50,13 @@ void print_spans(OdsManager& ods, const SpansOutcome& o, const SpanReportSetting
                            date_text(o, extent(o, i).last_date)}));
   ods_check(ods.close_table());
 
-  open_table(ods, "lum.x11.s0b", "SPR0B", msgtext(605), "S 0.B");
+  open_table(ods, "lum.x11.s0b", "SPR0B", msgtext(text_id::kSpanSeasonalityTests), "S 0.B");
   column(ods, "Type", " ", ColType::Char);
   for (int i = 0; i < layout.count; ++i)
-    column(ods, fmt::format("Span{}", i + 1), msgtext(606, i + 1), ColType::Char);
-  std::vector<OdsCell> stable{msgtext(607)};
-  std::vector<OdsCell> moving{msgtext(608)};
-  std::vector<OdsCell> combined{msgtext(609)};
+    column(ods, fmt::format("Span{}", i + 1), msgtext(text_id::kSpan, i + 1), ColType::Char);
+  std::vector<OdsCell> stable{msgtext(text_id::kStableFValue)};
+  std::vector<OdsCell> moving{msgtext(text_id::kMovingFValue)};
+  std::vector<OdsCell> combined{msgtext(text_id::kIdentifiableSeasonality)};
   for (const SpanEstimates& span : o.spans) {
     stable.emplace_back(f_text(span.tests.stable_f, settings.decimals));
     moving.emplace_back(f_text(span.tests.moving_f, settings.decimals));
@@ -72,11 +73,11 @@ void print_factor_means(OdsManager& ods, const SpansOutcome& o, const SpanReport
   const int count = o.layout.count;
   const bool additive = o.mode == Mode::Additive;
   const int ndec = settings.decimals;
-  const std::string period_word = msgtext(monthly(o) ? 619 : 621);
-  open_table(ods, "lum.x11.s1a1", "SPR1_1", msgtext(613, period_word), "S 1.A");
+  const std::string period_word = msgtext(monthly(o) ? text_id::kMonth : text_id::kQuarter);
+  open_table(ods, "lum.x11.s1a1", "SPR1_1", msgtext(text_id::kSpanMeans, period_word), "S 1.A");
   column(ods, "Seasons", period_word, ColType::Char);
   for (int i = 0; i < count; ++i) {
-    column(ods, fmt::format("Span{}", i + 1), msgtext(606, i + 1), ColType::Num, ndec);
+    column(ods, fmt::format("Span{}", i + 1), msgtext(text_id::kSpan, i + 1), ColType::Num, ndec);
     column(ods, fmt::format("Flag{}", i + 1), " ", ColType::Char);
   }
   column(ods, "Ave", "Average", ColType::Num, ndec);
@@ -97,11 +98,11 @@ void print_factor_means(OdsManager& ods, const SpansOutcome& o, const SpanReport
     row.push_back(cell(m.max_difference[row_index]));
     ods_check(ods.add_row(std::move(row)));
   }
-  ods_check(ods.add_note(msgtext(614)));
-  ods_check(ods.add_note(msgtext(additive ? 616 : 615)));
+  ods_check(ods.add_note(msgtext(text_id::kMinMaxNote)));
+  ods_check(ods.add_note(msgtext(additive ? text_id::kMaxDiffNote : text_id::kMaxPercentDiffNote)));
   ods_check(ods.close_table());
 
-  open_table(ods, "lum.x11.s1b", "SPR1_b", msgtext(617), "S 1.B");
+  open_table(ods, "lum.x11.s1b", "SPR1_b", msgtext(text_id::kSpanRanges), "S 1.B");
   column(ods, "Spans", "Span", ColType::Char);
   column(ods, "RMean", "Range of Means", ColType::Num, ndec);
   column(ods, "RrMean", "Range of Means in %", ColType::Num, settings.spread_decimals);
@@ -113,8 +114,8 @@ void print_factor_means(OdsManager& ods, const SpansOutcome& o, const SpanReport
     ods_check(ods.add_row({std::move(label), cell(f.range_of_means), cell(f.range_of_means_percent), cell(f.lowest),
                            cell(f.highest), cell(f.range), cell(f.range_percent)}));
   };
-  for (int i = 0; i < count; ++i) ranges_row(msgtext(606, i + 1), m.spans[static_cast<std::size_t>(i)]);
-  ranges_row(msgtext(618), m.average);
+  for (int i = 0; i < count; ++i) ranges_row(msgtext(text_id::kSpan, i + 1), m.spans[static_cast<std::size_t>(i)]);
+  ranges_row(msgtext(text_id::kAverageOfSpans), m.average);
   ods_check(ods.close_table());
 }
 
@@ -127,9 +128,10 @@ void print_listing(OdsManager& ods, const SpansOutcome& o, const SpanReportSetti
   const int count = o.layout.count;
   const int ndec = settings.decimals;
   const SeriesComparison& c = o.of(s);
-  open_table(ods, "lum.x11.sp7x", "SPR7_X", msgtext(645, id, series_name(o, s)), id);
+  open_table(ods, "lum.x11.sp7x", "SPR7_X", msgtext(text_id::kSpanEstimates, id, series_name(o, s)), id);
   column(ods, "Date", "Date", ColType::Char);
-  for (int i = 0; i < count; ++i) column(ods, fmt::format("Span{}", i + 1), msgtext(606, i + 1), ColType::Num, ndec);
+  for (int i = 0; i < count; ++i)
+    column(ods, fmt::format("Span{}", i + 1), msgtext(text_id::kSpan, i + 1), ColType::Num, ndec);
   column(ods, "SignChange", "Sign Change", ColType::Char);
   column(ods, "TurningPoint", "Turning Point", ColType::Char);
   const bool differences = o.mode == Mode::Additive || s == SpanSeries::PeriodChanges || s == SpanSeries::YearChanges;
@@ -160,17 +162,17 @@ void print_listing(OdsManager& ods, const SpansOutcome& o, const SpanReportSetti
   }
   if (!is_missing(lo))
     ods_check(ods.add_note(
-        msgtext(647, fmt::format("{:{}.{}f}   to   {:{}.{}f}", lo, kWidth, ndec, hi, kWidth, ndec))));
-  if (s != SpanSeries::AdjustedSeries) ods_check(ods.add_note(msgtext(648)));
-  if (count >= 3) ods_check(ods.add_note(msgtext(649)));
-  ods_check(ods.add_note(msgtext(650, kSeriesSymbols[index_of(s)])));
+        msgtext(text_id::kSpanEstimateRange, fmt::format("{:{}.{}f}   to   {:{}.{}f}", lo, kWidth, ndec, hi, kWidth, ndec))));
+  if (s != SpanSeries::AdjustedSeries) ods_check(ods.add_note(msgtext(text_id::kSignChangeNote)));
+  if (count >= 3) ods_check(ods.add_note(msgtext(text_id::kTurningPointNote)));
+  ods_check(ods.add_note(msgtext(text_id::kExcessLevelNote, kSeriesSymbols[index_of(s)])));
   ods_check(ods.close_table());
 }
 
 // The output group of the sliding-spans reports.
 class SpansGroup {
  public:
-  explicit SpansGroup(OdsManager& ods) : ods_(ods) { ods_check(ods_.open_group("SlidingSpans", msgtext(186))); }
+  explicit SpansGroup(OdsManager& ods) : ods_(ods) { ods_check(ods_.open_group("SlidingSpans", msgtext(text_id::kSlidingSpans))); }
   ~SpansGroup() noexcept(false) {
     if (std::uncaught_exceptions() == 0) ods_check(ods_.close_group());
   }

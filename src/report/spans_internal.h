@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "host/dates.h"
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "host/ods.h"
 #include "records/spans_outcome.h"
@@ -19,7 +20,7 @@ inline bool monthly(const SpansOutcome& o) { return o.layout.series.frequency ==
 
 // "Jan" ... "Dec", or "Q1" ... "Q4".
 inline std::string period_name(const SpansOutcome& o, int p) {
-  return monthly(o) ? msgtext(231 + p) : fmt::format("Q{}", p + 1);
+  return monthly(o) ? msgtext(text_id::month_abbreviation(p)) : fmt::format("Q{}", p + 1);
 }
 
 // "JAN1990" or "1990Q1".
@@ -31,8 +32,10 @@ inline const char* interval(const SpansOutcome& o) { return monthly(o) ? "MONTH"
 
 // The name of compared series s, for titles.
 inline std::string series_name(const SpansOutcome& o, SpanSeries s) {
-  static constexpr int kNames[kSpanSeriesCount] = {624, 625, 626, 627, 629};
-  if (s == SpanSeries::PeriodChanges && !monthly(o)) return msgtext(628);
+  static constexpr int kNames[kSpanSeriesCount] = {text_id::kSpanSeasonalFactors, text_id::kSpanTradingDayFactors,
+                                                     text_id::kSpanAdjustedSeries, text_id::kMonthToMonthChanges,
+                                                     text_id::kYearToYearChanges};
+  if (s == SpanSeries::PeriodChanges && !monthly(o)) return msgtext(text_id::kQuarterToQuarterChanges);
   return msgtext(kNames[index_of(s)]);
 }
 

@@ -30,8 +30,8 @@ struct SeriesReport {
 
   void by_period() const {
     const std::string table = id("A.1");
-    const std::string word = msgtext(monthly(o) ? 619 : 621);
-    open_table(ods, "lum.x11.spxa1", "SPRXA", msgtext(622, table, word, name), table);
+    const std::string word = msgtext(monthly(o) ? text_id::kMonth : text_id::kQuarter);
+    open_table(ods, "lum.x11.spxa1", "SPRXA", msgtext(text_id::kSpreadsByPeriod, table, word, name), table);
     column(ods, monthly(o) ? "Month" : "Quarter", word, ColType::Char);
     column(ods, "Period", "Period", ColType::Num, 0);
     column(ods, "Exceed", "Periods Exceeding", ColType::Num, 0);
@@ -47,8 +47,8 @@ struct SeriesReport {
 
   void by_year() const {
     const std::string table = id("A.2");
-    open_table(ods, "lum.x11.spxa2", "SPRXA_2", msgtext(623, table, name), table);
-    column(ods, "Year", msgtext(200), ColType::Num, 0);
+    open_table(ods, "lum.x11.spxa2", "SPRXA_2", msgtext(text_id::kSpreadsByYear, table, name), table);
+    column(ods, "Year", msgtext(text_id::kYear), ColType::Num, 0);
     column(ods, "Exceed", "Periods Exceeding", ColType::Num, 0);
     column(ods, "TotalCount", "Periods Tested", ColType::Num, 0);
     column(ods, "Ampd", "Average Spread", ColType::Num, decimals());
@@ -64,7 +64,7 @@ struct SeriesReport {
   // coincide with an exceedance.
   void summary() const {
     const std::string table = id("A.3");
-    open_table(ods, "lum.x11.spxa3", "S_X_A_3", msgtext(646, table, name), table);
+    open_table(ods, "lum.x11.spxa3", "S_X_A_3", msgtext(text_id::kSpanComparisons, table, name), table);
     column(ods, "Type", " ", ColType::Char);
     column(ods, "Nfound", "Number Found", ColType::Num, 0);
     column(ods, "TotalTested", "Number Tested", ColType::Num, 0);
@@ -73,20 +73,20 @@ struct SeriesReport {
       ods_check(
           ods.add_row({label, static_cast<double>(found), static_cast<double>(tested), cell(percent(found, tested))}));
     };
-    row(msgtext(630, fmt::format("{:.{}f}", c.cutoff, decimals())), c.exceeding, c.tested);
+    row(msgtext(text_id::kSpreadAboveCutoff, fmt::format("{:.{}f}", c.cutoff, decimals())), c.exceeding, c.tested);
     // The adjusted series itself has no sign test.
     if (s != SpanSeries::AdjustedSeries) {
-      row(msgtext(631), c.sign_changes, c.tested);
-      row(msgtext(632), c.sign_changes_exceeding, c.sign_changes);
+      row(msgtext(text_id::kSignChanges), c.sign_changes, c.tested);
+      row(msgtext(text_id::kSignChangesAboveCutoff), c.sign_changes_exceeding, c.sign_changes);
     }
-    row(msgtext(633), c.turning_points, c.turning_points_tested);
-    row(msgtext(634), c.turning_points_exceeding, c.turning_points);
+    row(msgtext(text_id::kTurningPoints), c.turning_points, c.turning_points_tested);
+    row(msgtext(text_id::kTurningPointsAboveCutoff), c.turning_points_exceeding, c.turning_points);
     ods_check(ods.close_table());
   }
 
   void by_excess_level() const {
     const std::string table = id("B");
-    open_table(ods, "lum.x11.spxb", "SPRXB_2", msgtext(635, table, name), table);
+    open_table(ods, "lum.x11.spxb", "SPRXB_2", msgtext(text_id::kSpreadRanges, table, name), table);
     column(ods, "Symbol", "Code", ColType::Char);
     column(ods, "Range", "Range", ColType::Char);
     column(ods, "NFound", "Number Found", ColType::Num, 0);
@@ -100,7 +100,7 @@ struct SeriesReport {
     const SpreadDistribution& d = c.distribution;
     if (d.n == 0) return;
     const std::string table = id("C");
-    open_table(ods, "lum.x11.spxc", "SPRXC", msgtext(636, table, name), table);
+    open_table(ods, "lum.x11.spxc", "SPRXC", msgtext(text_id::kSpreadDistribution, table, name), table);
     column(ods, "LBreakPt", " ", ColType::Char);
     column(ods, "Percent", "Percentile", ColType::Num, 0);
     column(ods, "PercentVal", "Spread", ColType::Num, decimals());
@@ -115,7 +115,7 @@ struct SeriesReport {
       marked = marked || mark;
       ods_check(ods.add_row({std::string(mark ? "->" : ""), pct, v, std::string(mark ? "<-" : "")}));
     }
-    if (marked) ods_check(ods.add_note(msgtext(644, fmt::format("{:.{}f}", c.cutoff, decimals()))));
+    if (marked) ods_check(ods.add_note(msgtext(text_id::kDistributionArrows, fmt::format("{:.{}f}", c.cutoff, decimals()))));
     ods_check(ods.close_table());
   }
 };

@@ -5,6 +5,7 @@
 
 #include <fmt/format.h>
 
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "numeric/distributions.h"
 #include "x11sa/missing.h"
@@ -51,7 +52,8 @@ void print_trading_day_regression(OdsManager& ods, Table table, const B15Regress
                                   const DailyWeights& prior, Mode mode) {
   const TradingDayFit& fit = regression.fit;
   const TradingDayTest& test = regression.test;
-  const std::string title = msgtext(table == Table::C15 ? 133 : 117);
+  const std::string title = msgtext(table == Table::C15 ? text_id::kFinalTradingDayRegression
+                                                     : text_id::kPreliminaryTradingDayRegression);
   ods_check(ods.open_table("lum.x11.month.tdr0", "TDR_0", title));
   for (const auto& [name, label, type, dec] :
        {std::tuple{"Day", "Day", ColType::Char, -1}, std::tuple{"CombinedWgt", "Combined Weight", ColType::Num, 3},
@@ -97,9 +99,9 @@ void print_trading_day_regression(OdsManager& ods, Table table, const B15Regress
 void print_prior_daily_weights_list(OdsManager& ods, const DailyWeights& weights) {
   // Preformatted lines, as the preface: the day at the margin, its weight
   // from column 13 with three decimals.
-  ods_check(ods.open_table("lum.x11.weights", "WeightList", msgtext(281)));
+  ods_check(ods.open_table("lum.x11.weights", "WeightList", msgtext(text_id::kPriorDailyWeights)));
   ods_check(ods.add_column(OdsColumn{"Text", "", ColType::Char, -1}));
-  ods_check(ods.add_row({msgtext(280)}));
+  ods_check(ods.add_row({msgtext(text_id::kDayAndWeight)}));
   for (std::size_t d = 0; d < 7; ++d)
     ods_check(ods.add_row({fmt::format("{:<12}{:6.3f}", kDayNames[d], weights[d])}));
   ods_check(ods.close_table());

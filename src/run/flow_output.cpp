@@ -5,6 +5,7 @@
 #include "data/out_columns.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "records/exit_levels.h"
 #include "report/arima_reports.h"
 #include "report/charts.h"
@@ -26,24 +27,24 @@ struct GroupName {
 
 GroupName group_name(TableGroup g) {
   switch (g) {
-    case TableGroup::A: return {"A_Tables", 71};
-    case TableGroup::B: return {"B_Tables", 72};
-    case TableGroup::C: return {"C_Tables", 73};
-    case TableGroup::D: return {"D_Tables", 74};
-    case TableGroup::E: return {"E_Tables", 75};
-    case TableGroup::F: return {"F_Tables", 76};
-    case TableGroup::Arima: return {"AR_Tables", 78};
-    case TableGroup::Charts: return {"Charts", 77};
+    case TableGroup::A: return {"A_Tables", text_id::kPriorAdjustments};
+    case TableGroup::B: return {"B_Tables", text_id::kPreliminaryEstimates};
+    case TableGroup::C: return {"C_Tables", text_id::kIntermediateEstimates};
+    case TableGroup::D: return {"D_Tables", text_id::kFinalEstimates};
+    case TableGroup::E: return {"E_Tables", text_id::kAdjustmentSeries};
+    case TableGroup::F: return {"F_Tables", text_id::kSummaryMeasures};
+    case TableGroup::Arima: return {"AR_Tables", text_id::kArimaExtension};
+    case TableGroup::Charts: return {"Charts", text_id::kCharts};
     case TableGroup::Spans: break;
   }
-  return {"S_Tables", 79};
+  return {"S_Tables", text_id::kSlidingSpans};
 }
 
 // The prior daily weights as a table of the plain flow.
 void print_prior_weights_table(OdsManager& ods, const DailyWeights& weights) {
-  ods_check(ods.open_table("lum.x11.month.a4a", "PriorDailyWgts", msgtext(281)));
-  ods_check(ods.add_column(OdsColumn{"Day", msgtext(317), ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"AdjPriorWgts", msgtext(318), ColType::Num, 3}));
+  ods_check(ods.open_table("lum.x11.month.a4a", "PriorDailyWgts", msgtext(text_id::kPriorDailyWeights)));
+  ods_check(ods.add_column(OdsColumn{"Day", msgtext(text_id::kDay), ColType::Char, -1}));
+  ods_check(ods.add_column(OdsColumn{"AdjPriorWgts", msgtext(text_id::kWeight), ColType::Num, 3}));
   for (std::size_t d = 0; d < weights.size(); ++d) ods_check(ods.add_row({std::string(kDayNames[d]), weights[d]}));
   ods_check(ods.close_table());
 }
@@ -94,7 +95,7 @@ void FlowOutput::print_prior_daily_weights(const DailyWeights& weights, bool as_
 
 void FlowOutput::print_no_regression_months() {
   // B14's title names the note whichever pass finds no month to use.
-  print_note_in_place_of_table(host_.ods(), Table::B14, msgtext(158));
+  print_note_in_place_of_table(host_.ods(), Table::B14, msgtext(text_id::kNoTradingDayRegression));
 }
 
 void FlowOutput::print_regression(bool final_pass, const TradingDayRegressionResult& r) {

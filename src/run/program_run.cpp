@@ -15,6 +15,7 @@
 #include "host/atomic_file.h"
 #include "host/host.h"
 #include "host/program.h"
+#include "records/exit_levels.h"
 #include "render/html.h"
 #include "render/json.h"
 #include "render/listing_sink.h"
@@ -162,7 +163,7 @@ int run_items(Host& host, std::string_view program, const RunOptions& options, R
                                      "runs PROC X11.",
                                      step.proc.pos.line, step.proc.pos.col,
                                      step.name.empty() ? "(none)" : step.name));
-        sr.exit_level = 3000;
+        sr.exit_level = exit_level::kStatement;
       } else {
         host.ods().begin_step(step.name, sr.line);
         // Steps end through StepExit; anything else that escapes one is a
@@ -177,7 +178,7 @@ int run_items(Host& host, std::string_view program, const RunOptions& options, R
         }
         if (!fault.empty()) {
           host.log().error(fmt::format("Internal error in the PROC {} step at line {}: {}", step.name, sr.line, fault));
-          sr.exit_level = 9999;
+          sr.exit_level = exit_level::kInternal;
         }
         host.ods().end_step(sr.exit_level);
       }

@@ -7,6 +7,7 @@
 
 #include "host/dates.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "records/exit_levels.h"
 #include "records/table_catalogue.h"
 #include "statements/option_checks.h"
@@ -28,14 +29,15 @@ SeriesStep series_step(std::size_t values, const SeriesOptions& options, Host& h
   const double last = is_missing(first) ? kMissing : shifted_interval_start(monthly ? "MONTH" : "QTR", first, n - 1);
   for (const auto& [name, date] : {std::pair{"START", first}, std::pair{"END", last}}) {
     if (!is_missing(date)) continue;
-    host.msg(monthly ? 34 : 35, name, fmt::format("{}/{}", options.start_year, options.start_period));
+    host.msg(monthly ? message_id::kNotAMonth : message_id::kNotAQuarter, name,
+             fmt::format("{}/{}", options.start_year, options.start_period));
     level = std::max(level, exit_level::kStatement);
   }
   if (!is_missing(first) && !is_missing(last)) {
     step.start = first;
     step.end = last;
     if (first > last) {
-      host.msg(16);
+      host.msg(message_id::kStartAfterEnd);
       level = std::max(level, exit_level::kOptionValue);
     }
   }

@@ -7,6 +7,7 @@
 
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "pipeline/flows.h"
 #include "records/exit_levels.h"
 #include "report/spans.h"
@@ -73,7 +74,7 @@ int run_sliding_spans(const GroupTarget& target, const VariableChain& variable, 
   const SeriesCalendar calendar{v.frequency, v.first_year, v.first_period, v.observations};
   const SpanLayout layout = span_layout(calendar, longest_seasonal_filter(variable.adjustment.curves));
   if (layout.status == SpanLayoutStatus::TooShort) {
-    target.host.msg(219, name);
+    target.host.msg(message_id::kSpansTooShort, name);
     return 0;
   }
   // The series as read, before the reruns reuse the variable's vectors.

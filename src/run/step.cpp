@@ -9,6 +9,7 @@
 #include "data/series_input.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "records/exit_levels.h"
 #include "run/variable_loop.h"
 #include "statements/step_options.h"
@@ -16,8 +17,6 @@
 namespace x11sa {
 
 namespace {
-
-constexpr int kMsgNoGroup = 66;
 
 // The output group of a BY group, named in the titles of its pages.
 class ByGroupOutput {
@@ -77,7 +76,7 @@ ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& d
   host.progress().finish();
   if (number == 0) {
     // An empty data set has no group at all; say so rather than end silently.
-    host.msg(kMsgNoGroup);
+    host.msg(message_id::kNoObservations);
     result.level = std::max(result.level, exit_level::kDataError);
   }
   if (const auto& error = data.sort_error()) {

@@ -10,6 +10,7 @@
 #include "host/dates.h"
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "pipeline/flows.h"
 #include "report/preface.h"
 #include "run/flow_output.h"
@@ -25,7 +26,8 @@ constexpr long kAutoChoiceYears = 5;
 // The page title of a variable: its name, its label when it has one, and
 // the BY group, as every page should say which group it shows.
 void set_page_title(Host& host, const std::string& name, const std::string& label, const std::string& group) {
-  std::string title = label.empty() ? msgtext(97, name) : msgtext(98, name, label);
+  std::string title = label.empty() ? msgtext(text_id::kVariablePageTitle, name)
+                                    : msgtext(text_id::kVariablePageTitleWithLabel, name, label);
   if (!group.empty()) title += " (" + group + ")";
   host.ods().set_page_title(std::move(title));
 }
@@ -34,7 +36,7 @@ void set_page_title(Host& host, const std::string& name, const std::string& labe
 class VariableGroup {
  public:
   VariableGroup(Host& host, const std::string& name) : host_(host), open_(host.ods().active()) {
-    if (open_) ods_check(host.ods().open_group(name, msgtext(881, name)));
+    if (open_) ods_check(host.ods().open_group(name, msgtext(text_id::kVariableGroup, name)));
   }
   ~VariableGroup() noexcept(false) {
     if (open_ && std::uncaught_exceptions() == 0) ods_check(host_.ods().close_group());
@@ -134,7 +136,7 @@ void adjust_group(const GroupTarget& target, GroupData& group, long number, cons
     bool extension_missing = false;
     if (o.method.arima && !o.method.arima->model) {
       if (v.observations < kAutoChoiceYears * o.method.periods()) {
-        if (flow != Flow::Plain) host.msg(44, v.name);
+        if (flow != Flow::Plain) host.msg(message_id::kTooShortForModelChoice, v.name);
         flow = Flow::Plain;
       }
       if (flow == Flow::Plain && o.outextrap) extension_missing = true;

@@ -65,7 +65,7 @@ struct ParsedStatement {
 
 struct ParsedStep {
   std::vector<ParsedStatement> stmts;  // the PROC record first, then in program order
-  int level = 0;  // statement-error level (3000) when anything could not be read
+  int level = 0;  // exit_level::kStatement when anything could not be read
 };
 
 // Parses the statements of a PROC X11 step; every fault is logged as an

@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "host/dates.h"
+#include "host/message_ids.h"
 #include "host/messages.h"
 #include "host/program.h"
 #include "records/exit_levels.h"
@@ -14,6 +15,8 @@
 namespace x11sa {
 
 namespace detail {
+
+using namespace message_id;
 
 namespace {
 
@@ -50,18 +53,18 @@ std::optional<OptionProblem> trendma_problem(Frequency f, int length) {
   const bool monthly = f == Frequency::Monthly;
   const bool ok = monthly ? (length == 9 || length == 13 || length == 23) : (length == 5 || length == 7);
   if (ok) return std::nullopt;
-  return message(exit_level::kOptionValue, monthly ? 5 : 40);
+  return message(exit_level::kOptionValue, monthly ? kTrendmaNotMonthly : kTrendmaNotQuarterly);
 }
 
 std::optional<OptionProblem> ptrendma_problem(Frequency f, int length) {
   const bool ok = f == Frequency::Monthly ? (length == 12 || length == 24) : (length == 4 || length == 8);
   if (ok) return std::nullopt;
-  return message(exit_level::kOptionValue, 45);
+  return message(exit_level::kOptionValue, kPtrendmaInvalid);
 }
 
 std::optional<OptionProblem> year_problem(std::string_view option, int year, std::string_view written) {
   if (!is_missing(date_from_mdy(1, 1, year))) return std::nullopt;
-  return message(exit_level::kResource, 32, option, written);
+  return message(exit_level::kResource, kYearOutOfRange, option, written);
 }
 
 std::vector<OptionProblem> weight_problems(double fullweight, double zeroweight, double exclude) {
@@ -71,13 +74,14 @@ std::vector<OptionProblem> weight_problems(double fullweight, double zeroweight,
     double value;
   } weights[] = {{"FULLWEIGHT", fullweight}, {"EXCLUDE", exclude}, {"ZEROWEIGHT", zeroweight}};
   for (const auto& w : weights)
-    if (outside(w.value, 0.1, 9.9)) problems.push_back(message(exit_level::kOptionValue, 8, w.name, w.value));
-  if (zeroweight < fullweight) problems.push_back(message(exit_level::kOptionValue, 15));
+    if (outside(w.value, 0.1, 9.9))
+      problems.push_back(message(exit_level::kOptionValue, kSigmaLimitOutOfRange, w.name, w.value));
+  if (zeroweight < fullweight) problems.push_back(message(exit_level::kOptionValue, kZeroweightBelowFullweight));
   return problems;
 }
 
 OptionProblem unknown_curve_problem(std::string_view period, std::string_view written) {
-  return message(exit_level::kStatement, 6, period, shown_text(written));
+  return message(exit_level::kStatement, kUnknownSeasonalCurve, period, shown_text(written));
 }
 
 int curve_weight(SeasonalCurve c) noexcept {
@@ -101,14 +105,14 @@ int curve_weight(SeasonalCurve c) noexcept {
 std::optional<OptionProblem> curves_frequency_problem(Frequency f, int month_weight, int quarter_weight) {
   const bool monthly = f == Frequency::Monthly;
   if ((monthly || month_weight <= 0) && (!monthly || quarter_weight <= 0)) return std::nullopt;
-  std::string what = msgtext(99);
+  std::string what = msgtext(text_id::kMacurves);
   for (char& c : what) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return message(exit_level::kOptionValue, 12, what, msgtext(346));
+  return message(exit_level::kOptionValue, kCurvesOfOtherFrequency, what, msgtext(text_id::kOtherFrequencyPeriods));
 }
 
-OptionProblem transform_without_model_problem() { return message(exit_level::kNormal, 41); }
+OptionProblem transform_without_model_problem() { return message(exit_level::kNormal, kTransformWithoutModel); }
 
-OptionProblem maxiter_problem() { return message(exit_level::kWarning, 62); }
+OptionProblem maxiter_problem() { return message(exit_level::kWarning, kMaxiterBelowOne); }
 
 std::optional<OptionProblem> criterion_problem(const Criterion& c, double value) {
   if (!outside(value, c.lo, c.hi)) return std::nullopt;
@@ -118,12 +122,12 @@ std::optional<OptionProblem> criterion_problem(const Criterion& c, double value)
 std::vector<OptionProblem> horizon_problems(Frequency f, int backcast_years, int forecast_years) {
   std::vector<OptionProblem> problems;
   if (f == Frequency::Monthly) {
-    if (backcast_years > 5) problems.push_back(message(exit_level::kNormal, 191, backcast_years));
-    if (forecast_years >= 6) problems.push_back(message(exit_level::kNormal, 190, forecast_years));
+    if (backcast_years > 5) problems.push_back(message(exit_level::kNormal, kLongBackcast, backcast_years));
+    if (forecast_years >= 6) problems.push_back(message(exit_level::kNormal, kLongForecast, forecast_years));
   } else if (backcast_years >= 4) {
-    problems.push_back(message(exit_level::kNormal, 193, backcast_years));
+    problems.push_back(message(exit_level::kNormal, kLongBackcastQuarterly, backcast_years));
   } else if (forecast_years >= 4) {
-    problems.push_back(message(exit_level::kNormal, 192, forecast_years));
+    problems.push_back(message(exit_level::kNormal, kLongForecastQuarterly, forecast_years));
   }
   return problems;
 }
@@ -132,36 +136,36 @@ int default_nlag(Frequency f) noexcept { return f == Frequency::Monthly ? 36 : 1
 
 std::optional<OptionProblem> nlag_problem(Frequency f, const ArimaOptions& a) {
   if (a.model || a.nlag.value_or(default_nlag(f)) == default_nlag(f)) return std::nullopt;
-  return message(exit_level::kWarning, 59);
+  return message(exit_level::kWarning, kNlagIgnoredByModelChoice);
 }
 
 std::optional<OptionProblem> empty_model_problem(const ArimaOptions& a) {
   if (!a.model) return std::nullopt;
   const ArimaModel& m = *a.model;
   if (m.p != 0 || m.sp != 0 || m.q != 0 || m.sq != 0 || !m.noint) return std::nullopt;
-  return message(exit_level::kOptionValue, 70);
+  return message(exit_level::kOptionValue, kModelWithoutTerms);
 }
 
 std::optional<OptionProblem> power_problem(const ArimaOptions& a) {
   if (a.transform.kind != ArimaTransform::Kind::Power || a.transform.power > 0) return std::nullopt;
-  return message(exit_level::kOptionValue, 63);
+  return message(exit_level::kOptionValue, kPowerNotPositive);
 }
 
 std::optional<OptionProblem> zero_weights_problem(std::span<const double, 7> weights) {
   if (std::any_of(weights.begin(), weights.end(), [](double w) { return w != 0.0; })) return std::nullopt;
-  return message(exit_level::kResource, 36);
+  return message(exit_level::kResource, kPriorWeightsAllZero);
 }
 
-OptionProblem additive_weights_problem() { return message(exit_level::kOptionValue, 10); }
+OptionProblem additive_weights_problem() { return message(exit_level::kOptionValue, kPriorWeightsAdditive); }
 
-OptionProblem quarterly_weights_problem() { return message(exit_level::kOptionValue, 13); }
+OptionProblem quarterly_weights_problem() { return message(exit_level::kOptionValue, kPriorWeightsQuarterly); }
 
 std::optional<OptionProblem> tdcompute_without_regression_problem(const AdjustmentOptions& o) {
   if (!o.tdcompute_year || o.tdregr != TradingDayRegression::None) return std::nullopt;
-  return message(exit_level::kWarning, 30);
+  return message(exit_level::kWarning, kTdcomputeWithoutRegression);
 }
 
-OptionProblem spans_with_arima_problem() { return message(exit_level::kWarning, 67); }
+OptionProblem spans_with_arima_problem() { return message(exit_level::kWarning, kSpansWithArima); }
 
 AdjustmentOptions settled_options(AdjustmentOptions o) {
   if (o.arima) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/message_ids.h"
 #include "x11sa/options.h"
 
 namespace x11sa::detail {
@@ -81,9 +82,9 @@ struct Criterion {
   int message;
   double lo, hi, fallback;
 };
-inline constexpr Criterion kMapeCriterion{542, 1.0, 100.0, 15.0};
-inline constexpr Criterion kChiCriterion{543, 0.01, 0.90, 0.05};
-inline constexpr Criterion kOverdiffCriterion{544, 0.80, 0.99, 0.90};
+inline constexpr Criterion kMapeCriterion{message_id::kMapecrOutOfRange, 1.0, 100.0, 15.0};
+inline constexpr Criterion kChiCriterion{message_id::kChicrOutOfRange, 0.01, 0.90, 0.05};
+inline constexpr Criterion kOverdiffCriterion{message_id::kOvdifcrOutOfRange, 0.80, 0.99, 0.90};
 [[nodiscard]] std::optional<OptionProblem> criterion_problem(const Criterion& c, double value);
 [[nodiscard]] std::vector<OptionProblem> horizon_problems(Frequency f, int backcast_years, int forecast_years);
 [[nodiscard]] int default_nlag(Frequency f) noexcept;

@@ -8,6 +8,7 @@
 
 #include "host/dates.h"
 #include "host/host.h"
+#include "host/message_ids.h"
 #include "records/exit_levels.h"
 #include "statements/option_checks.h"
 
@@ -173,7 +174,9 @@ void StepReader::proc_statement(const ParsedStatement& proc) {
 // START= or END=: a month or a quarter as the frequency writes it.
 std::optional<double> StepReader::period(const OptValue& v, const char* which) {
   const auto d = monthly() ? informat_monyy(v.text) : informat_yyq(v.text);
-  if (!d) message(exit_level::kStatement, monthly() ? 34 : 35, which, shown_text(v.text));
+  if (!d)
+    message(exit_level::kStatement, monthly() ? message_id::kNotAMonth : message_id::kNotAQuarter, which,
+            shown_text(v.text));
   return d;
 }
 
@@ -190,11 +193,12 @@ std::optional<int> StepReader::year(const ParsedStatement& s, const char* name) 
 // MONTHLY or QUARTERLY: the last such statement holds.
 const ParsedStatement* StepReader::frequency_statement(const ParsedStep& step) {
   const ParsedStatement* freq = nullptr;
+  auto word = [](const ParsedStatement& s) {
+    return msgtext(s.word == "QUARTERLY" ? text_id::kQuarterlyStatement : text_id::kMonthlyStatement);
+  };
   for (const auto& s : step.stmts) {
     if (s.kind != StmtKind::Freq) continue;
-    if (freq != nullptr)
-      message(exit_level::kWarning, 1, msgtext(s.word == "QUARTERLY" ? 490 : 491),
-              msgtext(freq->word == "QUARTERLY" ? 490 : 491));
+    if (freq != nullptr) message(exit_level::kWarning, message_id::kStatementRepeated, word(s), word(*freq));
     freq = &s;
   }
   if (freq == nullptr) return nullptr;
@@ -207,8 +211,8 @@ const ParsedStatement* StepReader::frequency_statement(const ParsedStep& step) {
   if (s.has("NOPRINT")) noprint_ = true;
   if (const OptValue* v = s.get("START")) o_.start = period(*v, "START");
   if (const OptValue* v = s.get("END")) o_.end = period(*v, "END");
-  if (!s.has("DATE") && !s.has("START")) message(exit_level::kOptionValue, 3);
-  if (o_.start && o_.end && *o_.start > *o_.end) message(exit_level::kOptionValue, 16);
+  if (!s.has("DATE") && !s.has("START")) message(exit_level::kOptionValue, message_id::kNoDateNorStart);
+  if (o_.start && o_.end && *o_.start > *o_.end) message(exit_level::kOptionValue, message_id::kStartAfterEnd);
   if (const OptValue* v = s.get("NDEC")) o_.print.decimals = whole(*v);
   if (const OptValue* v = s.get("PRINTOUT")) {
     const std::string& w = v->text;
@@ -435,7 +439,7 @@ void StepReader::variables(const ParsedStatement& proc, const ParsedStatement* f
   }
   // Names that were not found said so already.
   if (vars.analysis.empty() && !(proc.has_var && level_ >= exit_level::kStatement))
-    message(exit_level::kOptionValue, 2);
+    message(exit_level::kOptionValue, message_id::kNoVariableToAdjust);
 }
 
 // OUTPUT names, once the analysis variables are known.
@@ -456,7 +460,7 @@ void StepReader::output_statement(const ParsedStatement& s) {
           "Table {} is named more than once in the OUTPUT statement; the last names are used.", table_name(table)));
     kept = names;
     if (vars_known && kept.size() > nvar) {
-      if (!told) host_.msg(7, 3, table_name(table));
+      if (!told) host_.msg(message_id::kMoreOutputNamesThanVariables, 3, table_name(table));
       told = true;
       raise(exit_level::kWarning);
       kept.resize(nvar);
@@ -468,8 +472,9 @@ void StepReader::output_statement(const ParsedStatement& s) {
 void StepReader::cross_checks() {
   const AdjustmentOptions& m = o_.method;
   if (m.prior_daily_weights && m.additive()) report(detail::additive_weights_problem());
-  if (!o_.vars.id.empty() && !o_.out) message(exit_level::kWarning, 11);
-  if (o_.outtdr && m.tdregr == TradingDayRegression::None) message(exit_level::kWarning, 568);
+  if (!o_.vars.id.empty() && !o_.out) message(exit_level::kWarning, message_id::kIdWithoutOut);
+  if (o_.outtdr && m.tdregr == TradingDayRegression::None)
+    message(exit_level::kWarning, message_id::kOuttdrWithoutRegression);
   if (m.arima) {
     report(detail::nlag_problem(m.frequency, *m.arima));
     report(detail::empty_model_problem(*m.arima));
@@ -482,14 +487,14 @@ void StepReader::cross_checks() {
                     Table::C14, Table::C16, Table::C18, Table::C19}) {
       auto& names = o_.out_names[static_cast<std::size_t>(table_info(t).out_index)];
       if (names.empty()) continue;
-      message(exit_level::kWarning, 14, table_name(t));
+      message(exit_level::kWarning, message_id::kMonthlyOnlyOutputTable, table_name(t));
       names.clear();
     }
   }
   if (m.arima) report(detail::power_problem(*m.arima));
   if (m.spans) span_reports();
   if (o_.outspan && !m.spans) {
-    message(exit_level::kWarning, 209);
+    message(exit_level::kWarning, message_id::kOutspanWithoutSspan);
     o_.outspan.reset();
   }
   if (m.spans && m.arima) {
@@ -538,13 +543,13 @@ StepOptionsRead StepReader::read(const ParsedStep& step) {
   const ParsedStatement& proc = step.stmts.front();
   proc_statement(proc);
   const ParsedStatement* freq = frequency_statement(step);
-  if (freq == nullptr) message(exit_level::kOptionValue, 9);
+  if (freq == nullptr) message(exit_level::kOptionValue, message_id::kNoFrequencyStatement);
   report(detail::weight_problems(o_.method.fullweight, o_.method.zeroweight, o_.method.exclude));
   if (const OptValue* v = proc.get("OUTTDR")) {
     if (monthly()) {
       o_.outtdr = output_data_set(*v);
     } else {
-      host_.msg(205);
+      host_.msg(message_id::kOuttdrQuarterly);
     }
   }
   const ParsedStatement* output = nullptr;

@@ -2,7 +2,10 @@
 // with the arguments they name, and fallbacks that never throw.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
 #include <set>
+#include <sstream>
 
 #include "host/messages.h"
 
@@ -52,6 +55,36 @@ TEST(Messages, EveryTextFormatsWithItsArguments) {
                                       : msgtext(m.number, 1.5, 2.5, 3.5, 4.5, 5.5);
     EXPECT_EQ(text.find("arguments do not fit"), std::string::npos) << m.number << ": " << m.text;
   }
+}
+
+// Every name of host/message_ids.h stands for a message of its group's set:
+// a log line (note, warning, error) or a title or label (text).
+TEST(Messages, NamedNumbersExistWithTheSeverityOfTheirGroup) {
+  std::ifstream in(X11SA_SOURCE_ROOT "/src/host/message_ids.h");
+  ASSERT_TRUE(in) << "message_ids.h not found";
+  std::stringstream source;
+  source << in.rdbuf();
+  const std::string text = source.str();
+  const std::regex item(R"(namespace x11sa::(\w+) \{|inline constexpr int (k\w+) = (\d+);)");
+  std::string group;
+  int names = 0;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), item); it != std::sregex_iterator(); ++it) {
+    const std::smatch& m = *it;
+    if (m[1].matched) {
+      group = m[1];
+      continue;
+    }
+    if (group == "message_set") continue;
+    const int number = std::stoi(m[3]);
+    const Message* found = group == "seasonality_text_id" ? find_message881(number)
+                           : group == "engine_message_id" ? find_message499(number)
+                                                          : find_message(number);
+    ++names;
+    ASSERT_NE(found, nullptr) << group << "::" << m[2] << " = " << number << " is not in the catalogue";
+    const bool text_group = group == "text_id" || group == "seasonality_text_id";
+    EXPECT_EQ(found->severity == Severity::Text, text_group) << group << "::" << m[2] << " = " << number;
+  }
+  EXPECT_GT(names, 200);
 }
 
 TEST(Messages, UnknownNumbersAndWrongArgumentsDoNotThrow) {
