@@ -16,6 +16,14 @@
 
 namespace x11sa {
 
+namespace {
+
+// Output objects built out of order are a fault of the report that builds
+// them: the step ends as an internal error naming what went wrong.
+[[noreturn]] void misuse(const std::string& what) { xebug_exit("output objects: " + what); }
+
+}  // namespace
+
 void OdsManager::begin_step(const std::string& proc, int line) {
   path_.clear();
   open_ = false;
@@ -32,22 +40,21 @@ void OdsManager::end_step(int exit_level) {
   for (OdsSink* s : sinks_) s->end_step(exit_level);
 }
 
-int OdsManager::open_group(std::string name, std::string label) {
-  if (open_) return -1;
+void OdsManager::open_group(std::string name, std::string label) {
+  if (open_) misuse(fmt::format("group {} opened inside table {}", name, table_.name));
   path_.push_back(OdsGroup{std::move(name), std::move(label)});
   for (OdsSink* s : sinks_) s->open_group(path_);
-  return 0;
 }
 
-int OdsManager::close_group() {
-  if (open_ || path_.empty()) return -2;
+void OdsManager::close_group() {
+  if (open_) misuse(fmt::format("a group closed inside table {}", table_.name));
+  if (path_.empty()) misuse("a group closed that was not open");
   for (OdsSink* s : sinks_) s->close_group(path_);
   path_.pop_back();
-  return 0;
 }
 
-int OdsManager::open_table(std::string template_path, std::string name, std::string title) {
-  if (open_) return -3;
+void OdsManager::open_table(std::string template_path, std::string name, std::string title) {
+  if (open_) misuse(fmt::format("table {} opened inside table {}", name, table_.name));
   // Cleared member by member: the vectors keep their storage for this table.
   table_.template_path = std::move(template_path);
   table_.name = std::move(name);
@@ -59,33 +66,33 @@ int OdsManager::open_table(std::string template_path, std::string name, std::str
   table_.path = path_;
   table_.page_title = page_title_;
   open_ = true;
-  return 0;
 }
 
-int OdsManager::set_entry(std::string key, std::string value) {
-  if (!open_) return -4;
+void OdsManager::set_entry(std::string key, std::string value) {
+  if (!open_) misuse(fmt::format("entry {} set outside a table", key));
   table_.entries.emplace_back(std::move(key), std::move(value));
-  return 0;
 }
 
-int OdsManager::add_column(OdsColumn column) {
-  if (!open_ || !table_.rows.empty()) return -5;
+void OdsManager::add_column(OdsColumn column) {
+  if (!open_) misuse(fmt::format("column {} added outside a table", column.name));
+  if (!table_.rows.empty()) misuse(fmt::format("column {} added to table {} after its rows", column.name, table_.name));
   table_.columns.push_back(std::move(column));
-  return 0;
 }
 
-int OdsManager::add_row(std::vector<OdsCell> cells) {
-  if (!open_) return -6;
-  if (cells.size() != table_.columns.size()) return -7;
+void OdsManager::add_row(std::vector<OdsCell> cells) {
+  if (!open_) misuse("a row added outside a table");
+  if (cells.size() != table_.columns.size())
+    misuse(
+        fmt::format("a row of {} cells in table {} of {} columns", cells.size(), table_.name, table_.columns.size()));
   // A present cell's kind matches its column: a number, or a text.
   const OdsColumn* column = table_.columns.data();
   for (const OdsCell& cell : cells) {
     const std::size_t kind = cell.index();
-    if (kind != 0 && (kind == 2) != (column->type == ColType::Char)) return -8;
+    if (kind != 0 && (kind == 2) != (column->type == ColType::Char))
+      misuse(fmt::format("a cell of the wrong kind in column {} of table {}", column->name, table_.name));
     ++column;
   }
   table_.rows.push_back(std::move(cells));
-  return 0;
 }
 
 std::vector<OdsCell> OdsManager::new_row() {
@@ -95,14 +102,13 @@ std::vector<OdsCell> OdsManager::new_row() {
   return row;
 }
 
-int OdsManager::add_note(std::string note) {
-  if (!open_) return -9;
+void OdsManager::add_note(std::string note) {
+  if (!open_) misuse("a note added outside a table");
   table_.notes.push_back(std::move(note));
-  return 0;
 }
 
-int OdsManager::close_table() {
-  if (!open_) return -10;
+void OdsManager::close_table() {
+  if (!open_) misuse("a table closed that was not open");
   open_ = false;
   for (OdsSink* s : sinks_) s->table(table_);
   // The rows go back to the spares, up to a bound that keeps a long table
@@ -114,11 +120,6 @@ int OdsManager::close_table() {
     spare_rows_.push_back(std::move(row));
   }
   table_.rows.clear();
-  return 0;
-}
-
-void ods_check(int status) {
-  if (status < 0) xebug_exit(fmt::format("output-object service failed with status {}", status));
 }
 
 namespace {

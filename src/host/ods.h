@@ -53,8 +53,9 @@ class OdsSink {
   virtual void table(const OdsTable& table) = 0;
 };
 
-// Builds output objects. Methods return 0, or a negative status when
-// called out of order (no table open, a row of the wrong width, ...).
+// Builds output objects. A call out of order (no table open, a row of the
+// wrong width, ...) is a fault of the caller and ends the step as an
+// internal error.
 class OdsManager {
  public:
   void add_sink(OdsSink* sink) { sinks_.push_back(sink); }
@@ -63,17 +64,17 @@ class OdsManager {
 
   void begin_step(const std::string& proc, int line);
   void end_step(int exit_level);
-  int open_group(std::string name, std::string label);
-  int close_group();
-  int open_table(std::string template_path, std::string name, std::string title);
-  int set_entry(std::string key, std::string value);
-  int add_column(OdsColumn column);
-  int add_row(std::vector<OdsCell> cells);
+  void open_group(std::string name, std::string label);
+  void close_group();
+  void open_table(std::string template_path, std::string name, std::string title);
+  void set_entry(std::string key, std::string value);
+  void add_column(OdsColumn column);
+  void add_row(std::vector<OdsCell> cells);
   // An empty row to fill and hand to add_row: the storage of a row of an
   // earlier table, so that table after table builds without allocating.
   [[nodiscard]] std::vector<OdsCell> new_row();
-  int add_note(std::string note);
-  int close_table();
+  void add_note(std::string note);
+  void close_table();
   void set_page_title(std::string title) { page_title_ = std::move(title); }
   [[nodiscard]] const std::string& page_title() const noexcept { return page_title_; }
   [[nodiscard]] const std::vector<OdsGroup>& path() const noexcept { return path_; }
@@ -87,9 +88,6 @@ class OdsManager {
   bool open_ = false;
   std::string page_title_;
 };
-
-// Ends the step when an output-object call failed (negative status).
-void ods_check(int status);
 
 // Plain-text rendering of output objects into the listing.
 class ListingSink : public OdsSink {

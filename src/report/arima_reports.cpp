@@ -85,10 +85,10 @@ std::string transform_text(const ArimaTransform& t) {
 }
 
 void text_table(OdsManager& ods, const char* name, const std::string& title, const std::vector<std::string>& lines) {
-  ods_check(ods.open_table("lum.x11.arima.t1", name, title));
-  ods_check(ods.add_column(OdsColumn{"Text1", " ", ColType::Char, -1}));
-  for (const std::string& line : lines) ods_check(ods.add_row({line}));
-  ods_check(ods.close_table());
+  ods.open_table("lum.x11.arima.t1", name, title);
+  ods.add_column(OdsColumn{"Text1", " ", ColType::Char, -1});
+  for (const std::string& line : lines) ods.add_row({line});
+  ods.close_table();
 }
 
 // The reports of one estimated model, as PRINTALL or the standard print
@@ -123,16 +123,16 @@ void print_candidates(OdsManager& ods, const ArimaOutcome& outcome, const ArimaO
 
 void print_arima_note(OdsManager& ods, const std::string& text) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.arima.t1", "Note", ""));
-  ods_check(ods.add_note(text));
-  ods_check(ods.close_table());
+  ods.open_table("lum.x11.arima.t1", "Note", "");
+  ods.add_note(text);
+  ods.close_table();
 }
 
 void print_convergence_summary(OdsManager& ods, const ArimaEstimates& e) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.ArimaConvergeSum", "ConvergenceSummary", msgtext(text_id::kConvergenceSummary)));
-  ods_check(ods.add_column(OdsColumn{"Label1", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"cValue1", " ", ColType::Char, -1}));
+  ods.open_table("lum.x11.ArimaConvergeSum", "ConvergenceSummary", msgtext(text_id::kConvergenceSummary));
+  ods.add_column(OdsColumn{"Label1", " ", ColType::Char, -1});
+  ods.add_column(OdsColumn{"cValue1", " ", ColType::Char, -1});
   const bool ml = e.method == ArimaMethod::Ml;
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"Estimation Method", method_name(e.method)},
@@ -147,8 +147,8 @@ void print_convergence_summary(OdsManager& ods, const ArimaEstimates& e) {
       {"Objective Function Value", shown(e.objective, 6)},
       {"Outcome", code_meaning(e.code)},
   };
-  for (const auto& [label, value] : rows) ods_check(ods.add_row({label, value}));
-  ods_check(ods.close_table());
+  for (const auto& [label, value] : rows) ods.add_row({label, value});
+  ods.close_table();
 }
 
 void print_model_description(OdsManager& ods, const ArimaEstimates& e, const std::string& variable) {
@@ -184,21 +184,21 @@ void print_model_description(OdsManager& ods, const ArimaEstimates& e, const std
 
 void print_parameter_estimates(OdsManager& ods, const ArimaEstimates& e) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.ArimaParmEst", "ParameterEstimates", msgtext(text_id::kParameterEstimates)));
-  ods_check(ods.add_column(OdsColumn{"Parameter", "Parameter", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"Estimate", "Estimate", ColType::Num, 5}));
-  ods_check(ods.add_column(OdsColumn{"StdErr", "Standard Error", ColType::Num, 5}));
-  ods_check(ods.add_column(OdsColumn{"tValue", "t Value", ColType::Num, 2}));
-  ods_check(ods.add_column(OdsColumn{"Probt", "Approx Pr > |t|", ColType::Num, 4}));
-  ods_check(ods.add_column(OdsColumn{"Lag", "Lag", ColType::Num, 0}));
+  ods.open_table("lum.x11.ArimaParmEst", "ParameterEstimates", msgtext(text_id::kParameterEstimates));
+  ods.add_column(OdsColumn{"Parameter", "Parameter", ColType::Char, -1});
+  ods.add_column(OdsColumn{"Estimate", "Estimate", ColType::Num, 5});
+  ods.add_column(OdsColumn{"StdErr", "Standard Error", ColType::Num, 5});
+  ods.add_column(OdsColumn{"tValue", "t Value", ColType::Num, 2});
+  ods.add_column(OdsColumn{"Probt", "Approx Pr > |t|", ColType::Num, 4});
+  ods.add_column(OdsColumn{"Lag", "Lag", ColType::Num, 0});
   for (const ArimaParameter& p : e.parameters)
-    ods_check(ods.add_row({p.name, cell(p.estimate), cell(p.std_error), cell(p.t_value), cell(p.probability),
-                           static_cast<double>(p.lag)}));
-  ods_check(ods.close_table());
+    ods.add_row({p.name, cell(p.estimate), cell(p.std_error), cell(p.t_value), cell(p.probability),
+                 static_cast<double>(p.lag)});
+  ods.close_table();
 
-  ods_check(ods.open_table("lum.x11.ArimaParmEst2", "FitStatistics", msgtext(text_id::kFitStatistics)));
-  ods_check(ods.add_column(OdsColumn{"Label1", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"nValue1", " ", ColType::Num, -1}));
+  ods.open_table("lum.x11.ArimaParmEst2", "FitStatistics", msgtext(text_id::kFitStatistics));
+  ods.add_column(OdsColumn{"Label1", " ", ColType::Char, -1});
+  ods.add_column(OdsColumn{"nValue1", " ", ColType::Num, -1});
   const std::vector<std::pair<const char*, double>> stats = {
       {"Constant Estimate", e.constant},
       {"Variance Estimate", e.variance},
@@ -207,26 +207,26 @@ void print_parameter_estimates(OdsManager& ods, const ArimaEstimates& e) {
       {"SBC", e.sbc},
       {"Number of Residuals", static_cast<double>(e.residuals)},
   };
-  for (const auto& [label, value] : stats) ods_check(ods.add_row({std::string(label), cell(value)}));
-  ods_check(ods.close_table());
+  for (const auto& [label, value] : stats) ods.add_row({std::string(label), cell(value)});
+  ods.close_table();
 }
 
 void print_residual_checks(OdsManager& ods, const ArimaEstimates& e) {
   if (!ods.active()) return;
-  ods_check(ods.open_table("lum.x11.ArimaParmEst2", "ChiSqAuto", msgtext(text_id::kResidualAutocorrelations)));
-  ods_check(ods.add_column(OdsColumn{"Lag", "To Lag", ColType::Num, 0}));
-  ods_check(ods.add_column(OdsColumn{"ChiSq", "Chi-Square", ColType::Num, 2}));
-  ods_check(ods.add_column(OdsColumn{"DF", "DF", ColType::Num, 0}));
-  ods_check(ods.add_column(OdsColumn{"ProbChiSq", "Pr > ChiSq", ColType::Num, 4}));
+  ods.open_table("lum.x11.ArimaParmEst2", "ChiSqAuto", msgtext(text_id::kResidualAutocorrelations));
+  ods.add_column(OdsColumn{"Lag", "To Lag", ColType::Num, 0});
+  ods.add_column(OdsColumn{"ChiSq", "Chi-Square", ColType::Num, 2});
+  ods.add_column(OdsColumn{"DF", "DF", ColType::Num, 0});
+  ods.add_column(OdsColumn{"ProbChiSq", "Pr > ChiSq", ColType::Num, 4});
   for (std::size_t j = 1; j <= std::tuple_size_v<decltype(LjungBoxCheck::correlations)>; ++j)
-    ods_check(ods.add_column(OdsColumn{fmt::format("Corr{}", j), fmt::format("r({})", j), ColType::Num, 3}));
+    ods.add_column(OdsColumn{fmt::format("Corr{}", j), fmt::format("r({})", j), ColType::Num, 3});
   for (const LjungBoxCheck& c : e.ljung_box) {
     std::vector<OdsCell> row = {static_cast<double>(c.lag), cell(c.chi_square), static_cast<double>(c.df),
                                 cell(c.probability)};
     for (double r : c.correlations) row.push_back(cell(r));
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   }
-  ods_check(ods.close_table());
+  ods.close_table();
 }
 
 void print_criteria_summary(OdsManager& ods, const ArimaCandidate& candidate, int index,

@@ -48,19 +48,19 @@ void emit_chart(OdsManager& ods, const SeriesCalendar& calendar, int g, int titl
                 const std::vector<SeriesRef>& series, bool panels) {
   const bool monthly = calendar.monthly();
   const int p = calendar.periods();
-  ods_check(ods.open_table(fmt::format("lum.x11.chart.g{}", g), fmt::format("ChartG{}", g), msgtext(title)));
+  ods.open_table(fmt::format("lum.x11.chart.g{}", g), fmt::format("ChartG{}", g), msgtext(title));
   std::string heading;
   for (int m : headings) heading += fmt::format("{}{}", heading.empty() ? "" : "\n", msgtext(m));
-  ods_check(ods.set_entry("headings", heading));
-  ods_check(ods.set_entry("symbols", std::string(kSymbols, series.size())));
-  ods_check(ods.add_column(OdsColumn{"Label", panels ? "Year" : "Date", panels ? ColType::Num : ColType::Char, 0}));
-  if (panels) ods_check(ods.add_column(OdsColumn{"Panel", "Period", ColType::Char, -1}));
-  for (const auto& s : series) ods_check(ods.add_column(OdsColumn{s.name, s.label, ColType::Num, -1}));
+  ods.set_entry("headings", heading);
+  ods.set_entry("symbols", std::string(kSymbols, series.size()));
+  ods.add_column(OdsColumn{"Label", panels ? "Year" : "Date", panels ? ColType::Num : ColType::Char, 0});
+  if (panels) ods.add_column(OdsColumn{"Panel", "Period", ColType::Char, -1});
+  for (const auto& s : series) ods.add_column(OdsColumn{s.name, s.label, ColType::Num, -1});
   const long n = calendar.count;
   // Each row holds its label cells, then one cell per series.
   auto add_row = [&](std::vector<OdsCell>&& row, long i) {
     for (const auto& s : series) row.push_back(num(s.values[static_cast<std::size_t>(i)]));
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   };
   if (!panels) {
     int year = calendar.first_year;
@@ -89,7 +89,7 @@ void emit_chart(OdsManager& ods, const SeriesCalendar& calendar, int g, int titl
       }
     }
   }
-  ods_check(ods.close_table());
+  ods.close_table();
 }
 
 }  // namespace
@@ -106,7 +106,7 @@ void print_charts(OdsManager& ods, const ChartSeries& series, const SeriesCalend
   }
   if (!any) return;
   using namespace text_id;
-  ods_check(ods.open_group("Charts", msgtext(kCharts)));
+  ods.open_group("Charts", msgtext(kCharts));
   const bool add = mode == Mode::Additive;
   if (wanted[1])
     emit_chart(ods, calendar, 1, kChartAdjustedAndTrend,
@@ -125,7 +125,7 @@ void print_charts(OdsManager& ods, const ChartSeries& series, const SeriesCalend
     emit_chart(ods, calendar, 4, kChartIrregular,
                {kLegendIrregular, kLegendModifiedIrregular, kLegendIrregularSpare, kLegendOverlap},
                {{"D13", "D13 irregular (X)", series.d13}, {"E3", "E3 modified irregular (0)", series.e3}}, false);
-  ods_check(ods.close_group());
+  ods.close_group();
 }
 
 }  // namespace x11sa

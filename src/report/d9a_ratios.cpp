@@ -19,14 +19,13 @@ OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 void print_d9a_ratios(OdsManager& ods, const D9aRatios& ratios, Frequency frequency) {
   const bool monthly = frequency == Frequency::Monthly;
   const auto m = static_cast<std::size_t>(ratios.periods);
-  ods_check(ods.open_table(monthly ? "lum.x11.month.d9a" : "lum.x11.qtr.d9a", "D9A",
-                           msgtext(text_id::kMovingSeasonalityRatio)));
-  ods_check(ods.add_column(OdsColumn{"D9A_C1", " ", ColType::Char, -1}));
+  ods.open_table(monthly ? "lum.x11.month.d9a" : "lum.x11.qtr.d9a", "D9A", msgtext(text_id::kMovingSeasonalityRatio));
+  ods.add_column(OdsColumn{"D9A_C1", " ", ColType::Char, -1});
   auto period_name = [&](std::size_t j) {
     return monthly ? msgtext(text_id::month_abbreviation(static_cast<int>(j))) : fmt::format("Q{}", j + 1);
   };
   for (std::size_t j = 0; j < m; ++j)
-    ods_check(ods.add_column(OdsColumn{fmt::format("D9A_C{}", j + 2), period_name(j), ColType::Num, 3}));
+    ods.add_column(OdsColumn{fmt::format("D9A_C{}", j + 2), period_name(j), ColType::Num, 3});
   const struct {
     int label;
     double D9aPeriod::*field;
@@ -36,11 +35,11 @@ void print_d9a_ratios(OdsManager& ods, const D9aRatios& ratios, Frequency freque
   for (const auto& r : rows) {
     std::vector<OdsCell> row{msgtext(r.label)};
     for (std::size_t j = 0; j < m; ++j) row.push_back(cell(ratios.by_period[j].*r.field));
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   }
   for (std::size_t j = 0; j < m; ++j)
-    if (!ratios.by_period[j].computed()) ods_check(ods.add_note(msgtext(text_id::kTooFewD9Values, period_name(j))));
-  ods_check(ods.close_table());
+    if (!ratios.by_period[j].computed()) ods.add_note(msgtext(text_id::kTooFewD9Values, period_name(j)));
+  ods.close_table();
 }
 
 }  // namespace x11sa

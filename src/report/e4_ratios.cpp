@@ -13,13 +13,12 @@ OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
 void print_e4_ratios(OdsManager& ods, const E4Ratios& ratios, Mode mode) {
   const int title = mode == Mode::Additive ? text_id::kAnnualTotalDifferences : text_id::kAnnualTotalRatios;
-  ods_check(ods.open_table("lum.x11.e4", "E4", msgtext(title)));
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(text_id::kYear), ColType::Num, 0}));
-  ods_check(ods.add_column(OdsColumn{"Unmodified", "Unmodified", ColType::Num, 3}));
-  ods_check(ods.add_column(OdsColumn{"Modified", "Modified", ColType::Num, 3}));
-  for (const E4Year& y : ratios.years)
-    ods_check(ods.add_row({static_cast<double>(y.year), cell(y.unmodified), cell(y.modified)}));
-  ods_check(ods.close_table());
+  ods.open_table("lum.x11.e4", "E4", msgtext(title));
+  ods.add_column(OdsColumn{"Year", msgtext(text_id::kYear), ColType::Num, 0});
+  ods.add_column(OdsColumn{"Unmodified", "Unmodified", ColType::Num, 3});
+  ods.add_column(OdsColumn{"Modified", "Modified", ColType::Num, 3});
+  for (const E4Year& y : ratios.years) ods.add_row({static_cast<double>(y.year), cell(y.unmodified), cell(y.modified)});
+  ods.close_table();
 }
 
 }  // namespace x11sa

@@ -17,23 +17,22 @@ OdsCell cell(double v) { return is_missing(v) ? OdsCell{} : OdsCell{v}; }
 
 void table_a(OdsManager& ods, const F2Summary& f, bool monthly, Mode mode) {
   const int title = mode == Mode::Additive ? text_id::kAverageDifference : text_id::kAveragePercentChange;
-  ods_check(ods.open_table("lum.x11.month.f2a", "F2A", msgtext(title)));
+  ods.open_table("lum.x11.month.f2a", "F2A", msgtext(title));
   const char* labels[12] = {"Span", "O",   "CI", "I", "C", "S", "P", "TD", monthly ? "MCD" : "QCD",
                             "Mod. O", "Mod. CI", "Mod. I"};
   for (int c = 0; c < 12; ++c)
-    ods_check(ods.add_column(OdsColumn{fmt::format("F2A_C{}", c + 1), labels[c], ColType::Num, c == 0 ? 0 : 2}));
+    ods.add_column(OdsColumn{fmt::format("F2A_C{}", c + 1), labels[c], ColType::Num, c == 0 ? 0 : 2});
   for (std::size_t k = 0; k < static_cast<std::size_t>(f.spans); ++k)
-    ods_check(ods.add_row({static_cast<double>(k + 1), f.original.mean_abs_change[k], f.adjusted.mean_abs_change[k],
-                           f.irregular.mean_abs_change[k], f.trend_cycle.mean_abs_change[k],
-                           f.seasonal.mean_abs_change[k], f.prior.mean_abs_change[k],
-                           f.trading_day.mean_abs_change[k], f.mcd_average.mean_abs_change[k],
-                           f.modified_original.mean_abs_change[k], f.modified_adjusted.mean_abs_change[k],
-                           f.modified_irregular.mean_abs_change[k]}));
-  ods_check(ods.close_table());
+    ods.add_row({static_cast<double>(k + 1), f.original.mean_abs_change[k], f.adjusted.mean_abs_change[k],
+                 f.irregular.mean_abs_change[k], f.trend_cycle.mean_abs_change[k], f.seasonal.mean_abs_change[k],
+                 f.prior.mean_abs_change[k], f.trading_day.mean_abs_change[k], f.mcd_average.mean_abs_change[k],
+                 f.modified_original.mean_abs_change[k], f.modified_adjusted.mean_abs_change[k],
+                 f.modified_irregular.mean_abs_change[k]});
+  ods.close_table();
 }
 
 void table_b(OdsManager& ods, const F2Summary& f, bool monthly) {
-  ods_check(ods.open_table("lum.x11.month.f2b", "F2B", msgtext(text_id::kRelativeContributions)));
+  ods.open_table("lum.x11.month.f2b", "F2B", msgtext(text_id::kRelativeContributions));
   const struct {
     const char* name;
     const char* label;
@@ -43,7 +42,7 @@ void table_b(OdsManager& ods, const F2Summary& f, bool monthly) {
                  {"F2B_C7", "Total", true}, {"F2B_C8", "Ratio (x100)", true}};
   for (std::size_t c = 0; c < std::size(columns); ++c)
     if (monthly || columns[c].quarterly)
-      ods_check(ods.add_column(OdsColumn{columns[c].name, columns[c].label, ColType::Num, c == 0 ? 0 : 2}));
+      ods.add_column(OdsColumn{columns[c].name, columns[c].label, ColType::Num, c == 0 ? 0 : 2});
   const auto spans = static_cast<std::size_t>(f.spans);
   for (std::size_t k = 0; k < spans; ++k) {
     std::vector<OdsCell> row{static_cast<double>(k + 1), f.share_irregular[k], f.share_trend_cycle[k],
@@ -54,48 +53,45 @@ void table_b(OdsManager& ods, const F2Summary& f, bool monthly) {
     }
     row.emplace_back(f.total[k]);
     row.push_back(cell(f.ratio[k]));
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   }
   for (std::size_t k = 0; k < spans; ++k)
-    if (is_missing(f.ratio[k])) ods_check(ods.add_note(msgtext(text_id::kConstantOriginalOverSpan, k + 1)));
-  ods_check(ods.close_table());
+    if (is_missing(f.ratio[k])) ods.add_note(msgtext(text_id::kConstantOriginalOverSpan, k + 1));
+  ods.close_table();
 }
 
 void table_c(OdsManager& ods, const F2Summary& f, bool monthly) {
-  ods_check(ods.open_table("lum.x11.month.f2c", "F2C", msgtext(text_id::kAverageDurationOfRun)));
+  ods.open_table("lum.x11.month.f2c", "F2C", msgtext(text_id::kAverageDurationOfRun));
   const char* labels[4] = {"CI", "I", "C", monthly ? "MCD" : "QCD"};
-  for (int c = 0; c < 4; ++c)
-    ods_check(ods.add_column(OdsColumn{fmt::format("F2C_C{}", c + 1), labels[c], ColType::Num, 2}));
-  ods_check(ods.add_row({f.run_adjusted, f.run_irregular, f.run_trend_cycle, f.run_mcd_average}));
-  ods_check(ods.close_table());
+  for (int c = 0; c < 4; ++c) ods.add_column(OdsColumn{fmt::format("F2C_C{}", c + 1), labels[c], ColType::Num, 2});
+  ods.add_row({f.run_adjusted, f.run_irregular, f.run_trend_cycle, f.run_mcd_average});
+  ods.close_table();
 }
 
 void table_d(OdsManager& ods, const F2Summary& f, bool monthly) {
-  ods_check(ods.open_table("lum.x11.month.f2d", "F2D", msgtext(text_id::kIcRatioBySpan)));
+  ods.open_table("lum.x11.month.f2d", "F2D", msgtext(text_id::kIcRatioBySpan));
   const auto spans = static_cast<std::size_t>(f.spans);
   std::vector<OdsCell> row;
   for (std::size_t k = 0; k < spans; ++k) {
-    ods_check(ods.add_column(OdsColumn{fmt::format("F2D_C{}", k + 1), fmt::format("{}", k + 1), ColType::Num, 2}));
+    ods.add_column(OdsColumn{fmt::format("F2D_C{}", k + 1), fmt::format("{}", k + 1), ColType::Num, 2});
     row.push_back(cell(f.ic_ratio[k]));
   }
-  ods_check(ods.add_row(std::move(row)));
+  ods.add_row(std::move(row));
   for (std::size_t k = 0; k < spans; ++k)
-    if (is_missing(f.ic_ratio[k])) ods_check(ods.add_note(msgtext(text_id::kConstantTrendOverSpan, k + 1)));
+    if (is_missing(f.ic_ratio[k])) ods.add_note(msgtext(text_id::kConstantTrendOverSpan, k + 1));
   const int dominance = monthly ? text_id::kMonthsForCyclicalDominance : text_id::kQuartersForCyclicalDominance;
-  ods_check(ods.add_note(msgtext(dominance, f.mcd)));
-  ods_check(ods.close_table());
+  ods.add_note(msgtext(dominance, f.mcd));
+  ods.close_table();
 }
 
 void table_f(OdsManager& ods, const F2Summary& f, bool monthly, Mode mode) {
   const int title = mode == Mode::Additive ? text_id::kAverageDifferenceWithSign : text_id::kAveragePercentChangeWithSign;
-  ods_check(ods.open_table("lum.x11.month.f2f", "F2F", msgtext(title)));
-  ods_check(ods.add_column(OdsColumn{"F2F_C1", "Span", ColType::Num, 0}));
+  ods.open_table("lum.x11.month.f2f", "F2F", msgtext(title));
+  ods.add_column(OdsColumn{"F2F_C1", "Span", ColType::Num, 0});
   const char* names[6] = {"O", "I", "C", "S", "CI", monthly ? "MCD" : "QCD"};
   for (int c = 0; c < 6; ++c) {
-    ods_check(ods.add_column(
-        OdsColumn{fmt::format("F2F_C{}", 2 * c + 2), fmt::format("{} Avg", names[c]), ColType::Num, 2}));
-    ods_check(ods.add_column(
-        OdsColumn{fmt::format("F2F_C{}", 2 * c + 3), fmt::format("{} S.D.", names[c]), ColType::Num, 2}));
+    ods.add_column(OdsColumn{fmt::format("F2F_C{}", 2 * c + 2), fmt::format("{} Avg", names[c]), ColType::Num, 2});
+    ods.add_column(OdsColumn{fmt::format("F2F_C{}", 2 * c + 3), fmt::format("{} S.D.", names[c]), ColType::Num, 2});
   }
   const SpanStatistics* series[6] = {&f.original, &f.irregular, &f.trend_cycle, &f.seasonal, &f.adjusted,
                                      &f.mcd_average};
@@ -105,9 +101,9 @@ void table_f(OdsManager& ods, const F2Summary& f, bool monthly, Mode mode) {
       row.emplace_back(s->mean_change[k]);
       row.emplace_back(s->sd_change[k]);
     }
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   }
-  ods_check(ods.close_table());
+  ods.close_table();
 }
 
 }  // namespace

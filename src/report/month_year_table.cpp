@@ -210,19 +210,18 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
 
   const char* tmpl = monthly ? (plain ? "lum.x11.month.type5" : "lum.x11.month.type1")
                              : (plain ? "lum.x11.qtr.type5" : "lum.x11.qtr.type1");
-  ods_check(ods.open_table(tmpl, std::string(table_name(table)), title_of(table, calendar.frequency, options, trend)));
-  if (!plain) ods_check(ods.set_entry("stat_type", msgtext(rules.stat_label)));
+  ods.open_table(tmpl, std::string(table_name(table)), title_of(table, calendar.frequency, options, trend));
+  if (!plain) ods.set_entry("stat_type", msgtext(rules.stat_label));
   if (summary) {
     const int label = rules.summary == Statistic::Mean ? text_id::kStatMean : text_id::kStatDeviation;
-    ods_check(ods.set_entry("summary", msgtext(label)));
-    ods_check(ods.set_entry("summary_decimals", std::to_string(stat_dec)));
+    ods.set_entry("summary", msgtext(label));
+    ods.set_entry("summary_decimals", std::to_string(stat_dec));
   }
-  ods_check(ods.add_column(OdsColumn{"Year", msgtext(text_id::kYear), ColType::Num, 0}));
-  for (const PeriodColumn& c : period_columns(monthly))
-    ods_check(ods.add_column(OdsColumn{c.name, c.label, ColType::Num, dec}));
-  ods_check(ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(rules.stat_label), ColType::Num,
-                                     rules.row == Statistic::Total ? dec : stat_dec}));
+  ods.add_column(OdsColumn{"Year", msgtext(text_id::kYear), ColType::Num, 0});
+  for (const PeriodColumn& c : period_columns(monthly)) ods.add_column(OdsColumn{c.name, c.label, ColType::Num, dec});
+  ods.add_column(OdsColumn{"ControlVar", " ", ColType::Char, -1});
+  ods.add_column(OdsColumn{"Stat", plain ? std::string() : msgtext(rules.stat_label), ColType::Num,
+                           rules.row == Statistic::Total ? dec : stat_dec});
   TableSums sums;
   const double* x = values.data();
   long n = static_cast<long>(values.size());
@@ -240,10 +239,10 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
     for (int j = 0; j < p; ++j) row.push_back(cell(cells[j]));
     row.emplace_back(std::string(" "));
     row.push_back(cell(stat));
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   }
   if (!summary) {
-    ods_check(ods.close_table());
+    ods.close_table();
     return;
   }
   std::vector<OdsCell> row = ods.new_row();
@@ -259,7 +258,7 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
   }
   row.emplace_back(std::string("-"));
   row.emplace_back();
-  ods_check(ods.add_row(std::move(row)));
+  ods.add_row(std::move(row));
 
   double total = kMissing;
   double mean = kMissing;
@@ -272,15 +271,15 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
     }
   }
   auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, stat_dec); };
-  ods_check(ods.add_note(msgtext(layout == TableLayout::Ratio ? text_id::kRatioTableSummary : text_id::kTableSummary,
-                                num(total), num(mean), num(dev))));
-  ods_check(ods.close_table());
+  ods.add_note(msgtext(layout == TableLayout::Ratio ? text_id::kRatioTableSummary : text_id::kTableSummary, num(total),
+                       num(mean), num(dev)));
+  ods.close_table();
 }
 
 void print_note_in_place_of_table(OdsManager& ods, Table table, const std::string& note) {
-  ods_check(ods.open_table("lum.x11.message", std::string(table_name(table)), ""));
-  ods_check(ods.add_note(note));
-  ods_check(ods.close_table());
+  ods.open_table("lum.x11.message", std::string(table_name(table)), "");
+  ods.add_note(note);
+  ods.close_table();
 }
 
 }  // namespace x11sa

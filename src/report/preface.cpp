@@ -26,10 +26,10 @@ class Preface {
   [[nodiscard]] int margin_for(int width) const { return std::max(0, (line_size_ - width) / 2); }
 
   void emit(OdsManager& ods) {
-    ods_check(ods.open_table("lum.x11.preface", "Preface", ""));
-    ods_check(ods.add_column(OdsColumn{"PrefaceText", "", ColType::Char, -1}));
-    for (auto& l : lines_) ods_check(ods.add_row({std::move(l)}));
-    ods_check(ods.close_table());
+    ods.open_table("lum.x11.preface", "Preface", "");
+    ods.add_column(OdsColumn{"PrefaceText", "", ColType::Char, -1});
+    for (auto& l : lines_) ods.add_row({std::move(l)});
+    ods.close_table();
   }
 
  private:

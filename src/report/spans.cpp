@@ -36,19 +36,19 @@ void print_spans(OdsManager& ods, const SpansOutcome& o, const SpanReportSetting
   column(ods, "DESCR", " ", ColType::Char);
   column(ods, "NUM", " ", ColType::Num, 0);
   const std::string unit = msgtext(monthly(o) ? text_id::kMonths : text_id::kQuarters);
-  ods_check(ods.add_row({msgtext(text_id::kSpanLength, unit), static_cast<double>(layout.length)}));
-  ods_check(ods.add_row({msgtext(text_id::kSpanCount), static_cast<double>(layout.count)}));
-  if (layout.count < kMaxSpans) ods_check(ods.add_note(msgtext(text_id::kFewerThanFourSpans)));
-  ods_check(ods.close_table());
+  ods.add_row({msgtext(text_id::kSpanLength, unit), static_cast<double>(layout.length)});
+  ods.add_row({msgtext(text_id::kSpanCount), static_cast<double>(layout.count)});
+  if (layout.count < kMaxSpans) ods.add_note(msgtext(text_id::kFewerThanFourSpans));
+  ods.close_table();
 
   open_table(ods, "lum.x11.s0a2", "SPR0A_2", msgtext(text_id::kSpanDates), "S 0.A.2");
   column(ods, "Span", "Span", ColType::Num, 0);
   column(ods, "BEGIN", "Begin", ColType::Char);
   column(ods, "End", "End", ColType::Char);
   for (int i = 0; i < layout.count; ++i)
-    ods_check(ods.add_row({static_cast<double>(i + 1), date_text(o, extent(o, i).first_date),
-                           date_text(o, extent(o, i).last_date)}));
-  ods_check(ods.close_table());
+    ods.add_row(
+        {static_cast<double>(i + 1), date_text(o, extent(o, i).first_date), date_text(o, extent(o, i).last_date)});
+  ods.close_table();
 
   open_table(ods, "lum.x11.s0b", "SPR0B", msgtext(text_id::kSpanSeasonalityTests), "S 0.B");
   column(ods, "Type", " ", ColType::Char);
@@ -62,10 +62,10 @@ void print_spans(OdsManager& ods, const SpansOutcome& o, const SpanReportSetting
     moving.emplace_back(f_text(span.tests.moving_f, settings.decimals));
     combined.emplace_back(verdict_text(span.tests.verdict));
   }
-  ods_check(ods.add_row(std::move(stable)));
-  ods_check(ods.add_row(std::move(moving)));
-  ods_check(ods.add_row(std::move(combined)));
-  ods_check(ods.close_table());
+  ods.add_row(std::move(stable));
+  ods.add_row(std::move(moving));
+  ods.add_row(std::move(combined));
+  ods.close_table();
 }
 
 void print_factor_means(OdsManager& ods, const SpansOutcome& o, const SpanReportSettings& settings) {
@@ -96,11 +96,11 @@ void print_factor_means(OdsManager& ods, const SpansOutcome& o, const SpanReport
       row.push_back(mark(j, c));
     }
     row.push_back(cell(m.max_difference[row_index]));
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
   }
-  ods_check(ods.add_note(msgtext(text_id::kMinMaxNote)));
-  ods_check(ods.add_note(msgtext(additive ? text_id::kMaxDiffNote : text_id::kMaxPercentDiffNote)));
-  ods_check(ods.close_table());
+  ods.add_note(msgtext(text_id::kMinMaxNote));
+  ods.add_note(msgtext(additive ? text_id::kMaxDiffNote : text_id::kMaxPercentDiffNote));
+  ods.close_table();
 
   open_table(ods, "lum.x11.s1b", "SPR1_b", msgtext(text_id::kSpanRanges), "S 1.B");
   column(ods, "Spans", "Span", ColType::Char);
@@ -111,12 +111,12 @@ void print_factor_means(OdsManager& ods, const SpansOutcome& o, const SpanReport
   column(ods, "RangeSf", "Range of Factors", ColType::Num, ndec);
   column(ods, "RrSf", "Range of Factors in %", ColType::Num, settings.spread_decimals);
   auto ranges_row = [&](std::string label, const FactorRanges& f) {
-    ods_check(ods.add_row({std::move(label), cell(f.range_of_means), cell(f.range_of_means_percent), cell(f.lowest),
-                           cell(f.highest), cell(f.range), cell(f.range_percent)}));
+    ods.add_row({std::move(label), cell(f.range_of_means), cell(f.range_of_means_percent), cell(f.lowest),
+                 cell(f.highest), cell(f.range), cell(f.range_percent)});
   };
   for (int i = 0; i < count; ++i) ranges_row(msgtext(text_id::kSpan, i + 1), m.spans[static_cast<std::size_t>(i)]);
   ranges_row(msgtext(text_id::kAverageOfSpans), m.average);
-  ods_check(ods.close_table());
+  ods.close_table();
 }
 
 // The listing of series s: the estimates of every span, period by period.
@@ -157,24 +157,24 @@ void print_listing(OdsManager& ods, const SpansOutcome& o, const SpanReportSetti
     row.emplace_back(std::string(turn == TurningPoint::Peak ? "U-D" : turn == TurningPoint::Trough ? "D-U" : ""));
     row.push_back(cell(c.spread[k]));
     row.emplace_back(c.excess_level[k] > 0 ? excess_code(s, c.excess_level[k]) : std::string());
-    ods_check(ods.add_row(std::move(row)));
+    ods.add_row(std::move(row));
     date = shifted_interval_start(interval(o), date, 1);
   }
   if (!is_missing(lo))
-    ods_check(ods.add_note(
-        msgtext(text_id::kSpanEstimateRange, fmt::format("{:{}.{}f}   to   {:{}.{}f}", lo, kWidth, ndec, hi, kWidth, ndec))));
-  if (s != SpanSeries::AdjustedSeries) ods_check(ods.add_note(msgtext(text_id::kSignChangeNote)));
-  if (count >= 3) ods_check(ods.add_note(msgtext(text_id::kTurningPointNote)));
-  ods_check(ods.add_note(msgtext(text_id::kExcessLevelNote, kSeriesSymbols[index_of(s)])));
-  ods_check(ods.close_table());
+    ods.add_note(msgtext(text_id::kSpanEstimateRange,
+                         fmt::format("{:{}.{}f}   to   {:{}.{}f}", lo, kWidth, ndec, hi, kWidth, ndec)));
+  if (s != SpanSeries::AdjustedSeries) ods.add_note(msgtext(text_id::kSignChangeNote));
+  if (count >= 3) ods.add_note(msgtext(text_id::kTurningPointNote));
+  ods.add_note(msgtext(text_id::kExcessLevelNote, kSeriesSymbols[index_of(s)]));
+  ods.close_table();
 }
 
 // The output group of the sliding-spans reports.
 class SpansGroup {
  public:
-  explicit SpansGroup(OdsManager& ods) : ods_(ods) { ods_check(ods_.open_group("SlidingSpans", msgtext(text_id::kSlidingSpans))); }
+  explicit SpansGroup(OdsManager& ods) : ods_(ods) { ods_.open_group("SlidingSpans", msgtext(text_id::kSlidingSpans)); }
   ~SpansGroup() noexcept(false) {
-    if (std::uncaught_exceptions() == 0) ods_check(ods_.close_group());
+    if (std::uncaught_exceptions() == 0) ods_.close_group();
   }
   SpansGroup(const SpansGroup&) = delete;
   SpansGroup& operator=(const SpansGroup&) = delete;

@@ -39,10 +39,10 @@ struct SeriesReport {
     column(ods, "Ampd", "Average Spread", ColType::Num, decimals());
     for (int p = 0; p < o.layout.periods(); ++p) {
       const SpreadBreakdown& b = c.by_period[static_cast<std::size_t>(p)];
-      ods_check(ods.add_row({period_name(o, p), static_cast<double>(p + 1), static_cast<double>(b.exceeding),
-                             static_cast<double>(b.tested), cell(average(b))}));
+      ods.add_row({period_name(o, p), static_cast<double>(p + 1), static_cast<double>(b.exceeding),
+                   static_cast<double>(b.tested), cell(average(b))});
     }
-    ods_check(ods.close_table());
+    ods.close_table();
   }
 
   void by_year() const {
@@ -54,10 +54,10 @@ struct SeriesReport {
     column(ods, "Ampd", "Average Spread", ColType::Num, decimals());
     for (std::size_t y = 0; y < c.by_year.size(); ++y) {
       const SpreadBreakdown& b = c.by_year[y];
-      ods_check(ods.add_row({static_cast<double>(c.first_year + static_cast<int>(y)), static_cast<double>(b.exceeding),
-                             static_cast<double>(b.tested), cell(average(b))}));
+      ods.add_row({static_cast<double>(c.first_year + static_cast<int>(y)), static_cast<double>(b.exceeding),
+                   static_cast<double>(b.tested), cell(average(b))});
     }
-    ods_check(ods.close_table());
+    ods.close_table();
   }
 
   // Exceedances, sign changes and turning points, and how many of them
@@ -70,8 +70,7 @@ struct SeriesReport {
     column(ods, "TotalTested", "Number Tested", ColType::Num, 0);
     column(ods, "Percent", "Percent", ColType::Num, 1);
     auto row = [&](const std::string& label, long found, long tested) {
-      ods_check(
-          ods.add_row({label, static_cast<double>(found), static_cast<double>(tested), cell(percent(found, tested))}));
+      ods.add_row({label, static_cast<double>(found), static_cast<double>(tested), cell(percent(found, tested))});
     };
     row(msgtext(text_id::kSpreadAboveCutoff, fmt::format("{:.{}f}", c.cutoff, decimals())), c.exceeding, c.tested);
     // The adjusted series itself has no sign test.
@@ -81,7 +80,7 @@ struct SeriesReport {
     }
     row(msgtext(text_id::kTurningPoints), c.turning_points, c.turning_points_tested);
     row(msgtext(text_id::kTurningPointsAboveCutoff), c.turning_points_exceeding, c.turning_points);
-    ods_check(ods.close_table());
+    ods.close_table();
   }
 
   void by_excess_level() const {
@@ -91,9 +90,9 @@ struct SeriesReport {
     column(ods, "Range", "Range", ColType::Char);
     column(ods, "NFound", "Number Found", ColType::Num, 0);
     for (int level = 1; level <= 4; ++level)
-      ods_check(ods.add_row({excess_code(s, level), excess_range_text(c.cutoff, level, o.mode != Mode::Additive),
-                             static_cast<double>(c.by_excess_level[static_cast<std::size_t>(level - 1)])}));
-    ods_check(ods.close_table());
+      ods.add_row({excess_code(s, level), excess_range_text(c.cutoff, level, o.mode != Mode::Additive),
+                   static_cast<double>(c.by_excess_level[static_cast<std::size_t>(level - 1)])});
+    ods.close_table();
   }
 
   void distribution() const {
@@ -113,10 +112,10 @@ struct SeriesReport {
       // The arrows point at the first point of the distribution above the cutoff.
       const bool mark = !marked && v > c.cutoff;
       marked = marked || mark;
-      ods_check(ods.add_row({std::string(mark ? "->" : ""), pct, v, std::string(mark ? "<-" : "")}));
+      ods.add_row({std::string(mark ? "->" : ""), pct, v, std::string(mark ? "<-" : "")});
     }
-    if (marked) ods_check(ods.add_note(msgtext(text_id::kDistributionArrows, fmt::format("{:.{}f}", c.cutoff, decimals()))));
-    ods_check(ods.close_table());
+    if (marked) ods.add_note(msgtext(text_id::kDistributionArrows, fmt::format("{:.{}f}", c.cutoff, decimals())));
+    ods.close_table();
   }
 };
 

@@ -42,11 +42,11 @@ GroupName group_name(TableGroup g) {
 
 // The prior daily weights as a table of the plain flow.
 void print_prior_weights_table(OdsManager& ods, const DailyWeights& weights) {
-  ods_check(ods.open_table("lum.x11.month.a4a", "PriorDailyWgts", msgtext(text_id::kPriorDailyWeights)));
-  ods_check(ods.add_column(OdsColumn{"Day", msgtext(text_id::kDay), ColType::Char, -1}));
-  ods_check(ods.add_column(OdsColumn{"AdjPriorWgts", msgtext(text_id::kWeight), ColType::Num, 3}));
-  for (std::size_t d = 0; d < weights.size(); ++d) ods_check(ods.add_row({std::string(kDayNames[d]), weights[d]}));
-  ods_check(ods.close_table());
+  ods.open_table("lum.x11.month.a4a", "PriorDailyWgts", msgtext(text_id::kPriorDailyWeights));
+  ods.add_column(OdsColumn{"Day", msgtext(text_id::kDay), ColType::Char, -1});
+  ods.add_column(OdsColumn{"AdjPriorWgts", msgtext(text_id::kWeight), ColType::Num, 3});
+  for (std::size_t d = 0; d < weights.size(); ++d) ods.add_row({std::string(kDayNames[d]), weights[d]});
+  ods.close_table();
 }
 
 }  // namespace
@@ -67,14 +67,14 @@ void FlowOutput::open_group(TableGroup group) {
   groups_.push_back(open);
   if (open) {
     const GroupName g = group_name(group);
-    ods_check(ods.open_group(g.name, msgtext(g.label)));
+    ods.open_group(g.name, msgtext(g.label));
   }
 }
 
 void FlowOutput::close_group() {
   const bool open = !groups_.empty() && groups_.back();
   if (!groups_.empty()) groups_.pop_back();
-  if (open) ods_check(host_.ods().close_group());
+  if (open) host_.ods().close_group();
 }
 
 void FlowOutput::print_table(const PrintedTable& t) {

@@ -23,10 +23,10 @@ class ByGroupOutput {
  public:
   ByGroupOutput(Host& host, const StepOptions& o, long number, const std::string& label)
       : host_(host), open_(!o.vars.by.empty() && !o.print.noprint && host.ods().active()) {
-    if (open_) ods_check(host.ods().open_group(fmt::format("ByGroup{}", number), label));
+    if (open_) host.ods().open_group(fmt::format("ByGroup{}", number), label);
   }
   ~ByGroupOutput() noexcept(false) {
-    if (open_ && std::uncaught_exceptions() == 0) ods_check(host_.ods().close_group());
+    if (open_ && std::uncaught_exceptions() == 0) host_.ods().close_group();
   }
   ByGroupOutput(const ByGroupOutput&) = delete;
   ByGroupOutput& operator=(const ByGroupOutput&) = delete;

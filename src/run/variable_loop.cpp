@@ -36,10 +36,10 @@ void set_page_title(Host& host, const std::string& name, const std::string& labe
 class VariableGroup {
  public:
   VariableGroup(Host& host, const std::string& name) : host_(host), open_(host.ods().active()) {
-    if (open_) ods_check(host.ods().open_group(name, msgtext(text_id::kVariableGroup, name)));
+    if (open_) host.ods().open_group(name, msgtext(text_id::kVariableGroup, name));
   }
   ~VariableGroup() noexcept(false) {
-    if (open_ && std::uncaught_exceptions() == 0) ods_check(host_.ods().close_group());
+    if (open_ && std::uncaught_exceptions() == 0) host_.ods().close_group();
   }
   VariableGroup(const VariableGroup&) = delete;
   VariableGroup& operator=(const VariableGroup&) = delete;
