@@ -56,7 +56,7 @@ int compute_forecasts(EngineContext* context) {
       fc->residuals == nullptr || fc->psi == nullptr)
     return report_invalid_argument(context, kTsInvalid, "ZTSFOR");
   if (ts.transform_kind < kTrNone || ts.transform_kind > kTrPower) {
-    engine_message(context, 0, 2, {std::string("ZTSFOR: Unknown transformation type.")});
+    engine_message(context, 0, 2, {std::string("Forecasting: unknown transformation type.")});
     return kTsInvalid;
   }
   const long end = ts.span_start + ts.span_length;

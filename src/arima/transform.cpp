@@ -248,13 +248,15 @@ int build_working_series(EngineContext* context, SeriesRecord* ts) {
     if (step == kStepTransform && !transformed) {
       transformed = true;
       if ((ts->transform_kind == kTrBoxCox || ts->transform_kind == kTrPower) && !(ts->power > 0.0)) {
-        internal_error(context, fmt::format("ZTSGTR: Non-positive power transformation, LAMBDA={:g}", ts->power));
+        internal_error(context, fmt::format("Building the working series: non-positive power transformation, "
+                                            "LAMBDA={:g}",
+                                            ts->power));
         return kTsTransform;
       }
       const int trc =
           apply_transform(span, ts->transformed.data(), ts->span_length, ts->power, ts->shift, ts->transform_kind);
       if (trc == kTsInvalid) {
-        internal_error(context, "ZTSGTR: Unknown transformation type.");
+        internal_error(context, "Building the working series: unknown transformation type.");
         return kTsInvalid;
       }
       if (trc != kTsOk) rc = trc;
@@ -275,7 +277,7 @@ int build_working_series(EngineContext* context, SeriesRecord* ts) {
       if (!(ts->sigma > 0.0)) ts->sigma = 1.0;
       centre_and_scale(ts->working.data(), ts->working.data(), len, ts->mu, ts->sigma);
     } else {
-      internal_error(context, "ZTSGTR: Filter transformation not supported.");
+      internal_error(context, "Building the working series: filter transformation not supported.");
       return kTsInvalid;
     }
   }
