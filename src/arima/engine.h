@@ -296,9 +296,6 @@ void centre_and_scale(const double* x, double* y, long n, double mu, double sigm
 // Applies the differences of lags difper[0..ndifs) to x[0..*n) in place: the
 // differenced value of position t + lag goes to t, and *n shrinks by each lag.
 void difference_in_place(double* x, long* n, int ndifs, const int* difper);
-// Undoes a difference of lag `period` in place: x[t] += x[t - period] from
-// t = period on.
-void undo_difference_in_place(double* x, long* n, int period);
 // Back to the scale of the series: the forecasts x[0..n) into y (after a log
 // transform the mean of the lognormal variable), their standard errors std
 // (when given) in place. Returns 0, 1 for an unknown flag, or 11 when some value cannot be

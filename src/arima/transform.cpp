@@ -64,11 +64,6 @@ void difference_in_place(double* x, long* n, int ndifs, const int* difper) {
   }
 }
 
-void undo_difference_in_place(double* x, long* n, int period) {
-  for (long t = period; t < *n; ++t)
-    x[t] = is_missing(x[t]) || is_missing(x[t - period]) ? kMissing : x[t] + x[t - period];
-}
-
 int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag) {
   if (flag < kTrNone || flag > kTrPower) return kTsInvalid;
   int rc = kTsOk;
