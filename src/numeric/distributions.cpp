@@ -33,10 +33,6 @@ using QuietPolicy =
                 // costs several times the time for accuracy the callers do not use.
                 bmp::promote_double<false>>;
 
-constexpr int kOk = 0;
-constexpr int kBadArgument = 1;
-constexpr int kEvaluationFailed = 2;
-
 // Boost leaves errno alone under QuietPolicy, but the C library functions it
 // calls may still set it (pow(0, -0.5) gives ERANGE); callers see errno as
 // it was before the call.
@@ -62,20 +58,15 @@ double f_upper_tail_probability(double f, double df1, double df2) {
   if (f == 0.0) return 1.0;  // exact: the tail of the whole distribution
   const double x = df2 / (f * df1 + df2);
   if (x <= 0.0) return 0.0;
-  double p = 0.0;
-  double density = 0.0;
-  if (incomplete_beta_and_density(x, df2 / 2.0, df1 / 2.0, &p, &density) != kOk) return -2.0;
-  return p;
+  const auto beta = incomplete_beta_and_density(x, df2 / 2.0, df1 / 2.0);
+  if (!beta) return -2.0;
+  return beta->probability;
 }
 
 double chi_square_upper_tail_probability(double chisq, long df) {
-  double p = 0.0;
-  double q = 0.0;
-  double density = 0.0;
-  if (incomplete_gamma_and_density(chisq / 2.0, static_cast<double>(df) / 2.0, &p, &q, &density) != kOk) {
-    return kMissing;
-  }
-  return q;
+  const auto gamma = incomplete_gamma_and_density(chisq / 2.0, static_cast<double>(df) / 2.0);
+  if (!gamma) return kMissing;
+  return gamma->upper;
 }
 
 double normal_central_probability(double x) {
@@ -98,48 +89,36 @@ double normal_central_probability(double x) {
            0.002141268741) * y + 0.000535310849) * y + 0.999936657524;
 }
 
-int incomplete_beta_and_density(double x, double a, double b, double* p, double* d) {
-  if (std::isnan(x) || x < 0.0 || x > 1.0) return kBadArgument;
-  if (!(a > 0.0) || !(b > 0.0) || !std::isfinite(a) || !std::isfinite(b)) return kBadArgument;
+std::optional<IncompleteBeta> incomplete_beta_and_density(double x, double a, double b) {
+  if (std::isnan(x) || x < 0.0 || x > 1.0) return std::nullopt;
+  if (!(a > 0.0) || !(b > 0.0) || !std::isfinite(a) || !std::isfinite(b)) return std::nullopt;
   const ErrnoKeeper keep_errno;
   try {
     const double prob = boost::math::ibeta(a, b, x, QuietPolicy());
     // At x = 0 (a < 1) or x = 1 (b < 1) the density is infinite, which is its true value.
     const double dens = boost::math::ibeta_derivative(a, b, x, QuietPolicy());
-    if (!std::isfinite(prob) || std::isnan(dens)) return kEvaluationFailed;
-    *p = std::clamp(prob, 0.0, 1.0);
-    *d = dens;
+    if (!std::isfinite(prob) || std::isnan(dens)) return std::nullopt;
+    return IncompleteBeta{std::clamp(prob, 0.0, 1.0), dens};
   } catch (const std::exception&) {
-    return kEvaluationFailed;
+    return std::nullopt;
   }
-  return kOk;
 }
 
-int incomplete_gamma_and_density(double z, double a, double* p, double* pr, double* d) {
-  if (std::isnan(z) || z < 0.0) return kBadArgument;
-  if (!(a > 0.0) || !std::isfinite(a)) return kBadArgument;
-  if (std::isinf(z)) {  // the limit of the whole distribution
-    *p = 1.0;
-    *pr = 0.0;
-    *d = 0.0;
-    return kOk;
-  }
+std::optional<IncompleteGamma> incomplete_gamma_and_density(double z, double a) {
+  if (std::isnan(z) || z < 0.0) return std::nullopt;
+  if (!(a > 0.0) || !std::isfinite(a)) return std::nullopt;
+  if (std::isinf(z)) return IncompleteGamma{1.0, 0.0, 0.0};  // the limit of the whole distribution
   const ErrnoKeeper keep_errno;
   try {
     const double lower = boost::math::gamma_p(a, z, QuietPolicy());
     const double upper = boost::math::gamma_q(a, z, QuietPolicy());
     // At z = 0 with a < 1 the density is infinite, which is its true value.
     const double dens = boost::math::gamma_p_derivative(a, z, QuietPolicy());
-    if (!std::isfinite(lower) || !std::isfinite(upper) || std::isnan(dens)) {
-      return kEvaluationFailed;
-    }
-    *p = std::clamp(lower, 0.0, 1.0);
-    *pr = std::clamp(upper, 0.0, 1.0);
-    *d = dens;
+    if (!std::isfinite(lower) || !std::isfinite(upper) || std::isnan(dens)) return std::nullopt;
+    return IncompleteGamma{std::clamp(lower, 0.0, 1.0), std::clamp(upper, 0.0, 1.0), dens};
   } catch (const std::exception&) {
-    return kEvaluationFailed;
+    return std::nullopt;
   }
-  return kOk;
 }
 
 }  // namespace x11sa

@@ -1,6 +1,8 @@
 // Distribution functions used by the diagnostics and the ARIMA engine.
 #pragma once
 
+#include <optional>
+
 namespace x11sa {
 
 // Upper-tail probability of the F distribution: P(F(df1, df2) > f).
@@ -11,11 +13,21 @@ namespace x11sa {
 [[nodiscard]] double chi_square_upper_tail_probability(double chisq, long df);
 // P(|Z| < |x|) = 2 Phi(|x|) - 1, by the classic polynomial approximation.
 [[nodiscard]] double normal_central_probability(double x);
-// Regularised incomplete beta I_x(a, b) into *p and the beta density at x
-// into *d; 0 on success.
-int incomplete_beta_and_density(double x, double a, double b, double* p, double* d);
-// Lower and upper regularised incomplete gamma P(a, z), Q(a, z) and the
-// gamma density; 0 on success.
-int incomplete_gamma_and_density(double z, double a, double* p, double* pr, double* d);
+struct IncompleteBeta {
+  double probability = 0;  // the regularised incomplete beta I_x(a, b)
+  double density = 0;      // the beta(a, b) density at x
+};
+// I_x(a, b) and the density; none for an argument outside the domain or a
+// failed evaluation.
+[[nodiscard]] std::optional<IncompleteBeta> incomplete_beta_and_density(double x, double a, double b);
+
+struct IncompleteGamma {
+  double lower = 0;    // the regularised P(a, z)
+  double upper = 0;    // Q(a, z) = 1 - P(a, z), computed directly
+  double density = 0;  // the gamma(a) density at z
+};
+// P(a, z), Q(a, z) and the density; none for an argument outside the domain
+// or a failed evaluation.
+[[nodiscard]] std::optional<IncompleteGamma> incomplete_gamma_and_density(double z, double a);
 
 }  // namespace x11sa
