@@ -293,17 +293,22 @@ int psi_weights(EngineContext* context, double* psi, long np, int diflg);
 int apply_transform(const double* x, double* y, long n, double lambda, double addcon, int flag);
 // y = (x - mu) / sigma, missing values staying missing.
 void centre_and_scale(const double* x, double* y, long n, double mu, double sigma);
-// Applies the differences of lags difper[0..ndifs) to x[0..*n) in place: the
-// differenced value of position t + lag goes to t, and *n shrinks by each lag.
-void difference_in_place(double* x, long* n, int ndifs, const int* difper);
+// Applies the differences of lags `lags` to x[0..n) in place: the
+// differenced value of position t + lag goes to t. Returns the length left,
+// n less each lag (not below 0).
+[[nodiscard]] long difference_in_place(double* x, long n, std::span<const int> lags);
 // Back to the scale of the series: the forecasts x[0..n) into y (after a log
 // transform the mean of the lognormal variable), their standard errors std
 // (when given) in place. Returns 0, 1 for an unknown flag, or 11 when some value cannot be
 // transformed back (it becomes missing).
 int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag);
-// Span from the first to the last present value of x[0..n): its start into
-// *pre, its length into *nobs. Returns the number of present values in it.
-long find_observed_span(const double* x, long* nobs, long* pre, long n);
+// Span from the first to the last present value of a series.
+struct ObservedSpan {
+  long start = 0;    // position of the first present value
+  long length = 0;   // 0 when no value is present
+  long present = 0;  // present values in the span
+};
+[[nodiscard]] ObservedSpan find_observed_span(std::span<const double> x);
 // The working series of a series record: its span transformed, differenced
 // and centred in the order of series->steps, with the statistics and
 // autocorrelations of the result. The return code (2 when some value could

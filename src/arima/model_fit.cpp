@@ -55,7 +55,10 @@ void describe_series(const ModelFit& fit, SeriesRecord* ts) {
   while (k < 4) ts->steps[k++] = 0;
   ts->mu = 0.0;
   ts->sigma = 1.0;
-  ts->span_present = find_observed_span(fit.x, &ts->span_length, &ts->span_start, fit.n);
+  const ObservedSpan span = find_observed_span({fit.x, static_cast<std::size_t>(fit.n)});
+  ts->span_start = span.start;
+  ts->span_length = span.length;
+  ts->span_present = span.present;
 }
 
 }  // namespace

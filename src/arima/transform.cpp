@@ -54,14 +54,14 @@ void centre_and_scale(const double* x, double* y, long n, double mu, double sigm
   for (long t = 0; t < n; ++t) y[t] = is_missing(x[t]) ? kMissing : (x[t] - mu) / sigma;
 }
 
-void difference_in_place(double* x, long* n, int ndifs, const int* difper) {
-  for (int d = 0; d < ndifs; ++d) {
-    const long lag = difper[d];
-    const long len = *n - lag;
+long difference_in_place(double* x, long n, std::span<const int> lags) {
+  for (const int lag : lags) {
+    const long len = n - lag;
     for (long t = 0; t < len; ++t)
       x[t] = is_missing(x[t + lag]) || is_missing(x[t]) ? kMissing : x[t + lag] - x[t];
-    *n = std::max(0L, len);
+    n = std::max(0L, len);
   }
+  return n;
 }
 
 int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag) {
@@ -122,17 +122,18 @@ int invert_transform(double* x, double* y, double* std, long n, double lambda, d
   return rc;
 }
 
-long find_observed_span(const double* x, long* nobs, long* pre, long n) {
+ObservedSpan find_observed_span(std::span<const double> x) {
+  const auto n = static_cast<long>(x.size());
   long first = 0;
-  while (first < n && is_missing(x[first])) ++first;
+  while (first < n && is_missing(x[static_cast<std::size_t>(first)])) ++first;
   long last = n - 1;
-  while (last >= first && is_missing(x[last])) --last;
-  *pre = first;
-  *nobs = last >= first ? last - first + 1 : 0;
-  long count = 0;
+  while (last >= first && is_missing(x[static_cast<std::size_t>(last)])) --last;
+  ObservedSpan span;
+  span.start = first;
+  span.length = last >= first ? last - first + 1 : 0;
   for (long t = first; t <= last; ++t)
-    if (!is_missing(x[t])) ++count;
-  return count;
+    if (!is_missing(x[static_cast<std::size_t>(t)])) ++span.present;
+  return span;
 }
 
 namespace {
@@ -261,7 +262,8 @@ int build_working_series(EngineContext* context, SeriesRecord* ts) {
       if (!transformed) std::copy(ts->transformed.begin(), ts->transformed.end(), ts->working.begin());
       if (ts->difference_count > 0) {
         lag = ts->differences[0];
-        difference_in_place(ts->working.data(), &len, ts->difference_count, ts->differences.data() + 1);
+        const std::span<const int> lags(ts->differences.data() + 1, static_cast<std::size_t>(ts->difference_count));
+        len = difference_in_place(ts->working.data(), len, lags);
       }
     } else if (step == kStepCentre) {
       if (!transformed && !differenced) std::copy(ts->transformed.begin(), ts->transformed.end(), ts->working.begin());
