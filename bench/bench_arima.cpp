@@ -41,9 +41,9 @@ void setup(x11sa::ModelFit* rec, std::vector<double>& y, char method) {
   rec->period = 12;
   rec->x = y.data();
   rec->n = static_cast<long>(y.size());
-  rec->tranopt = x11sa::kTrLog;
-  rec->noconst = 1;
-  rec->emethod = method;
+  rec->transform_kind = x11sa::kTrLog;
+  rec->no_constant = 1;
+  rec->estimation_method = method;
   rec->nlags = 36;
   rec->lead = 24;
 }
@@ -56,9 +56,9 @@ void estimate(benchmark::State& state, char method) {
     rec.converge = 0.001;
     const int rc = x11sa::estimate_model(rec);
     if (rc != 0) state.SkipWithError("estimation failed");
-    benchmark::DoNotOptimize(rec.model->parms.parmest.data());
+    benchmark::DoNotOptimize(rec.model->params.estimates.data());
   }
-  state.counters["iterations"] = rec.model->nonlopt.numiter;
+  state.counters["iterations"] = rec.model->optimizer.iterations;
 }
 
 void BM_AirlineCls(benchmark::State& state) { estimate(state, x11sa::kTsCls); }
@@ -75,7 +75,7 @@ void BM_AirlineForecast(benchmark::State& state) {
   for (auto _ : state) {
     const int rc = x11sa::forecast_model(rec);
     if (rc != 0) state.SkipWithError("forecast failed");
-    benchmark::DoNotOptimize(rec.xfor);
+    benchmark::DoNotOptimize(rec.forecasts);
   }
 }
 

@@ -35,12 +35,14 @@ constexpr double kNoSecondFactor = -1e8;
 
 // The larger of the first MA factor's sum of coefficients and the second
 // factor's first coefficient.
-double overdifferencing(const TSMODEL* m) {
+double overdifferencing(const ModelRecord* m) {
   if (m == nullptr) return kNoSecondFactor;
   double first = 0.0;
-  if (!m->mafac.empty())
-    for (double c : m->mafac[0].vptr) first += c;
-  const double second = m->mafac.size() >= 2 && !m->mafac[1].vptr.empty() ? m->mafac[1].vptr[0] : kNoSecondFactor;
+  if (!m->ma_factors.empty())
+    for (double c : m->ma_factors[0].coefficients) first += c;
+  const double second = m->ma_factors.size() >= 2 && !m->ma_factors[1].coefficients.empty()
+                            ? m->ma_factors[1].coefficients[0]
+                            : kNoSecondFactor;
   return std::max({first, second, kNoSecondFactor});
 }
 
@@ -48,17 +50,18 @@ double overdifferencing(const TSMODEL* m) {
 // at lag 24 (8 quarterly) and the errors of the last three years.
 ArimaCriteria criteria_of(const ModelFit& fit, int periods) {
   ArimaCriteria c;
-  const TSMODEL& m = *fit.model;
+  const ModelRecord& m = *fit.model;
   const std::size_t k = periods == 12 ? 23 : 7;
-  c.chi_df = k < m.chidf.size() ? m.chidf[k] : 0;
-  c.chi_square = k < m.chisq.size() ? m.chisq[k] : kMissing;
-  const bool enough = m.nchi >= static_cast<int>(k) + 1 && !is_missing(c.chi_square) && c.chi_df > 0;
+  c.chi_df = k < m.ljung_box_df.size() ? m.ljung_box_df[k] : 0;
+  c.chi_square = k < m.ljung_box_stat.size() ? m.ljung_box_stat[k] : kMissing;
+  const bool enough = m.ljung_box_lags >= static_cast<int>(k) + 1 && !is_missing(c.chi_square) && c.chi_df > 0;
   c.chi_probability = enough ? chi_square_upper_tail_probability(c.chi_square, c.chi_df) : kMissing;
   c.overdifferencing = overdifferencing(&m);
-  const long end = fit.forst->multstep;
+  const long end = fit.forecast->origin;
   const long n = std::min(3L * periods, end);
   const auto count = static_cast<std::size_t>(n);
-  const ForecastErrors e = three_year_forecast_errors({fit.x + (end - n), count}, {fit.res + (end - n), count}, periods);
+  const ForecastErrors e =
+      three_year_forecast_errors({fit.x + (end - n), count}, {fit.residuals + (end - n), count}, periods);
   c.mape_by_year = e.by_year;
   c.mape = e.three_years;
   return c;
@@ -128,14 +131,14 @@ void choose_and_extend(ExtensionRun& run) {
     m.q = c.q;
     m.sdif = 1;
     m.sq = 1;
-    m.tranopt = c.log_when_multiplicative && !additive ? kTrLog : kTrNone;
+    m.transform_kind = c.log_when_multiplicative && !additive ? kTrLog : kTrNone;
     m.period = run.periods;
     m.nlags = run.periods == 12 ? 36 : 12;
     m.lead = run.forecast_periods;
     m.x = run.series.data();
     m.n = static_cast<long>(run.series.size());
-    m.emethod = method;
-    m.maxit = o.maxiter;
+    m.estimation_method = method;
+    m.max_iterations = o.maxiter;
     m.converge = o.converge;
   }
 
@@ -146,16 +149,16 @@ void choose_and_extend(ExtensionRun& run) {
     ModelFit& m = fits[i];
     ArimaCandidate& cand = out.candidates.emplace_back();
     cand.model = ArimaModel{m.p, m.dif, m.q, m.sp, m.sdif, m.sq, false, false};
-    cand.log_transform = m.tranopt == kTrLog;
+    cand.log_transform = m.transform_kind == kTrLog;
     cand.description_message = message_id::candidate_model(static_cast<int>(i), additive);
     const std::string number = std::to_string(i + 1);
     const int rc = estimate_model(m);
-    if (!take_engine_messages(run, m.tscon)) return;
+    if (!take_engine_messages(run, m.context)) return;
     // The other candidates share the first one's context.
     if (i == 0)
       for (std::size_t j = 1; j < fits.size(); ++j) {
-        fits[j].tscon = m.tscon;
-        fits[j].tscon_own = m.tscon_own;
+        fits[j].context = m.context;
+        fits[j].context_owner = m.context_owner;
       }
     if (rc != kTsOk) {
       cand.code = code_of(rc);
@@ -165,10 +168,10 @@ void choose_and_extend(ExtensionRun& run) {
       if (keep_estimates && m.model != nullptr) cand.estimates = estimates_of(*m.model);
       continue;
     }
-    m.forst = nullptr;
-    m.tscon->tsfor = nullptr;
+    m.forecast = nullptr;
+    m.context->forecast = nullptr;
     const int frc = forecast_model(m);
-    if (!take_engine_messages(run, m.tscon)) return;
+    if (!take_engine_messages(run, m.context)) return;
     if (frc == kTsOk) {
       cand.result = CandidateResult::Estimated;
       cand.criteria = criteria_of(m, run.periods);
@@ -207,9 +210,9 @@ void choose_and_extend(ExtensionRun& run) {
   // The chosen model again, for the forecasts that extend the series; this
   // pass repeats one that succeeded, so its codes are not examined.
   (void)estimate_model(chosen);
-  if (!take_engine_messages(run, chosen.tscon)) return;
+  if (!take_engine_messages(run, chosen.context)) return;
   (void)forecast_model(chosen);
-  if (!take_engine_messages(run, chosen.tscon)) return;
+  if (!take_engine_messages(run, chosen.context)) return;
   keep_forecasts(run, chosen);
   if (run.backcast_periods > 0 && !backcast(run, chosen)) return;
   out.status = ArimaStatus::Extended;

@@ -36,31 +36,31 @@ inline constexpr int kTsGiven = 10;        // nothing estimated, parameters give
 inline constexpr int kTsCapability = 11;   // capabilities of the algorithm exceeded
 inline constexpr int kTsStalled = 12;      // sum of squares unchanged 5 times
 
-// Estimation methods (TSMODEL::method).
+// Estimation methods (ModelRecord::method).
 inline constexpr char kTsCls = 0;
 inline constexpr char kTsUls = 1;
 inline constexpr char kTsMl = 2;
 
-// Forecast methods (TSFORECAST::method).
+// Forecast methods (ForecastRecord::method).
 inline constexpr char kTsForConditional = 1;
 inline constexpr char kTsForKalman = 2;
 
-// Transformation types (TSERIES::tranopt).
+// Transformation types (SeriesRecord::transform_kind).
 inline constexpr int kTrNone = 0;
 inline constexpr int kTrLog = 1;
 inline constexpr int kTrBoxCox = 2;
 inline constexpr int kTrPower = 3;
 
-// Steps of TSERIES::order.
+// Steps of SeriesRecord::steps.
 inline constexpr int kStepTransform = 1;
 inline constexpr int kStepDifference = 2;
 inline constexpr int kStepCentre = 3;
 
-// One lag polynomial factor 1 - sum vptr[j] B^dptr[j].
-struct FILTER {
-  int df = 0;                // number of coefficients
-  std::vector<int> dptr;     // the lags, ascending
-  std::vector<double> vptr;  // the coefficients
+// One lag polynomial factor 1 - sum coefficients[j] B^lags[j].
+struct LagPolynomial {
+  int terms = 0;                     // number of coefficients
+  std::vector<int> lags;             // ascending
+  std::vector<double> coefficients;  // one per lag
 };
 
 // A numbered message the engine raised, with its arguments, kept for the
@@ -73,220 +73,216 @@ struct EngineMessage {
   std::vector<std::variant<long, double, std::string>> args;
 };
 
-struct TSERIES;
-struct TSMODEL;
-struct TSFORECAST;
+struct SeriesRecord;
+struct ModelRecord;
+struct ForecastRecord;
 
 // Models registered in one context, keyed by the fit they belong to.
-struct MODTREE {
-  std::map<const void*, TSMODEL*> nodes;
+struct ModelRegistry {
+  std::map<const void*, ModelRecord*> nodes;
 };
 
 // Owner of everything a context creates; contexts copied from one another
 // share it, as they would share a memory pool.
 struct EngineStore {
-  std::vector<std::unique_ptr<TSMODEL>> models;
-  std::vector<std::unique_ptr<TSERIES>> series;
-  std::vector<std::unique_ptr<TSFORECAST>> forecasts;
-  MODTREE tree;
+  std::vector<std::unique_ptr<ModelRecord>> models;
+  std::vector<std::unique_ptr<SeriesRecord>> series;
+  std::vector<std::unique_ptr<ForecastRecord>> forecasts;
+  ModelRegistry tree;
   std::size_t limit = 0;  // bytes the context may take for its arrays; 0 no limit
-  std::size_t used = 0;
+  std::size_t used = 0;   // bytes taken so far
 };
 
 // The engine context. Copying it copies the handles: the copy sees the same
 // models, series and forecast records.
-struct TSACON {
-  std::shared_ptr<EngineStore> mempool;
-  long memdef = 0;  // bytes that could not be allocated
-  int rc = 0;       // last return code
-  TSERIES* tseries = nullptr;
-  TSMODEL* model = nullptr;
-  TSFORECAST* tsfor = nullptr;
-  MODTREE* modtre = nullptr;
+struct EngineContext {
+  std::shared_ptr<EngineStore> store;
+  long memory_deficit = 0;  // bytes that could not be allocated
+  int code = 0;             // last return code (kTs...)
+  SeriesRecord* series = nullptr;      // the current records
+  ModelRecord* model = nullptr;
+  ForecastRecord* forecast = nullptr;
+  ModelRegistry* registry = nullptr;  // the store's
   std::vector<EngineMessage> messages;
-  int debug = 0;
 };
 
 // The series and its working form.
-struct TSERIES {
-  std::string name;
-  int varnum = 0;
-  long n = 0;
+struct SeriesRecord {
+  long n = 0;                    // values in `data`
   const double* data = nullptr;  // the caller's values, not owned
-  std::vector<double> bctrandt;  // transformed values of the span [start, start + nobs)
-  std::vector<double> trandata;  // working series after every step of `order`
-  std::vector<double> corr, pcorr, icorr;  // autocorrelations of the working series
-  std::vector<long> dfcorr;                // pairs behind each autocorrelation
-  int nlags = 0;
-  long start = 0, nobs = 0, nnonmis = 0;     // span of the non-missing values
-  long tstart = 0, tnobs = 0, tnonmis = 0;   // the same for the working series
-  int tranopt = kTrNone;
+  std::vector<double> transformed;  // transformed values of the span [span_start, span_start + span_length)
+  std::vector<double> working;      // after every step of `steps`
+  std::vector<double> autocorr, partial_autocorr, inverse_autocorr;  // of the working series, lags 1..
+  std::vector<long> autocorr_pairs;  // pairs behind each autocorrelation
+  int nlags = 0;                     // lags of the autocorrelations and checks
+  long span_start = 0, span_length = 0, span_present = 0;  // first to last present value; values present in it
+  long working_start = 0, working_length = 0, working_present = 0;  // the same for the working series
+  int transform_kind = kTrNone;
   double mu = 0, sigma = 1;  // centring: shift and scale
-  double bclamb = -1;        // power of the transform; -1 untransformed
-  double addcon = 0;
-  int ndif = 0;
-  std::vector<int> differ;  // total lag, then the lag of each difference
-  int order[4] = {};        // steps, 0-terminated
-  double mean = 0, variance = 0, std = 0;      // before transformation
-  double tmean = 0, tvarianc = 0, tstd = 0;    // of the working series
-  std::vector<double> chisq;  // white-noise check of the working series
-  std::vector<int> chidf;
-  int nchi = 0;
+  double power = -1;         // power of the transform; -1 untransformed
+  double shift = 0;          // added to the values before the transform
+  int difference_count = 0;
+  std::vector<int> differences;  // total lag, then the lag of each difference
+  int steps[4] = {};             // kStep..., 0-terminated
+  double mean = 0, variance = 0, std = 0;  // of the span, before transformation
+  double working_mean = 0, working_variance = 0, working_std = 0;
+  std::vector<double> ljung_box_stat;  // white-noise check of the working series, lags 1..
+  std::vector<int> ljung_box_df;       // degrees of freedom of each
+  int ljung_box_lags = 0;
 };
 
 // Parameters of a model, in the order mu, MA factor by factor, AR likewise.
-struct MODPARMS {
-  std::vector<std::string> name;
-  std::vector<double*> value;  // where each parameter lives
-  std::vector<double> parmest, parmold, std;
-  std::vector<int> factor, degree;  // factor number (1-based) and lag
-  std::vector<double> estcor;       // correlations of the estimates, row-major
+struct ParameterList {
+  std::vector<std::string> names;   // "MU", "MA1,1", "AR2,12", ...
+  std::vector<double*> slots;       // where each parameter lives
+  std::vector<double> estimates, previous, std_errors;  // previous: before the last step
+  std::vector<int> factor, lags;    // factor number (1-based) and lag
+  std::vector<double> correlations;  // of the estimates, row-major
 };
 
 // Optimiser options and counters.
-struct TSNONLOPT {
-  char stoprule = 0;  // 0 relative parameter change, 1 relative objective change,
-                      // 2 largest gradient, 3 R-square change
-  double converge = 0.001;
-  double obj = 0, oldobj = 0;  // sum of squares minimised
-  char startup = 0;            // 0 starting values computed, 2 given and no start-up stage
-  char restart = 0;
-  int nstartit = 4;
-  double relparm = 0, relobj = 0, maxgrad = 0, rsquare = 0;
-  int maxit = 15;
-  double lambda = 0;
-  double delta = 0.001;
-  int numiter = 0, stbiter = 0, subiter = 0;
+struct OptimizerState {
+  char stop_rule = 0;  // 0 relative parameter change, 1 relative objective change,
+                       // 2 largest gradient, 3 R-square change
+  double converge = 0.001;  // the stopping value of the rule
+  double objective = 0, previous_objective = 0;  // sum of squares minimised
+  char startup = 0;  // 0 starting values computed, 2 given and no start-up stage
+  int startup_iterations = 4;  // limit of the conditional start-up stage
+  // Measures of the last step, one per stopping rule.
+  double parameter_change = 0, objective_change = 0, max_gradient = 0, r_square = 0;
+  int max_iterations = 15;
+  double damping = 0;      // the last step scaled the diagonal by 1 + damping
+  double delta = 0.001;    // relative step of the numerical derivatives
+  int iterations = 0, stage_iterations = 0, damping_trials = 0;
 };
 
 // Work arrays of the estimation and forecasting loops, sized once per run.
-struct TSWORK {
-  std::vector<double> res, trial, lower, jac, cross, w;  // residual vectors, Jacobian, normal equations
+struct ModelWorkspace {
+  std::vector<double> res, trial, lower, w;  // residual vectors; w the working series less mu
+  std::vector<double> jacobian;  // one column of residual derivatives per parameter
+  std::vector<double> cross;     // normal equations and a working copy
   std::vector<double> theta, oldtheta, step;
   std::vector<double> saved;  // starting and first estimates of a retried fit
   std::vector<double> ar, ma;          // dense product polynomials (index = lag)
-  std::vector<int> arlags, malags;     // their non-zero lags
-  std::vector<double> gam, psi, cma, sys;  // autocovariances and weights
-  std::vector<double> pmat, state, rowsave;  // Kalman filter
-  std::vector<double> band, z;               // banded Cholesky
-  std::vector<double> fcst, fvar;            // one-step forecasts and variances
-  std::vector<double> poly;                  // stability tests
-  int nar = 0, nma = 0;                      // non-zero lags in arlags, malags
+  std::vector<int> ar_lags, ma_lags;   // their non-zero lags
+  std::vector<double> autocov, psi;    // ARMA autocovariances and psi weights
+  std::vector<double> ma_cov;          // cov(w_t, MA part at t + k)
+  std::vector<double> moment_system;   // linear system of the autocovariances
+  std::vector<double> state_cov, state, rowsave;  // Kalman filter
+  std::vector<double> band, z;                    // banded Cholesky
+  std::vector<double> one_step, one_step_variance;  // one-step forecasts and variances
+  std::vector<double> poly;                         // stability tests
+  int ar_lag_count = 0, ma_lag_count = 0;           // entries used in ar_lags, ma_lags
 };
 
-struct TSMODEL {
-  TSMODEL() = default;
-  TSMODEL(const TSMODEL&) = delete;
-  TSMODEL& operator=(const TSMODEL&) = delete;
+struct ModelRecord {
+  ModelRecord() = default;
+  ModelRecord(const ModelRecord&) = delete;
+  ModelRecord& operator=(const ModelRecord&) = delete;
 
-  std::string name, modname;
   char method = kTsCls;
-  MODPARMS parms;
-  int nmafac = 0, narfac = 0;
-  std::vector<FILTER> mafac, arfac;  // the factors
-  FILTER mafilt, arfilt;             // their products
-  int maxmad = 0, maxard = 0;        // largest MA and AR lags
-  int ndif = 0;
-  std::vector<int> differ;
-  double mu = 0;
+  ParameterList params;
+  std::vector<LagPolynomial> ma_factors, ar_factors;
+  LagPolynomial ma_product, ar_product;  // products of the factors
+  int ma_degree = 0, ar_degree = 0;      // largest MA and AR lags
+  int difference_count = 0;
+  std::vector<int> differences;  // as in the series record
+  double mu = 0;                 // the mean parameter
   double constant = 0;
   char center = 0;
-  char noconst = 0;
-  int nparm = 0;
-  TSERIES* tseries = nullptr;
-  long backlim = 0;
-  long ncalc = 0;
-  long numres = 0;
-  std::vector<double> res;  // residuals on the working series' positions; missing where none
-  char kalman = 0;
-  char nostable = 0;
-  double singular = 1e-7;
-  double mean = 0;
-  double variance = 0;
-  char nodf = 0;
-  std::vector<double> chisq;  // Ljung-Box statistics
-  std::vector<int> chidf;
-  int nchi = 0;
+  char no_constant = 0;
+  int parameter_count = 0;
+  SeriesRecord* series = nullptr;
+  long residual_count = 0;
+  std::vector<double> residuals;  // on the working series' positions; missing where none
+  char use_kalman = 0;            // exact residuals by the Kalman filter even without gaps
+  char skip_stability_check = 0;  // let iterates leave the stationary and invertible region
+  double singular = 1e-7;         // relative size below which a pivot or the variance counts as zero
+  double mean = 0;                // of the working series
+  double variance = 0;            // innovation variance
+  char no_df_correction = 0;      // divide by the residual count, not less the parameters
+  std::vector<double> ljung_box_stat;  // Ljung-Box statistics, lags 1..
+  std::vector<int> ljung_box_df;
+  int ljung_box_lags = 0;
   double aic = 0, sbc = 0, sse = 0, loglik = 0, logdet = 0;
-  std::vector<double> corr, pcorr, icorr;  // residual correlations
-  std::vector<long> dfcorr;
+  std::vector<double> autocorr, partial_autocorr, inverse_autocorr;  // residual correlations
+  std::vector<long> autocorr_pairs;
   int nlags = 0;
-  TSNONLOPT nonlopt;
-  int rc = 0;
-  int debug = 0;
-  TSWORK work;
+  OptimizerState optimizer;
+  int code = 0;  // of the last estimation
+  ModelWorkspace work;
 };
 
-// The forecast record: arrays indexed like the series, multstep + lead long.
-struct TSFORECAST {
-  TSMODEL* model = nullptr;
-  TSERIES* series = nullptr;  // the series forecast; the model's when null
+// The forecast record: arrays indexed like the series, origin + lead long.
+struct ForecastRecord {
+  ModelRecord* model = nullptr;
+  SeriesRecord* series = nullptr;  // the series forecast; the model's when null
   char method = kTsForConditional;
-  std::vector<double> block;  // psi, xfor, std and res, one after the other
+  std::vector<double> block;  // psi, forecasts, std_errors and residuals, one after the other
   double* psi = nullptr;
-  double* xfor = nullptr;
-  double* std = nullptr;
-  double* res = nullptr;
-  long start = 0, multstep = 0, lead = 0;
-  long index = 0;
+  double* forecasts = nullptr;
+  double* std_errors = nullptr;
+  double* residuals = nullptr;
+  long start = 0;   // first position with a fitted value
+  long origin = 0;  // first position forecast from the data before it
+  long lead = 0;    // forecasts after the origin
   std::vector<double> work;  // working-scale values of the forecaster
-  int debug = 0;
 };
 
 // --- context and records -----------------------------------------------------
 
 // Creates a context with its first model and series; the return code.
-int init_engine_context(TSACON* tscon);
+int init_engine_context(EngineContext* context);
 // Add a model, a series or a forecast record, which becomes the current one;
 // the return code.
-int add_model_record(TSACON* tscon);
-int add_series_record(TSACON* tscon);
-int add_forecast_record(TSACON* tscon);
+int add_model_record(EngineContext* context);
+int add_series_record(EngineContext* context);
+int add_forecast_record(EngineContext* context);
 // The model tree: register_model files a model under a key (the return
 // code), find_registered_model gives it back (nullptr when none is filed).
-int register_model(MODTREE* tree, const void* key, TSMODEL* model);
-[[nodiscard]] TSMODEL* find_registered_model(const MODTREE* tree, const void* key);
+int register_model(ModelRegistry* tree, const void* key, ModelRecord* model);
+[[nodiscard]] ModelRecord* find_registered_model(const ModelRegistry* tree, const void* key);
 // Records an engine message for the caller.
-void engine_message(TSACON* tscon, int set, int number,
+void engine_message(EngineContext* context, int set, int number,
                     std::vector<std::variant<long, double, std::string>> args = {});
 // Reports an invalid argument to routine `where`; returns rc.
-int report_invalid_argument(TSACON* tscon, int rc, const char* where);
+int report_invalid_argument(EngineContext* context, int rc, const char* where);
 // Sizes an array of the context, accounting for it; 4 on failure (with the
 // deficit added, the memory message recorded and the context's rc set).
 template <class T>
-int ts_alloc(TSACON* tscon, std::vector<T>& v, std::size_t n);
+int resize_tracked(EngineContext* context, std::vector<T>& v, std::size_t n);
 
 // A factor of zero coefficients with lags 1..p (non-seasonal) or period,
 // 2 period, ..., p period (seasonal) into *filt, empty for p < 1; the return
 // code.
-int make_nonseasonal_factor(TSACON* tscon, FILTER* filt, int p);
-int make_seasonal_factor(TSACON* tscon, FILTER* filt, int p, int period);
+int make_nonseasonal_factor(EngineContext* context, LagPolynomial* filt, int p);
+int make_seasonal_factor(EngineContext* context, LagPolynomial* filt, int p, int period);
 
 // --- polynomials ---------------------------------------------------------------
 
 // Shrink factor of one factor: 1 when stationary (invertible); otherwise the
 // factor r < 1 such that the coefficients c_j r^lag_j lie just inside.
-[[nodiscard]] double stability_shrink_factor(const FILTER& filt, std::span<double> work);
+[[nodiscard]] double stability_shrink_factor(const LagPolynomial& filt, std::span<double> work);
 // Checks the num factors of filt: 9 when one is not stationary (invertible),
 // else 0; with code 1 such a factor is shrunk to the boundary instead and 0
 // is returned.
-int check_or_shrink_factors(int num, FILTER* filt, int code, std::span<double> work);
+int check_or_shrink_factors(int num, LagPolynomial* filt, int code, std::span<double> work);
 // Moves the roots of a factor that lie on, inside or within about 1 % outside
 // the unit circle (in B^g, g the common divisor of its lags) to modulus 1/0.9,
 // reflecting explosive ones first; the other roots stay. False, with the
 // factor unchanged, when no root had to move or the factor lacks one of the
 // lags g, 2g, ... up to its largest.
-bool pull_from_boundary(FILTER& filt);
+bool pull_from_boundary(LagPolynomial& filt);
 // Product of the factors into a dense polynomial (index = lag, coefficient of
 // 1 - sum): poly.size() must exceed the sum of the largest lags.
-void product_polynomial(std::span<const FILTER> factors, std::span<double> poly);
+void product_polynomial(std::span<const LagPolynomial> factors, std::span<double> poly);
 // Sum of the largest lags of the factors.
-[[nodiscard]] int product_degree(std::span<const FILTER> factors);
+[[nodiscard]] int product_degree(std::span<const LagPolynomial> factors);
 // The constant mu * prod (1 - sum phi_j) over the AR factors.
-[[nodiscard]] double model_constant(double mu, std::span<const FILTER> arfac);
+[[nodiscard]] double model_constant(double mu, std::span<const LagPolynomial> arfac);
 // Psi weights of the current model (with its differencing when diflg) into
 // psi[0..np); the return code.
-int psi_weights(TSACON* tscon, double* psi, long np, int diflg);
+int psi_weights(EngineContext* context, double* psi, long np, int diflg);
 
 // --- transformation --------------------------------------------------------------
 
@@ -297,25 +293,27 @@ int psi_weights(TSACON* tscon, double* psi, long np, int diflg);
 int apply_transform(const double* x, double* y, long n, double lambda, double addcon, int flag);
 // y = (x - mu) / sigma, missing values staying missing.
 void centre_and_scale(const double* x, double* y, long n, double mu, double sigma);
-// Applies the differences of lags difper[0..ndifs) to x[0..*n) in place: the
-// differenced value of position t + lag goes to t, and *n shrinks by each lag.
-void difference_in_place(double* x, long* n, int ndifs, const int* difper);
-// Undoes a difference of lag `period` in place: x[t] += x[t - period] from
-// t = period on.
-void undo_difference_in_place(double* x, long* n, int period);
+// Applies the differences of lags `lags` to x[0..n) in place: the
+// differenced value of position t + lag goes to t. Returns the length left,
+// n less each lag (not below 0).
+[[nodiscard]] long difference_in_place(double* x, long n, std::span<const int> lags);
 // Back to the scale of the series: the forecasts x[0..n) into y (after a log
 // transform the mean of the lognormal variable), their standard errors std
 // (when given) in place. Returns 0, 1 for an unknown flag, or 11 when some value cannot be
 // transformed back (it becomes missing).
 int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag);
-// Span from the first to the last present value of x[0..n): its start into
-// *pre, its length into *nobs. Returns the number of present values in it.
-long find_observed_span(const double* x, long* nobs, long* pre, long n);
+// Span from the first to the last present value of a series.
+struct ObservedSpan {
+  long start = 0;    // position of the first present value
+  long length = 0;   // 0 when no value is present
+  long present = 0;  // present values in the span
+};
+[[nodiscard]] ObservedSpan find_observed_span(std::span<const double> x);
 // The working series of a series record: its span transformed, differenced
-// and centred in the order of tseries->order, with the statistics and
+// and centred in the order of series->steps, with the statistics and
 // autocorrelations of the result. The return code (2 when some value could
 // not be transformed, 3 when no value is left).
-int build_working_series(TSACON* tscon, TSERIES* tseries);
+int build_working_series(EngineContext* context, SeriesRecord* tseries);
 // Autocorrelations (about the mean, over the pairs present), partial and
 // inverse autocorrelations of x for lags 1..nlags.
 void autocorrelation_functions(std::span<const double> x, int nlags, std::vector<double>& corr,
@@ -336,62 +334,62 @@ int damp_to_positive_definite(std::span<double> gam);
 // The parameter list of a model (mu, then the MA and the AR coefficients),
 // its product factors and work arrays; 10 when there is no parameter to
 // estimate, else the return code.
-int setup_parameters(TSACON* tscon, TSMODEL* model);
+int setup_parameters(EngineContext* context, ModelRecord* model);
 // Starting values of the current model's factors of orders p, q (lags 1, 2,
 // ...) and sp, sq (multiples of the period) from the sample autocovariances
 // of its working series, and of its mean term; the return code.
-int compute_starting_values(TSACON* tscon, int p, int q, int sp, int sq, int period);
-using TsIterFn = void (*)(TSACON* tscon);
+int compute_starting_values(EngineContext* context, int p, int q, int sp, int sq, int period);
+using StageCallback = void (*)(EngineContext* context);
 // Estimates the current model (a conditional start-up stage unless the method
 // is conditional or the options skip it, then the model's method) with the
 // statistics of the fit; `itfun` is called at the start of each stage when
 // printit is 1. The return code.
-int estimate_parameters(TSACON* tscon, TsIterFn itfun, int printit);
+int estimate_parameters(EngineContext* context, StageCallback itfun, int printit);
 // Residuals (into res, sized to the working series) and objective of the
 // model's current parameters by its method; the return code.
-int evaluate_residuals(TSACON* tscon, TSMODEL* model, std::span<double> res, double* obj);
+int evaluate_residuals(EngineContext* context, ModelRecord* model, std::span<double> res, double* obj);
 // Conditional residuals (zero before the largest AR lag), their sum of
 // squares and count; the return code.
-int conditional_residuals(TSMODEL* model, std::span<double> res, double* sse, long* numres);
+int conditional_residuals(ModelRecord* model, std::span<double> res, double* sse, long* numres);
 // Exact residuals by kalman_residuals when the series has gaps or the model
 // asks for it, else by cholesky_residuals; 9 for an unstable model or an
 // unusable likelihood, 3 when no residual is left.
-int exact_likelihood_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+int exact_likelihood_residuals(ModelRecord* model, std::span<double> res, double* sse, double* logdet, long* numres);
 // Exact innovations by the Kalman filter (missing values skipped) and by the
 // banded Cholesky factor of the ARMA covariance matrix; both give the
 // standardised residuals, their sum of squares and the log-determinant, and
 // return the code.
-int kalman_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
-int cholesky_residuals(TSMODEL* model, std::span<double> res, double* sse, double* logdet, long* numres);
+int kalman_residuals(ModelRecord* model, std::span<double> res, double* sse, double* logdet, long* numres);
+int cholesky_residuals(ModelRecord* model, std::span<double> res, double* sse, double* logdet, long* numres);
 // Central-difference derivatives of the residuals with respect to each
-// parameter into model->work.jac, one column per parameter; the return code.
-int numerical_jacobian(TSACON* tscon, TSMODEL* model);
+// parameter into model->work.jacobian, one column per parameter; the return code.
+int numerical_jacobian(EngineContext* context, ModelRecord* model);
 // One damped Gauss-Newton step from the Jacobian: the damping grows until the
 // objective decreases. 0 with the parameters and measures of change updated;
 // otherwise the parameters stay and the code says why: 8 no improvement, the
 // code of the last failed trial (9 an unstable one), or 6 when every damped
 // system is singular.
-int damped_gauss_newton_step(TSACON* tscon, TSMODEL* model);
+int damped_gauss_newton_step(EngineContext* context, ModelRecord* model);
 // Autocorrelations and Ljung-Box statistics of the current model's residuals
 // (flag 1) or of its working series (otherwise); the return code.
-int ljung_box_checks(TSACON* tscon, int flag);
+int ljung_box_checks(EngineContext* context, int flag);
 
 // --- forecasting ------------------------------------------------------------------------
 
 // Fills the current forecast record: one-step forecasts over the data and
 // multi-step ones after the origin, their standard errors, residuals and psi
 // weights, on the scale of the series; the return code.
-int compute_forecasts(TSACON* tscon);
+int compute_forecasts(EngineContext* context);
 
 // ------------------------------------------------------------------------------------
 
 template <class T>
-int ts_alloc(TSACON* tscon, std::vector<T>& v, std::size_t n) {
+int resize_tracked(EngineContext* context, std::vector<T>& v, std::size_t n) {
   if (v.size() >= n) {
     v.resize(n);
     return kTsOk;
   }
-  EngineStore& store = *tscon->mempool;
+  EngineStore& store = *context->store;
   const std::size_t bytes = (n - v.size()) * sizeof(T);
   bool ok = store.limit == 0 || bytes <= store.limit - std::min(store.used, store.limit);
   if (ok) {
@@ -403,9 +401,9 @@ int ts_alloc(TSACON* tscon, std::vector<T>& v, std::size_t n) {
     }
   }
   if (!ok) {
-    tscon->memdef += static_cast<long>(bytes);
-    engine_message(tscon, 0, 1, {tscon->memdef});
-    tscon->rc = kTsMemory;
+    context->memory_deficit += static_cast<long>(bytes);
+    engine_message(context, 0, 1, {context->memory_deficit});
+    context->code = kTsMemory;
     return kTsMemory;
   }
   return kTsOk;

@@ -22,33 +22,33 @@ constexpr int kStallLimit = 5;
 // Relative difference of two objectives that counts as none.
 constexpr double kSameObjective = 1e-9;
 
-void set_parameters(TSMODEL* m, const double* theta) {
-  for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = theta[i];
+void set_parameters(ModelRecord* m, const double* theta) {
+  for (int i = 0; i < m->parameter_count; ++i) *m->params.slots[i] = theta[i];
 }
 
-void get_parameters(const TSMODEL* m, double* theta) {
-  for (int i = 0; i < m->nparm; ++i) theta[i] = *m->parms.value[i];
+void get_parameters(const ModelRecord* m, double* theta) {
+  for (int i = 0; i < m->parameter_count; ++i) theta[i] = *m->params.slots[i];
 }
 
-std::span<double> residuals(TSMODEL* m, std::vector<double>& v) {
-  return {v.data(), static_cast<std::size_t>(m->tseries->tnobs)};
+std::span<double> residuals(ModelRecord* m, std::vector<double>& v) {
+  return {v.data(), static_cast<std::size_t>(m->series->working_length)};
 }
 
 // Iterates stay inside the stationary and invertible region.
-int trial_stable(TSMODEL* m) { return m->nostable ? kTsOk : check_stable(m); }
+int trial_stable(ModelRecord* m) { return m->skip_stability_check ? kTsOk : check_stable(m); }
 
 }  // namespace
 
-int numerical_jacobian(TSACON* tscon, TSMODEL* m) {
-  if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
-  TSWORK& wk = m->work;
-  const long n = m->tseries->tnobs;
-  const double delta = m->nonlopt.delta;
+int numerical_jacobian(EngineContext* context, ModelRecord* m) {
+  if (context == nullptr || m == nullptr || m->series == nullptr) return kTsInvalid;
+  ModelWorkspace& wk = m->work;
+  const long n = m->series->working_length;
+  const double delta = m->optimizer.delta;
   // Central differences: the error of a one-sided difference would shift the
   // point where the Gauss-Newton iteration comes to rest by about the step.
   double* below = wk.lower.data();
-  for (int i = 0; i < m->nparm; ++i) {
-    double* value = m->parms.value[i];
+  for (int i = 0; i < m->parameter_count; ++i) {
+    double* value = m->params.slots[i];
     const double saved = *value;
     // A hundredth of the parameter's scale: with the default delta a relative
     // step of 1e-5, close to the most accurate central difference in double
@@ -56,7 +56,7 @@ int numerical_jacobian(TSACON* tscon, TSMODEL* m) {
     // tightly near a nearly non-invertible factor.
     double h = 0.01 * parameter_scale(m, i);
     int rc = kTsUnstable;
-    double* col = wk.jac.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n);
+    double* col = wk.jacobian.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n);
     // Residuals with the parameter moved by `by`; false when that model is
     // not stationary or not invertible.
     auto moved = [&](double by, std::vector<double>& out) {
@@ -97,11 +97,11 @@ int numerical_jacobian(TSACON* tscon, TSMODEL* m) {
 namespace {
 
 // J'J (k x k, row-major with stride k + 1) and J'r in column k.
-void normal_equations(const TSMODEL* m, double* cross) {
-  const int k = m->nparm;
-  const long n = m->tseries->tnobs;
+void normal_equations(const ModelRecord* m, double* cross) {
+  const int k = m->parameter_count;
+  const long n = m->series->working_length;
   const int lda = k + 1;
-  const double* jac = m->work.jac.data();
+  const double* jac = m->work.jacobian.data();
   const double* res = m->work.res.data();
   for (int i = 0; i < k; ++i) {
     const double* ci = jac + static_cast<std::size_t>(i) * static_cast<std::size_t>(n);
@@ -120,8 +120,8 @@ void normal_equations(const TSMODEL* m, double* cross) {
 
 // Solves (J'J with its diagonal times 1 + lambda) x = J'r by sweeping;
 // false when a pivot is singular.
-bool damped_solve(const TSMODEL* m, const double* cross, double lambda, double* work, double* x) {
-  const int k = m->nparm;
+bool damped_solve(const ModelRecord* m, const double* cross, double lambda, double* work, double* x) {
+  const int k = m->parameter_count;
   const int lda = k + 1;
   std::copy(cross, cross + lda * lda, work);
   for (int i = 0; i < k; ++i) work[i * lda + i] *= 1.0 + lambda;
@@ -133,11 +133,11 @@ bool damped_solve(const TSMODEL* m, const double* cross, double lambda, double* 
 
 }  // namespace
 
-int damped_gauss_newton_step(TSACON* tscon, TSMODEL* m) {
-  if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
-  TSWORK& wk = m->work;
-  TSNONLOPT& opt = m->nonlopt;
-  const int k = m->nparm;
+int damped_gauss_newton_step(EngineContext* context, ModelRecord* m) {
+  if (context == nullptr || m == nullptr || m->series == nullptr) return kTsInvalid;
+  ModelWorkspace& wk = m->work;
+  OptimizerState& opt = m->optimizer;
+  const int k = m->parameter_count;
   const int lda = k + 1;
   double* cross = wk.cross.data();
   double* work = cross + lda * lda;
@@ -151,22 +151,22 @@ int damped_gauss_newton_step(TSACON* tscon, TSMODEL* m) {
   if (damped_solve(m, cross, 0.0, work, step)) {
     double explained = 0;
     for (int i = 0; i < k; ++i) explained += step[i] * cross[i * lda + k];
-    opt.rsquare = opt.obj > 0.0 ? explained / opt.obj : 0.0;
+    opt.r_square = opt.objective > 0.0 ? explained / opt.objective : 0.0;
   }
   double grad = 0;
   for (int i = 0; i < k; ++i) grad = std::max(grad, std::fabs(cross[i * lda + k]) * parameter_scale(m, i));
-  opt.maxgrad = opt.obj > 0.0 ? grad / opt.obj : grad;
+  opt.max_gradient = opt.objective > 0.0 ? grad / opt.objective : grad;
 
   int failure = kTsNoImprove;
   bool solved = false;  // some damping gave a regular system
-  opt.lambda = 0.0;
+  opt.damping = 0.0;
   for (;;) {
-    ++opt.subiter;
+    ++opt.damping_trials;
     // A nearly singular system (parameters close to redundant) is regular
     // once damped.
-    if (!damped_solve(m, cross, opt.lambda, work, step)) {
-      if (opt.lambda >= kMaxLambda) break;
-      opt.lambda = opt.lambda == 0.0 ? 1e-4 : std::min(10.0 * opt.lambda, kMaxLambda);
+    if (!damped_solve(m, cross, opt.damping, work, step)) {
+      if (opt.damping >= kMaxLambda) break;
+      opt.damping = opt.damping == 0.0 ? 1e-4 : std::min(10.0 * opt.damping, kMaxLambda);
       continue;
     }
     solved = true;
@@ -182,26 +182,26 @@ int damped_gauss_newton_step(TSACON* tscon, TSMODEL* m) {
     }
     Evaluation ev;
     if (rc == kTsOk) rc = evaluate(m, residuals(m, wk.trial), &ev);
-    if (rc == kTsOk && ev.obj < opt.obj) {
+    if (rc == kTsOk && ev.objective < opt.objective) {
       std::swap(wk.res, wk.trial);
       double rel = 0;
       for (int i = 0; i < k; ++i) rel = std::max(rel, std::fabs(theta[i] - old[i]) / parameter_scale(m, i));
       for (int i = 0; i < k; ++i) {
-        m->parms.parmold[i] = old[i];
-        m->parms.parmest[i] = theta[i];
+        m->params.previous[i] = old[i];
+        m->params.estimates[i] = theta[i];
       }
-      opt.relparm = rel;
-      opt.relobj = opt.obj > 0.0 ? (opt.obj - ev.obj) / opt.obj : 0.0;
-      opt.oldobj = opt.obj;
-      opt.obj = ev.obj;
+      opt.parameter_change = rel;
+      opt.objective_change = opt.objective > 0.0 ? (opt.objective - ev.objective) / opt.objective : 0.0;
+      opt.previous_objective = opt.objective;
+      opt.objective = ev.objective;
       m->sse = ev.sse;
       m->logdet = ev.logdet;
-      m->numres = ev.numres;
+      m->residual_count = ev.residual_count;
       return kTsOk;
     }
     if (rc != kTsOk) failure = rc;
-    if (opt.lambda >= kMaxLambda) break;
-    opt.lambda = opt.lambda == 0.0 ? 1e-4 : std::min(10.0 * opt.lambda, kMaxLambda);
+    if (opt.damping >= kMaxLambda) break;
+    opt.damping = opt.damping == 0.0 ? 1e-4 : std::min(10.0 * opt.damping, kMaxLambda);
   }
   set_parameters(m, old);
   load_polynomials(m);
@@ -210,48 +210,48 @@ int damped_gauss_newton_step(TSACON* tscon, TSMODEL* m) {
 
 namespace {
 
-double change_measure(const TSNONLOPT& opt) {
-  switch (opt.stoprule) {
-    case 1: return opt.relobj;
-    case 2: return opt.maxgrad;
-    case 3: return opt.rsquare;
-    default: return opt.relparm;
+double change_measure(const OptimizerState& opt) {
+  switch (opt.stop_rule) {
+    case 1: return opt.objective_change;
+    case 2: return opt.max_gradient;
+    case 3: return opt.r_square;
+    default: return opt.parameter_change;
   }
 }
 
 // Residuals, variance, constant, likelihood, information criteria and the
 // standard errors and correlations of the estimates at the current parameters.
-int finish(TSACON* tscon, TSMODEL* m) {
-  TSWORK& wk = m->work;
+int finish(EngineContext* context, ModelRecord* m) {
+  ModelWorkspace& wk = m->work;
   Evaluation ev;
   int rc = evaluate(m, residuals(m, wk.res), &ev);
   if (rc != kTsOk) return rc;
   m->sse = ev.sse;
   m->logdet = ev.logdet;
-  m->numres = ev.numres;
-  m->nonlopt.obj = ev.obj;
-  const long n = m->tseries->tnobs;
-  for (long t = 0; t < n; ++t) m->res[t] = residual_used(m, t) ? wk.res[t] / ev.scale : kMissing;
-  const auto nres = static_cast<double>(m->numres);
-  const double df = m->nodf ? nres : nres - m->nparm;
+  m->residual_count = ev.residual_count;
+  m->optimizer.objective = ev.objective;
+  const long n = m->series->working_length;
+  for (long t = 0; t < n; ++t) m->residuals[t] = residual_used(m, t) ? wk.res[t] / ev.scale : kMissing;
+  const auto nres = static_cast<double>(m->residual_count);
+  const double df = m->no_df_correction ? nres : nres - m->parameter_count;
   if (!(df > 0.0)) return kTsFewData;
   m->variance = m->sse / df;
-  m->mean = m->tseries->tmean;
-  m->constant = m->noconst ? 0.0 : model_constant(m->mu, m->arfac);
+  m->mean = m->series->working_mean;
+  m->constant = m->no_constant ? 0.0 : model_constant(m->mu, m->ar_factors);
   m->loglik = -0.5 * (nres * (std::log(2.0 * std::numbers::pi * m->sse / nres) + 1.0) + m->logdet);
-  m->aic = -2.0 * m->loglik + 2.0 * m->nparm;
-  m->sbc = -2.0 * m->loglik + m->nparm * std::log(nres);
+  m->aic = -2.0 * m->loglik + 2.0 * m->parameter_count;
+  m->sbc = -2.0 * m->loglik + m->parameter_count * std::log(nres);
   update_products(m);
-  MODPARMS& pp = m->parms;
-  const int k = m->nparm;
-  for (int i = 0; i < k; ++i) pp.parmest[i] = *pp.value[i];
-  std::fill(pp.std.begin(), pp.std.end(), kMissing);
-  std::fill(pp.estcor.begin(), pp.estcor.end(), kMissing);
+  ParameterList& pp = m->params;
+  const int k = m->parameter_count;
+  for (int i = 0; i < k; ++i) pp.estimates[i] = *pp.slots[i];
+  std::fill(pp.std_errors.begin(), pp.std_errors.end(), kMissing);
+  std::fill(pp.correlations.begin(), pp.correlations.end(), kMissing);
   if (k == 0) return kTsOk;
 
   // Covariance of the estimates: s^2 (J'J)^-1 with J and s^2 of the sum of
   // squares minimised.
-  if (int jrc = numerical_jacobian(tscon, m); jrc != kTsOk) return jrc;
+  if (int jrc = numerical_jacobian(context, m); jrc != kTsOk) return jrc;
   const int lda = k + 1;
   double* cross = wk.cross.data();
   double* inv = cross + lda * lda;
@@ -259,16 +259,16 @@ int finish(TSACON* tscon, TSMODEL* m) {
   std::copy(cross, cross + lda * lda, inv);
   for (int i = 0; i < k; ++i)
     if (!sweep_pivot(inv, k, lda, i, cross[i * lda + i], m->singular)) return kTsSingular;
-  const double s2 = ev.obj / df;
+  const double s2 = ev.objective / df;
   for (int i = 0; i < k; ++i) {
     const double var = s2 * inv[i * lda + i];
     if (!(var >= 0.0)) return kTsSingular;
-    pp.std[i] = std::sqrt(var);
+    pp.std_errors[i] = std::sqrt(var);
   }
   for (int i = 0; i < k; ++i)
     for (int j = 0; j < k; ++j) {
-      const double d = pp.std[i] * pp.std[j];
-      pp.estcor[i * k + j] = d > 0.0 ? s2 * inv[i * lda + j] / d : kMissing;
+      const double d = pp.std_errors[i] * pp.std_errors[j];
+      pp.correlations[i * k + j] = d > 0.0 ? s2 * inv[i * lda + j] / d : kMissing;
     }
   return kTsOk;
 }
@@ -282,11 +282,11 @@ struct Stage {
 // region: a stage that ended there, stopped by it, would start the next one
 // where the iteration can hardly leave and the covariance of the estimates
 // is singular. Factors already inside stay as they are.
-void pull_factors_inside(TSMODEL* m) {
-  if (m->nostable) return;
+void pull_factors_inside(ModelRecord* m) {
+  if (m->skip_stability_check) return;
   bool moved = false;
-  for (auto* side : {&m->arfac, &m->mafac})
-    for (FILTER& f : *side) moved = pull_from_boundary(f) || moved;
+  for (auto* side : {&m->ar_factors, &m->ma_factors})
+    for (LagPolynomial& f : *side) moved = pull_from_boundary(f) || moved;
   if (moved) update_products(m);
 }
 
@@ -296,9 +296,9 @@ struct Outcome {
 };
 
 // Runs the stages in turn from the current parameters.
-Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun, int printit) {
-  TSMODEL* m = tscon->model;
-  TSNONLOPT& opt = m->nonlopt;
+Outcome run_stages(EngineContext* context, std::span<const Stage> stages, StageCallback itfun, int printit) {
+  ModelRecord* m = context->model;
+  OptimizerState& opt = m->optimizer;
   int code = kTsOk;
   for (std::size_t s = 0; s < stages.size() && code == kTsOk; ++s) {
     const bool last = s + 1 == stages.size();
@@ -308,24 +308,25 @@ Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun,
     int rc = trial_stable(m);
     if (rc == kTsOk) rc = evaluate(m, residuals(m, m->work.res), &ev);
     if (rc != kTsOk) return {rc, false};
-    opt.obj = opt.oldobj = ev.obj;
+    opt.objective = opt.previous_objective = ev.objective;
     m->sse = ev.sse;
     m->logdet = ev.logdet;
-    m->numres = ev.numres;
-    opt.numiter = opt.stbiter = opt.subiter = 0;
-    opt.relparm = opt.relobj = opt.maxgrad = opt.rsquare = std::numeric_limits<double>::infinity();
-    if (printit == 1 && itfun != nullptr) itfun(tscon);
+    m->residual_count = ev.residual_count;
+    opt.iterations = opt.stage_iterations = opt.damping_trials = 0;
+    opt.parameter_change = opt.objective_change = opt.max_gradient = opt.r_square =
+        std::numeric_limits<double>::infinity();
+    if (printit == 1 && itfun != nullptr) itfun(context);
     int same = 0;
     bool converged = false;
-    while (opt.numiter < stages[s].limit) {
+    while (opt.iterations < stages[s].limit) {
       if (change_measure(opt) <= opt.converge) {
         converged = true;
         break;
       }
       const double before = m->sse;
-      rc = numerical_jacobian(tscon, m);
-      if (rc == kTsOk) rc = damped_gauss_newton_step(tscon, m);
-      m->rc = rc;
+      rc = numerical_jacobian(context, m);
+      if (rc == kTsOk) rc = damped_gauss_newton_step(context, m);
+      m->code = rc;
       if (rc == kTsNoImprove || rc == kTsUnstable) {
         converged = true;
         break;
@@ -334,11 +335,11 @@ Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun,
         code = rc;
         break;
       }
-      ++opt.numiter;
-      ++opt.stbiter;
+      ++opt.iterations;
+      ++opt.stage_iterations;
       if (m->sse == before) {
         if (++same == kStallLimit) {
-          engine_message(tscon, message_set::kEngine, engine_message_id::kSumOfSquaresStalled,
+          engine_message(context, message_set::kEngine, engine_message_id::kSumOfSquaresStalled,
                          {static_cast<long>(kStallLimit)});
           code = kTsStalled;
           break;
@@ -355,51 +356,52 @@ Outcome run_stages(TSACON* tscon, std::span<const Stage> stages, TsIterFn itfun,
 
 }  // namespace
 
-int estimate_parameters(TSACON* tscon, TsIterFn itfun, int printit) {
-  if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
-  TSMODEL* m = tscon->model;
-  TSNONLOPT& opt = m->nonlopt;
+int estimate_parameters(EngineContext* context, StageCallback itfun, int printit) {
+  if (context == nullptr || context->model == nullptr || context->model->series == nullptr) return kTsInvalid;
+  ModelRecord* m = context->model;
+  OptimizerState& opt = m->optimizer;
   if (opt.converge < 0.0) {
     opt.converge = 0.001;
-    engine_message(tscon, message_set::kProcedure, message_id::kConvergeNotPositive, {opt.converge});
+    engine_message(context, message_set::kProcedure, message_id::kConvergeNotPositive, {opt.converge});
   } else if (opt.converge > 0.0 && opt.converge < kMinConverge) {
     opt.converge = kMinConverge;
-    engine_message(tscon, message_set::kProcedure, message_id::kConvergeTooSmall, {opt.converge});
+    engine_message(context, message_set::kProcedure, message_id::kConvergeTooSmall, {opt.converge});
   }
   if (opt.delta < kMinDelta) opt.delta = 0.001;
-  if (opt.maxit < 0) opt.maxit = 15;
-  if (int rc = work_setup(tscon, m, *m->tseries); rc != kTsOk) return rc;
-  opt.numiter = opt.stbiter = opt.subiter = 0;
-  m->rc = 0;
+  if (opt.max_iterations < 0) opt.max_iterations = 15;
+  if (int rc = work_setup(context, m, *m->series); rc != kTsOk) return rc;
+  opt.iterations = opt.stage_iterations = opt.damping_trials = 0;
+  m->code = 0;
   // No residuals until a fit has produced them.
-  fill_missing(m->res.data(), m->tseries->tnobs);
+  fill_missing(m->residuals.data(), m->series->working_length);
 
   const char requested = m->method;
-  const TSERIES& ts = *m->tseries;
+  const SeriesRecord& ts = *m->series;
   long usable = 0;
-  for (long t = 0; t < ts.tnobs; ++t) usable += residual_used(m, t) ? 1 : 0;
-  if (usable <= m->nparm) return m->rc = kTsFewData;
-  if (zero_variance(ts, m->singular)) return m->rc = kTsZeroVar;
-  if (opt.maxit == 0 || m->nparm == 0) {
-    const int rc = finish(tscon, m);
-    return m->rc = rc != kTsOk ? rc : kTsGiven;
+  for (long t = 0; t < ts.working_length; ++t) usable += residual_used(m, t) ? 1 : 0;
+  if (usable <= m->parameter_count) return m->code = kTsFewData;
+  if (zero_variance(ts, m->singular)) return m->code = kTsZeroVar;
+  if (opt.max_iterations == 0 || m->parameter_count == 0) {
+    const int rc = finish(context, m);
+    return m->code = rc != kTsOk ? rc : kTsGiven;
   }
 
   Stage stages[2];
   int nstages = 0;
-  if (requested != kTsCls && opt.startup != 2 && opt.nstartit > 0) stages[nstages++] = {kTsCls, opt.nstartit};
-  stages[nstages++] = {requested, opt.maxit};
+  if (requested != kTsCls && opt.startup != 2 && opt.startup_iterations > 0)
+    stages[nstages++] = {kTsCls, opt.startup_iterations};
+  stages[nstages++] = {requested, opt.max_iterations};
 
-  const auto k = static_cast<std::size_t>(m->nparm);
+  const auto k = static_cast<std::size_t>(m->parameter_count);
   std::span<double> start(m->work.saved.data(), k), first(m->work.saved.data() + k, k);
   get_parameters(m, start.data());
   const Outcome outcome =
-      run_stages(tscon, std::span<const Stage>(stages, static_cast<std::size_t>(nstages)), itfun, printit);
+      run_stages(context, std::span<const Stage>(stages, static_cast<std::size_t>(nstages)), itfun, printit);
   m->method = requested;
-  if (!outcome.started) return m->rc = outcome.code;
+  if (!outcome.started) return m->code = outcome.code;
   const int code = outcome.code;
-  m->rc = 0;
-  int rc = finish(tscon, m);
+  m->code = 0;
+  int rc = finish(context, m);
   if (rc == kTsSingular && requested == kTsMl) {
     // A singular covariance matrix at the end of maximum likelihood: the
     // estimates lie where the model is not identified, often reached from a
@@ -408,52 +410,53 @@ int estimate_parameters(TSACON* tscon, TsIterFn itfun, int printit) {
     // one converges to a regular point with a likelihood at least as high:
     // a lower local maximum is no estimate, however well conditioned.
     get_parameters(m, first.data());
-    const TSNONLOPT first_opt = opt;
-    const std::size_t first_messages = tscon->messages.size();
+    const OptimizerState first_opt = opt;
+    const std::size_t first_messages = context->messages.size();
     set_parameters(m, start.data());
     pull_factors_inside(m);
-    const Stage retry{kTsMl, opt.maxit};
-    const Outcome again = run_stages(tscon, std::span<const Stage>(&retry, 1), itfun, printit);
+    const Stage retry{kTsMl, opt.max_iterations};
+    const Outcome again = run_stages(context, std::span<const Stage>(&retry, 1), itfun, printit);
     m->method = requested;
-    m->rc = 0;
-    if (again.started && again.code == kTsOk && finish(tscon, m) == kTsOk &&
-        opt.obj <= first_opt.obj * (1.0 + kSameObjective))
-      return m->rc = kTsOk;
-    tscon->messages.resize(first_messages);
+    m->code = 0;
+    if (again.started && again.code == kTsOk && finish(context, m) == kTsOk &&
+        opt.objective <= first_opt.objective * (1.0 + kSameObjective))
+      return m->code = kTsOk;
+    context->messages.resize(first_messages);
     set_parameters(m, first.data());
     opt = first_opt;
     load_polynomials(m);
-    rc = finish(tscon, m);
+    rc = finish(context, m);
   }
-  if (rc != kTsOk && rc != kTsSingular) return m->rc = rc;
-  return m->rc = std::max(code, rc);
+  if (rc != kTsOk && rc != kTsSingular) return m->code = rc;
+  return m->code = std::max(code, rc);
 }
 
-int ljung_box_checks(TSACON* tscon, int flag) {
-  if (tscon == nullptr || tscon->model == nullptr) return kTsInvalid;
-  TSMODEL* m = tscon->model;
-  TSERIES* ts = m->tseries;
+int ljung_box_checks(EngineContext* context, int flag) {
+  if (context == nullptr || context->model == nullptr) return kTsInvalid;
+  ModelRecord* m = context->model;
+  SeriesRecord* ts = m->series;
   if (ts == nullptr) return kTsInvalid;
   const bool model = flag == 1;
-  std::span<const double> x = model ? std::span<const double>(m->res.data(), static_cast<std::size_t>(ts->tnobs))
-                                    : std::span<const double>(ts->trandata);
+  std::span<const double> x =
+      model ? std::span<const double>(m->residuals.data(), static_cast<std::size_t>(ts->working_length))
+            : std::span<const double>(ts->working);
   long count = 0;
   for (double v : x) count += is_missing(v) ? 0 : 1;
   int nlags = model ? (m->nlags > 0 ? m->nlags : ts->nlags) : ts->nlags;
   nlags = static_cast<int>(std::clamp<long>(nlags, 0, std::max(0L, count - 1)));
-  std::vector<double>& corr = model ? m->corr : ts->corr;
-  std::vector<long>& dfcorr = model ? m->dfcorr : ts->dfcorr;
-  std::vector<double>& pcorr = model ? m->pcorr : ts->pcorr;
-  std::vector<double>& icorr = model ? m->icorr : ts->icorr;
-  std::vector<double>& chisq = model ? m->chisq : ts->chisq;
-  std::vector<int>& chidf = model ? m->chidf : ts->chidf;
-  const int fitted = model ? m->nparm - (m->noconst ? 0 : 1) : 0;
+  std::vector<double>& corr = model ? m->autocorr : ts->autocorr;
+  std::vector<long>& dfcorr = model ? m->autocorr_pairs : ts->autocorr_pairs;
+  std::vector<double>& pcorr = model ? m->partial_autocorr : ts->partial_autocorr;
+  std::vector<double>& icorr = model ? m->inverse_autocorr : ts->inverse_autocorr;
+  std::vector<double>& chisq = model ? m->ljung_box_stat : ts->ljung_box_stat;
+  std::vector<int>& chidf = model ? m->ljung_box_df : ts->ljung_box_df;
+  const int fitted = model ? m->parameter_count - (m->no_constant ? 0 : 1) : 0;
   try {
     autocorrelation_functions(x, nlags, corr, dfcorr, pcorr, icorr);
     chisq.assign(static_cast<std::size_t>(nlags), kMissing);
     chidf.assign(static_cast<std::size_t>(nlags), 0);
   } catch (const std::bad_alloc&) {
-    tscon->rc = kTsMemory;
+    context->code = kTsMemory;
     return kTsMemory;
   }
   const auto n = static_cast<double>(count);
@@ -464,7 +467,7 @@ int ljung_box_checks(TSACON* tscon, int flag) {
     chisq[k - 1] = n * (n + 2.0) * sum;
     chidf[k - 1] = k - fitted;
   }
-  (model ? m->nchi : ts->nchi) = nlags;
+  (model ? m->ljung_box_lags : ts->ljung_box_lags) = nlags;
   if (model) m->nlags = nlags;
   return kTsOk;
 }

@@ -56,51 +56,51 @@ ArimaStopRule stop_rule_of(char rule) {
   }
 }
 
-double criterion_value(const TSNONLOPT& opt) {
-  switch (opt.stoprule) {
-    case 1: return opt.relobj;
-    case 2: return opt.maxgrad;
-    case 3: return opt.rsquare;
-    default: return opt.relparm;
+double criterion_value(const OptimizerState& opt) {
+  switch (opt.stop_rule) {
+    case 1: return opt.objective_change;
+    case 2: return opt.max_gradient;
+    case 3: return opt.r_square;
+    default: return opt.parameter_change;
   }
 }
 
-ArimaTransform transform_of(const TSERIES& ts) {
+ArimaTransform transform_of(const SeriesRecord& ts) {
   ArimaTransform t;
-  switch (ts.tranopt) {
+  switch (ts.transform_kind) {
     case kTrLog: t.kind = ArimaTransform::Kind::Log; break;
     case kTrBoxCox:
     case kTrPower: t.kind = ArimaTransform::Kind::Power; break;
     default: return t;
   }
-  t.shift = ts.addcon;
-  t.power = ts.bclamb;
+  t.shift = ts.shift;
+  t.power = ts.power;
   return t;
 }
 
-std::vector<LagFactor> factors_of(const std::vector<FILTER>& side) {
+std::vector<LagFactor> factors_of(const std::vector<LagPolynomial>& side) {
   std::vector<LagFactor> out;
   out.reserve(side.size());
-  for (const FILTER& f : side) {
-    const auto n = static_cast<std::size_t>(f.df);
-    out.push_back(LagFactor{{f.dptr.begin(), f.dptr.begin() + static_cast<long>(n)},
-                            {f.vptr.begin(), f.vptr.begin() + static_cast<long>(n)}});
+  for (const LagPolynomial& f : side) {
+    const auto n = static_cast<std::size_t>(f.terms);
+    out.push_back(LagFactor{{f.lags.begin(), f.lags.begin() + static_cast<long>(n)},
+                            {f.coefficients.begin(), f.coefficients.begin() + static_cast<long>(n)}});
   }
   return out;
 }
 
-std::vector<ArimaParameter> parameters_of(const TSMODEL& m) {
-  const MODPARMS& pp = m.parms;
-  const double df = static_cast<double>(m.numres - m.nparm);
+std::vector<ArimaParameter> parameters_of(const ModelRecord& m) {
+  const ParameterList& pp = m.params;
+  const double df = static_cast<double>(m.residual_count - m.parameter_count);
   std::vector<ArimaParameter> out;
-  out.reserve(static_cast<std::size_t>(m.nparm));
-  for (int i = 0; i < m.nparm; ++i) {
+  out.reserve(static_cast<std::size_t>(m.parameter_count));
+  for (int i = 0; i < m.parameter_count; ++i) {
     const auto k = static_cast<std::size_t>(i);
     ArimaParameter p;
-    p.name = pp.name[k];
-    p.estimate = pp.parmest[k];
-    p.std_error = k < pp.std.size() ? pp.std[k] : kMissing;
-    p.lag = pp.degree[k];
+    p.name = pp.names[k];
+    p.estimate = pp.estimates[k];
+    p.std_error = k < pp.std_errors.size() ? pp.std_errors[k] : kMissing;
+    p.lag = pp.lags[k];
     if (!is_missing(p.std_error) && p.std_error > 0.0) {
       p.t_value = p.estimate / p.std_error;
       // Two-sided t test as the F test of t squared.
@@ -112,20 +112,21 @@ std::vector<ArimaParameter> parameters_of(const TSMODEL& m) {
   return out;
 }
 
-std::vector<LjungBoxCheck> ljung_box_of(const TSMODEL& m) {
+std::vector<LjungBoxCheck> ljung_box_of(const ModelRecord& m) {
   constexpr int kBlock = 6;
   std::vector<LjungBoxCheck> out;
-  const int nchi = std::min<int>(m.nchi, static_cast<int>(std::min(m.chisq.size(), m.chidf.size())));
-  for (int lag = kBlock; lag <= nchi; lag += kBlock) {
+  const int checked = std::min<int>(m.ljung_box_lags,
+                                    static_cast<int>(std::min(m.ljung_box_stat.size(), m.ljung_box_df.size())));
+  for (int lag = kBlock; lag <= checked; lag += kBlock) {
     const auto k = static_cast<std::size_t>(lag - 1);
     LjungBoxCheck c;
     c.lag = lag;
-    c.chi_square = m.chisq[k];
-    c.df = m.chidf[k];
+    c.chi_square = m.ljung_box_stat[k];
+    c.df = m.ljung_box_df[k];
     if (c.df > 0 && !is_missing(c.chi_square)) c.probability = chi_square_upper_tail_probability(c.chi_square, c.df);
     for (int j = 0; j < kBlock; ++j) {
       const auto at = static_cast<std::size_t>(lag - kBlock + j);
-      if (at < m.corr.size()) c.correlations[static_cast<std::size_t>(j)] = m.corr[at];
+      if (at < m.autocorr.size()) c.correlations[static_cast<std::size_t>(j)] = m.autocorr[at];
     }
     out.push_back(c);
   }
@@ -158,10 +159,10 @@ int forecast_failure_message(int rc) noexcept {
   }
 }
 
-bool take_engine_messages(ExtensionRun& run, TSACON* tscon) {
-  if (tscon == nullptr || tscon->messages.empty()) return true;
+bool take_engine_messages(ExtensionRun& run, EngineContext* context) {
+  if (context == nullptr || context->messages.empty()) return true;
   std::vector<EngineMessage> messages;
-  messages.swap(tscon->messages);
+  messages.swap(context->messages);
   for (const EngineMessage& em : messages) {
     std::string arg;
     if (!em.args.empty()) arg = std::visit([](const auto& v) { return fmt::format("{}", v); }, em.args.front());
@@ -192,44 +193,45 @@ void internal_error(ExtensionRun& run, std::string text) {
   run.outcome.status = ArimaStatus::InternalError;
 }
 
-ArimaEstimates estimates_of(const TSMODEL& m) {
+ArimaEstimates estimates_of(const ModelRecord& m) {
   ArimaEstimates e;
-  const TSNONLOPT& opt = m.nonlopt;
+  const OptimizerState& opt = m.optimizer;
   e.method = method_of(m.method);
-  e.stop_rule = stop_rule_of(opt.stoprule);
+  e.stop_rule = stop_rule_of(opt.stop_rule);
   e.stopping_value = opt.converge;
   e.criterion_value = criterion_value(opt);
-  e.marquardt_lambda = opt.lambda;
+  e.marquardt_lambda = opt.damping;
   e.delta = opt.delta;
-  e.iterations = opt.numiter;
+  e.iterations = opt.iterations;
   e.objective = m.method == kTsMl ? m.loglik : m.sse;
-  e.code = code_of(m.rc);
-  if (m.tseries != nullptr) {
-    const TSERIES& ts = *m.tseries;
+  e.code = code_of(m.code);
+  if (m.series != nullptr) {
+    const SeriesRecord& ts = *m.series;
     e.transform = transform_of(ts);
-    for (int d = 0; d < ts.ndif; ++d) e.differencing.push_back(ts.differ[static_cast<std::size_t>(1 + d)]);
+    for (int d = 0; d < ts.difference_count; ++d)
+      e.differencing.push_back(ts.differences[static_cast<std::size_t>(1 + d)]);
   }
-  e.has_mean = m.noconst == 0;
+  e.has_mean = m.no_constant == 0;
   e.mean = m.mu;
   e.constant = m.constant;
-  e.ar_factors = factors_of(m.arfac);
-  e.ma_factors = factors_of(m.mafac);
+  e.ar_factors = factors_of(m.ar_factors);
+  e.ma_factors = factors_of(m.ma_factors);
   e.variance = m.variance;
   e.parameters = parameters_of(m);
   e.aic = m.aic;
   e.sbc = m.sbc;
-  e.residuals = m.numres;
+  e.residuals = m.residual_count;
   e.ljung_box = ljung_box_of(m);
   return e;
 }
 
 void keep_forecasts(ExtensionRun& run, const ModelFit& fit) {
-  const TSFORECAST& fc = *fit.forst;
-  const long total = fc.multstep + fc.lead;
+  const ForecastRecord& fc = *fit.forecast;
+  const long total = fc.origin + fc.lead;
   ArimaOutcome& out = run.outcome;
-  out.forecasts.assign(fit.xfor + fc.multstep, fit.xfor + total);
+  out.forecasts.assign(fit.forecasts + fc.origin, fit.forecasts + total);
   const long n = std::min(static_cast<long>(run.series.size()) + run.forecast_periods, total);
-  out.a13.assign(fit.xfor, fit.xfor + n);
+  out.a13.assign(fit.forecasts, fit.forecasts + n);
 }
 
 bool backcast(ExtensionRun& run, ModelFit& fit) {
@@ -238,17 +240,17 @@ bool backcast(ExtensionRun& run, ModelFit& fit) {
   fit.lead = back;
   // The series in reverse time order: its forecasts are the backcasts.
   run.reversed.assign(run.series.rbegin(), run.series.rend());
-  if (fit.tscon != nullptr) fit.tscon->tsfor = nullptr;
-  fit.forst = nullptr;
+  if (fit.context != nullptr) fit.context->forecast = nullptr;
+  fit.forecast = nullptr;
   if (fit.model != nullptr) fit.model->variance = 0.0;
   fit.x = run.reversed.data();
   int rc = estimate_model(fit);
-  if (!take_engine_messages(run, fit.tscon)) return false;
+  if (!take_engine_messages(run, fit.context)) return false;
   if (rc != kTsOk) {
     if (const int number = estimation_failure_message(rc); number != 0) add_variable_message(run, number);
   } else {
     rc = forecast_model(fit);
-    if (!take_engine_messages(run, fit.tscon)) return false;
+    if (!take_engine_messages(run, fit.context)) return false;
     if (rc != kTsOk)
       if (const int number = forecast_failure_message(rc); number != 0) add_variable_message(run, number);
   }
@@ -256,18 +258,18 @@ bool backcast(ExtensionRun& run, ModelFit& fit) {
     run.outcome.status = ArimaStatus::BackcastFailed;
     return false;
   }
-  const long multstep = fit.forst->multstep;
-  const long total = multstep + fit.forst->lead;
+  const long origin = fit.forecast->origin;
+  const long total = origin + fit.forecast->lead;
   ArimaOutcome& out = run.outcome;
   out.backcasts.assign(static_cast<std::size_t>(back), kMissing);
-  for (long j = 0; j < back; ++j) out.backcasts[static_cast<std::size_t>(back - 1 - j)] = fit.xfor[multstep + j];
+  for (long j = 0; j < back; ++j) out.backcasts[static_cast<std::size_t>(back - 1 - j)] = fit.forecasts[origin + j];
   // A14 in time order: the backcasts, then the fitted values of the
   // reversed series, turned back.
   const long a14 = std::min(back + n, total);
   out.a14.assign(static_cast<std::size_t>(a14), kMissing);
   for (long i = 0; i < a14; ++i) {
     const long at = back + n - 1 - i;
-    if (at < total) out.a14[static_cast<std::size_t>(i)] = fit.xfor[at];
+    if (at < total) out.a14[static_cast<std::size_t>(i)] = fit.forecasts[at];
   }
   return true;
 }
@@ -287,15 +289,15 @@ void fit_given_model(ExtensionRun& run) {
   m.nlags = o.nlag.value_or(run.periods == 12 ? 36 : 12);
   m.x = run.series.data();
   m.n = static_cast<long>(run.series.size());
-  m.maxit = o.maxiter;
+  m.max_iterations = o.maxiter;
   switch (o.transform.kind) {
-    case ArimaTransform::Kind::Log: m.tranopt = kTrLog; break;
+    case ArimaTransform::Kind::Log: m.transform_kind = kTrLog; break;
     case ArimaTransform::Kind::Power:
-      m.tranopt = kTrPower;
-      m.addcon = o.transform.shift;
-      m.lambda = o.transform.power;
+      m.transform_kind = kTrPower;
+      m.shift = o.transform.shift;
+      m.power = o.transform.power;
       break;
-    default: m.tranopt = kTrNone; break;
+    default: m.transform_kind = kTrNone; break;
   }
   m.converge = o.converge;
   m.p = um.p;
@@ -304,12 +306,12 @@ void fit_given_model(ExtensionRun& run) {
   m.sq = um.sq;
   m.dif = um.dif;
   m.sdif = um.sdif;
-  m.emethod = o.method == ArimaMethod::Uls ? kTsUls : o.method == ArimaMethod::Ml ? kTsMl : kTsCls;
+  m.estimation_method = o.method == ArimaMethod::Uls ? kTsUls : o.method == ArimaMethod::Ml ? kTsMl : kTsCls;
   m.center = um.center ? 1 : 0;
-  m.noconst = um.noint ? 1 : 0;
+  m.no_constant = um.noint ? 1 : 0;
 
   int rc = estimate_model(m);
-  if (!take_engine_messages(run, m.tscon)) return;
+  if (!take_engine_messages(run, m.context)) return;
   if (rc != kTsOk) {
     if (const int number = estimation_failure_message(rc); number != 0) add_variable_message(run, number);
     out.status = ArimaStatus::NotEstimated;
@@ -317,7 +319,7 @@ void fit_given_model(ExtensionRun& run) {
   }
   out.estimates = estimates_of(*m.model);
   rc = forecast_model(m);
-  if (!take_engine_messages(run, m.tscon)) return;
+  if (!take_engine_messages(run, m.context)) return;
   if (rc != kTsOk) {
     if (const int number = forecast_failure_message(rc); number != 0) add_variable_message(run, number);
     out.status = ArimaStatus::NotEstimated;

@@ -38,12 +38,12 @@ void add_message(ExtensionRun& run, int number, std::string argument);
 // Moves the messages the engine raised into the outcome. False when one of
 // them is a fault of the engine: the outcome then ends there, with the
 // status InternalError.
-[[nodiscard]] bool take_engine_messages(ExtensionRun& run, TSACON* tscon);
+[[nodiscard]] bool take_engine_messages(ExtensionRun& run, EngineContext* context);
 // Ends the run on a fault of its own.
 void internal_error(ExtensionRun& run, std::string text);
 
 // Every figure of an estimated model.
-[[nodiscard]] ArimaEstimates estimates_of(const TSMODEL& model);
+[[nodiscard]] ArimaEstimates estimates_of(const ModelRecord& model);
 
 // The forecasts of an estimated and forecast fit, and A13.
 void keep_forecasts(ExtensionRun& run, const ModelFit& fit);

@@ -14,12 +14,12 @@ using namespace detail;
 namespace {
 
 // The differencing polynomial 1 - sum delta_k B^k, as delta[1..D] (delta[0] unused).
-void expand_differencing(const TSERIES& ts, double* delta, long deg) {
+void expand_differencing(const SeriesRecord& ts, double* delta, long deg) {
   std::fill(delta, delta + deg + 1, 0.0);
   delta[0] = 1.0;  // in the 1 + sum b_k B^k form while multiplying
   long top = 0;
-  for (int d = 0; d < ts.ndif; ++d) {
-    const long lag = ts.differ[1 + d];
+  for (int d = 0; d < ts.difference_count; ++d) {
+    const long lag = ts.differences[1 + d];
     top += lag;
     for (long k = top; k >= lag; --k) delta[k] -= delta[k - lag];
   }
@@ -43,79 +43,79 @@ double undifference(double w, const double* y, long t, const double* delta, long
 
 }  // namespace
 
-int compute_forecasts(TSACON* tscon) {
-  if (tscon == nullptr || tscon->tsfor == nullptr) return kTsInvalid;
-  TSFORECAST* fc = tscon->tsfor;
-  TSMODEL* m = fc->model != nullptr ? fc->model : tscon->model;
+int compute_forecasts(EngineContext* context) {
+  if (context == nullptr || context->forecast == nullptr) return kTsInvalid;
+  ForecastRecord* fc = context->forecast;
+  ModelRecord* m = fc->model != nullptr ? fc->model : context->model;
   if (m == nullptr) return kTsInvalid;
-  TSERIES* tsp = fc->series != nullptr ? fc->series : m->tseries;
+  SeriesRecord* tsp = fc->series != nullptr ? fc->series : m->series;
   if (tsp == nullptr) return kTsInvalid;
-  const TSERIES& ts = *tsp;
-  const long total = fc->multstep + fc->lead;
-  if (fc->multstep < 0 || fc->lead < 0 || total <= 0 || fc->xfor == nullptr || fc->std == nullptr ||
-      fc->res == nullptr || fc->psi == nullptr)
-    return report_invalid_argument(tscon, kTsInvalid, "ZTSFOR");
-  if (ts.tranopt < kTrNone || ts.tranopt > kTrPower) {
-    engine_message(tscon, 0, 2, {std::string("ZTSFOR: Unknown transformation type.")});
+  const SeriesRecord& ts = *tsp;
+  const long total = fc->origin + fc->lead;
+  if (fc->origin < 0 || fc->lead < 0 || total <= 0 || fc->forecasts == nullptr || fc->std_errors == nullptr ||
+      fc->residuals == nullptr || fc->psi == nullptr)
+    return report_invalid_argument(context, kTsInvalid, "ZTSFOR");
+  if (ts.transform_kind < kTrNone || ts.transform_kind > kTrPower) {
+    engine_message(context, 0, 2, {std::string("Forecasting: unknown transformation type.")});
     return kTsInvalid;
   }
-  const long end = ts.start + ts.nobs;
-  const long origin = std::min(fc->multstep, end);
-  const long nw = origin - ts.tstart;  // working values before the origin
-  if (nw < 1 || ts.tnonmis < 1) return kTsFewData;
+  const long end = ts.span_start + ts.span_length;
+  const long origin = std::min(fc->origin, end);
+  const long nw = origin - ts.working_start;  // working values before the origin
+  if (nw < 1 || ts.working_present < 1) return kTsFewData;
   const long horizon = total - origin;
-  const long deg = ts.ndif > 0 ? ts.differ[0] : 0;
-  if (int rc = work_setup(tscon, m, ts); rc != kTsOk) return rc;
-  const int dim = std::max(m->maxard, m->maxmad + 1);
-  const auto need = static_cast<std::size_t>(total + (ts.tnobs + horizon) * 2 + deg + 1 + horizon +
+  const long deg = ts.difference_count > 0 ? ts.differences[0] : 0;
+  if (int rc = work_setup(context, m, ts); rc != kTsOk) return rc;
+  const int dim = std::max(m->ar_degree, m->ma_degree + 1);
+  const auto need = static_cast<std::size_t>(total + (ts.working_length + horizon) * 2 + deg + 1 + horizon +
                                              horizon * dim + 3 * dim + 1);
-  if (int rc = ts_alloc(tscon, fc->work, std::max(need, fc->work.size())); rc != kTsOk) return rc;
+  if (int rc = resize_tracked(context, fc->work, std::max(need, fc->work.size())); rc != kTsOk) return rc;
   double* ytil = fc->work.data();      // transformed values, gaps filled, then forecasts
   double* rec = ytil + total;          // conditional recursion: w - mu
-  double* shocks = rec + ts.tnobs + horizon;
-  double* delta = shocks + ts.tnobs + horizon;
+  double* shocks = rec + ts.working_length + horizon;
+  double* delta = shocks + ts.working_length + horizon;
   double* cint = delta + deg + 1;      // weights of 1 / delta(B)
   double* rows = cint + horizon;       // Z T^j, j < horizon
   double* g = rows + horizon * dim;
   double* pg = g + dim;
   double* state = pg + dim;
 
-  fill_missing(fc->xfor, total);
-  fill_missing(fc->std, total);
-  fill_missing(fc->res, total);
+  fill_missing(fc->forecasts, total);
+  fill_missing(fc->std_errors, total);
+  fill_missing(fc->residuals, total);
   fill_missing(ytil, total);
   {
-    TSMODEL* current = tscon->model;
-    tscon->model = m;
-    const int rc = psi_weights(tscon, fc->psi, total, 1);
-    tscon->model = current;
+    ModelRecord* current = context->model;
+    context->model = m;
+    const int rc = psi_weights(context, fc->psi, total, 1);
+    context->model = current;
     if (rc != kTsOk) return rc;
   }
 
   // One-step predictions of w - mu over the data before the origin.
   const bool kalman = fc->method == kTsForKalman;
-  std::span<double> e(m->work.trial.data(), static_cast<std::size_t>(ts.tnobs));
+  std::span<double> e(m->work.trial.data(), static_cast<std::size_t>(ts.working_length));
   double sse = 0, logdet = 0;
   long count = 0;
   const int frc = kalman ? kalman_filter(m, ts, nw, e, &sse, &logdet, &count)
                          : conditional_filter(m, ts, nw, e, &sse, &count);
   if (frc != kTsOk) return frc;
-  const TSWORK& wk = m->work;
+  const ModelWorkspace& wk = m->work;
   const double scale = ts.sigma > 0.0 ? ts.sigma : 1.0;
   const double s2 = std::max(0.0, m->variance) * scale * scale;
   auto working = [&](double pred) { return is_missing(pred) ? kMissing : (pred + m->mu) * scale + ts.mu; };
 
   expand_differencing(ts, delta, deg);
-  const long first = std::max(fc->start, ts.tstart);
-  for (long t = ts.start; t < origin; ++t) {
-    const long j = t - ts.start;
-    double y = ts.bctrandt[j];
-    if (t >= ts.tstart) {
-      const long i = t - ts.tstart;
-      const double yhat = undifference(working(wk.fcst[i]), ytil, t, delta, deg);
+  const long first = std::max(fc->start, ts.working_start);
+  for (long t = ts.span_start; t < origin; ++t) {
+    const long j = t - ts.span_start;
+    double y = ts.transformed[j];
+    if (t >= ts.working_start) {
+      const long i = t - ts.working_start;
+      const double yhat = undifference(working(wk.one_step[i]), ytil, t, delta, deg);
       if (t >= first && !is_missing(yhat)) {
-        fc->xfor[t] = yhat;
-        fc->std[t] = std::sqrt(s2 * (kalman ? wk.fvar[i] : 1.0));
+        fc->forecasts[t] = yhat;
+        fc->std_errors[t] = std::sqrt(s2 * (kalman ? wk.one_step_variance[i] : 1.0));
       }
       if (is_missing(y)) y = yhat;  // a gap is carried by its forecast
     }
@@ -129,8 +129,8 @@ int compute_forecasts(TSACON* tscon) {
     for (long h = 0; h < horizon; ++h) {
       rec[h] = state[0];
       const double a0 = state[0];
-      for (int i = 0; i + 1 < dim; ++i) state[i] = (i + 1 <= m->maxard ? ar[i + 1] : 0.0) * a0 + state[i + 1];
-      state[dim - 1] = (dim <= m->maxard ? ar[dim] : 0.0) * a0;
+      for (int i = 0; i + 1 < dim; ++i) state[i] = (i + 1 <= m->ar_degree ? ar[i + 1] : 0.0) * a0 + state[i + 1];
+      state[dim - 1] = (dim <= m->ar_degree ? ar[dim] : 0.0) * a0;
     }
   } else {
     // w - mu with gaps filled, then forecasts; shocks after the origin are 0.
@@ -140,13 +140,13 @@ int compute_forecasts(TSACON* tscon) {
     }
     for (long i = nw; i < nw + horizon; ++i) {
       double s = 0;
-      for (int j = 0; j < wk.nar; ++j) {
-        const long lag = wk.arlags[j];
+      for (int j = 0; j < wk.ar_lag_count; ++j) {
+        const long lag = wk.ar_lags[j];
         if (i - lag >= 0) s += ar[lag] * rec[i - lag];
       }
-      for (int j = 0; j < wk.nma; ++j) {
-        const long lag = wk.malags[j];
-        if (i - lag >= m->maxard && i - lag < nw) s -= wk.ma[lag] * shocks[i - lag];
+      for (int j = 0; j < wk.ma_lag_count; ++j) {
+        const long lag = wk.ma_lags[j];
+        if (i - lag >= m->ar_degree && i - lag < nw) s -= wk.ma[lag] * shocks[i - lag];
       }
       rec[i] = s;
       shocks[i] = 0.0;
@@ -156,7 +156,7 @@ int compute_forecasts(TSACON* tscon) {
   for (long h = 0; h < horizon; ++h) {
     const long t = origin + h;
     ytil[t] = undifference(working(rec[h]), ytil, t, delta, deg);
-    fc->xfor[t] = ytil[t];
+    fc->forecasts[t] = ytil[t];
   }
 
   // Standard errors: psi weights of the model with its differencing, and for
@@ -173,7 +173,7 @@ int compute_forecasts(TSACON* tscon) {
       const double* r = rows + (j - 1) * dim;
       double* nx = rows + j * dim;
       double s = 0;
-      for (int i = 0; i < std::min(dim, m->maxard); ++i) s += r[i] * ar[i + 1];
+      for (int i = 0; i < std::min(dim, m->ar_degree); ++i) s += r[i] * ar[i + 1];
       nx[0] = s;
       for (int k = 1; k < dim; ++k) nx[k] = r[k - 1];
     }
@@ -191,7 +191,7 @@ int compute_forecasts(TSACON* tscon) {
       double quad = 0;
       for (int i = 0; i < dim; ++i) {
         double s = 0;
-        for (int k = 0; k < dim; ++k) s += wk.pmat[i * dim + k] * g[k];
+        for (int k = 0; k < dim; ++k) s += wk.state_cov[i * dim + k] * g[k];
         pg[i] = s;
         quad += g[i] * s;
       }
@@ -200,19 +200,19 @@ int compute_forecasts(TSACON* tscon) {
       var = future + fc->psi[h] * fc->psi[h];
     }
     future += fc->psi[h] * fc->psi[h];
-    fc->std[origin + h] = std::sqrt(std::max(0.0, s2 * var));
+    fc->std_errors[origin + h] = std::sqrt(std::max(0.0, s2 * var));
   }
 
   // Back to the scale of the input series.
   int rc = kTsOk;
   if (first < total) {
-    rc = invert_transform(fc->xfor + first, fc->xfor + first, fc->std + first, total - first, ts.bclamb, ts.addcon,
-                ts.tranopt);
+    rc = invert_transform(fc->forecasts + first, fc->forecasts + first, fc->std_errors + first, total - first,
+                          ts.power, ts.shift, ts.transform_kind);
     if (rc == kTsInvalid) return rc;
   }
   for (long t = first; t < std::min(end, total); ++t) {
     const double x = ts.data[t];
-    if (!is_missing(x) && !is_missing(fc->xfor[t])) fc->res[t] = x - fc->xfor[t];
+    if (!is_missing(x) && !is_missing(fc->forecasts[t])) fc->residuals[t] = x - fc->forecasts[t];
   }
   return rc;
 }

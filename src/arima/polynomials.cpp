@@ -37,26 +37,26 @@ bool step_down_stable(double* phi, int deg) {
 }
 
 // Stability of the factor with its coefficients scaled by r^lag.
-bool stable_scaled(const FILTER& filt, double r, std::span<double> work) {
-  const int deg = filt.dptr[filt.df - 1];
+bool stable_scaled(const LagPolynomial& filt, double r, std::span<double> work) {
+  const int deg = filt.lags[filt.terms - 1];
   double* phi = work.data();
   std::fill(phi, phi + deg + 1, 0.0);
-  for (int j = 0; j < filt.df; ++j) phi[filt.dptr[j]] += filt.vptr[j] * std::pow(r, filt.dptr[j]);
+  for (int j = 0; j < filt.terms; ++j) phi[filt.lags[j]] += filt.coefficients[j] * std::pow(r, filt.lags[j]);
   return step_down_stable(phi, deg);
 }
 
 }  // namespace
 
-double stability_shrink_factor(const FILTER& filt, std::span<double> work) {
-  if (filt.df <= 0) return 1.0;
-  if (filt.df == 1) {
-    const double c = std::fabs(filt.vptr[0]);
+double stability_shrink_factor(const LagPolynomial& filt, std::span<double> work) {
+  if (filt.terms <= 0) return 1.0;
+  if (filt.terms == 1) {
+    const double c = std::fabs(filt.coefficients[0]);
     if (c < 1.0) return 1.0;
-    return kInside / std::pow(c, 1.0 / filt.dptr[0]);
+    return kInside / std::pow(c, 1.0 / filt.lags[0]);
   }
-  if (work.size() < static_cast<std::size_t>(filt.dptr[filt.df - 1]) + 1) return 0.0;
-  for (int j = 0; j < filt.df; ++j)
-    if (!std::isfinite(filt.vptr[j])) return 0.0;
+  if (work.size() < static_cast<std::size_t>(filt.lags[filt.terms - 1]) + 1) return 0.0;
+  for (int j = 0; j < filt.terms; ++j)
+    if (!std::isfinite(filt.coefficients[j])) return 0.0;
   if (stable_scaled(filt, 1.0, work)) return 1.0;
   // Largest r with the scaled factor stable: the smallest root modulus.
   double lo = 0.0, hi = 1.0;
@@ -67,12 +67,12 @@ double stability_shrink_factor(const FILTER& filt, std::span<double> work) {
   return lo * kInside;
 }
 
-int check_or_shrink_factors(int num, FILTER* filt, int code, std::span<double> work) {
+int check_or_shrink_factors(int num, LagPolynomial* filt, int code, std::span<double> work) {
   for (int f = 0; f < num; ++f) {
     const double r = stability_shrink_factor(filt[f], work);
     if (r >= 1.0) continue;
     if (code != 1) return kTsUnstable;
-    for (int j = 0; j < filt[f].df; ++j) filt[f].vptr[j] *= std::pow(r, filt[f].dptr[j]);
+    for (int j = 0; j < filt[f].terms; ++j) filt[f].coefficients[j] *= std::pow(r, filt[f].lags[j]);
   }
   return kTsOk;
 }
@@ -112,22 +112,22 @@ std::vector<Complex> monic_roots(const std::vector<double>& b) {
 
 }  // namespace
 
-bool pull_from_boundary(FILTER& filt) {
-  if (filt.df <= 0) return false;
-  for (int j = 0; j < filt.df; ++j)
-    if (!std::isfinite(filt.vptr[j])) return false;
+bool pull_from_boundary(LagPolynomial& filt) {
+  if (filt.terms <= 0) return false;
+  for (int j = 0; j < filt.terms; ++j)
+    if (!std::isfinite(filt.coefficients[j])) return false;
   // The factor as a polynomial in B^g, g the common divisor of its lags, so
   // that a seasonal factor is judged and moved on the seasonal scale.
   int g = 0;
-  for (int j = 0; j < filt.df; ++j) g = std::gcd(g, filt.dptr[j]);
-  const auto d = static_cast<std::size_t>(filt.dptr[filt.df - 1] / g);
+  for (int j = 0; j < filt.terms; ++j) g = std::gcd(g, filt.lags[j]);
+  const auto d = static_cast<std::size_t>(filt.lags[filt.terms - 1] / g);
   // Moved roots make every power of B^g non-zero: only a factor with all of
   // them (as the model's factors have) can take the result.
-  if (static_cast<std::size_t>(filt.df) != d) return false;
+  if (static_cast<std::size_t>(filt.terms) != d) return false;
   // 1 - sum c_j z^j = prod (1 - a_i z): the inverse roots a_i are the roots
   // of x^d - c_1 x^(d-1) - ... - c_d.
   std::vector<double> b(d, 0.0);
-  for (int j = 0; j < filt.df; ++j) b[static_cast<std::size_t>(filt.dptr[j] / g) - 1] = -filt.vptr[j];
+  for (int j = 0; j < filt.terms; ++j) b[static_cast<std::size_t>(filt.lags[j] / g) - 1] = -filt.coefficients[j];
   std::vector<Complex> a = monic_roots(b);
   bool moved = false;
   for (Complex& r : a) {
@@ -145,30 +145,30 @@ bool pull_from_boundary(FILTER& filt) {
   e[0] = 1.0;
   for (std::size_t i = 0; i < d; ++i)
     for (std::size_t k = i + 1; k >= 1; --k) e[k] -= a[i] * e[k - 1];
-  for (int j = 0; j < filt.df; ++j) filt.vptr[j] = -e[static_cast<std::size_t>(filt.dptr[j] / g)].real();
+  for (int j = 0; j < filt.terms; ++j) filt.coefficients[j] = -e[static_cast<std::size_t>(filt.lags[j] / g)].real();
   return true;
 }
 
-int product_degree(std::span<const FILTER> factors) {
+int product_degree(std::span<const LagPolynomial> factors) {
   int deg = 0;
-  for (const FILTER& f : factors)
-    if (f.df > 0) deg += f.dptr[f.df - 1];
+  for (const LagPolynomial& f : factors)
+    if (f.terms > 0) deg += f.lags[f.terms - 1];
   return deg;
 }
 
-void product_polynomial(std::span<const FILTER> factors, std::span<double> poly) {
+void product_polynomial(std::span<const LagPolynomial> factors, std::span<double> poly) {
   // Multiply in the form 1 + sum b_k B^k, then report c_k = -b_k.
   std::fill(poly.begin(), poly.end(), 0.0);
   if (poly.empty()) return;
   poly[0] = 1.0;
   int deg = 0;
-  for (const FILTER& f : factors) {
-    if (f.df <= 0) continue;
-    deg += f.dptr[f.df - 1];
+  for (const LagPolynomial& f : factors) {
+    if (f.terms <= 0) continue;
+    deg += f.lags[f.terms - 1];
     for (int k = deg; k >= 1; --k) {
       double s = poly[k];
-      for (int j = 0; j < f.df; ++j)
-        if (f.dptr[j] <= k) s -= f.vptr[j] * poly[k - f.dptr[j]];
+      for (int j = 0; j < f.terms; ++j)
+        if (f.lags[j] <= k) s -= f.coefficients[j] * poly[k - f.lags[j]];
       poly[k] = s;
     }
   }
@@ -176,37 +176,37 @@ void product_polynomial(std::span<const FILTER> factors, std::span<double> poly)
   for (int k = 1; k <= deg; ++k) poly[k] = -poly[k];
 }
 
-double model_constant(double mu, std::span<const FILTER> arfac) {
+double model_constant(double mu, std::span<const LagPolynomial> arfac) {
   double c = mu;
-  for (const FILTER& f : arfac) {
+  for (const LagPolynomial& f : arfac) {
     double s = 1.0;
-    for (int j = 0; j < f.df; ++j) s -= f.vptr[j];
+    for (int j = 0; j < f.terms; ++j) s -= f.coefficients[j];
     c *= s;
   }
   return c;
 }
 
-int psi_weights(TSACON* tscon, double* psi, long np, int diflg) {
-  if (tscon == nullptr || tscon->model == nullptr || psi == nullptr || np < 0) return kTsInvalid;
-  TSMODEL* m = tscon->model;
-  const int difdeg = diflg != 0 && !m->differ.empty() ? m->differ[0] : 0;
-  const int ardeg = product_degree(m->arfac) + difdeg;
-  const int madeg = product_degree(m->mafac);
+int psi_weights(EngineContext* context, double* psi, long np, int diflg) {
+  if (context == nullptr || context->model == nullptr || psi == nullptr || np < 0) return kTsInvalid;
+  ModelRecord* m = context->model;
+  const int difdeg = diflg != 0 && !m->differences.empty() ? m->differences[0] : 0;
+  const int ardeg = product_degree(m->ar_factors) + difdeg;
+  const int madeg = product_degree(m->ma_factors);
   std::vector<double>& poly = m->work.poly;
-  if (int rc = ts_alloc(tscon, poly, static_cast<std::size_t>(ardeg + madeg) + 2); rc != kTsOk)
+  if (int rc = resize_tracked(context, poly, static_cast<std::size_t>(ardeg + madeg) + 2); rc != kTsOk)
     return rc;
   std::span<double> ar(poly.data(), static_cast<std::size_t>(ardeg) + 1);
   std::span<double> ma(poly.data() + ardeg + 1, static_cast<std::size_t>(madeg) + 1);
-  product_polynomial(m->arfac, ar);
-  product_polynomial(m->mafac, ma);
+  product_polynomial(m->ar_factors, ar);
+  product_polynomial(m->ma_factors, ma);
   if (difdeg > 0) {
     // Multiply the AR polynomial by each difference (1 - B^lag), in the
     // 1 + sum b_k B^k form.
     for (int k = 1; k <= ardeg; ++k) ar[k] = -ar[k];
     ar[0] = 1.0;
     int deg = ardeg - difdeg;
-    for (int d = 0; d < m->ndif; ++d) {
-      const int lag = m->differ[1 + d];
+    for (int d = 0; d < m->difference_count; ++d) {
+      const int lag = m->differences[1 + d];
       deg += lag;
       for (int k = deg; k >= lag; --k) ar[k] -= ar[k - lag];
     }

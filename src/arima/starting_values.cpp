@@ -13,16 +13,16 @@ namespace x11sa {
 
 namespace detail {
 
-bool zero_variance(const TSERIES& ts, double singular) {
+bool zero_variance(const SeriesRecord& ts, double singular) {
   double size = 0;
   long count = 0;
-  for (double v : ts.bctrandt)
+  for (double v : ts.transformed)
     if (!is_missing(v)) {
       size += std::fabs(v);
       ++count;
     }
   size = count > 0 ? size / static_cast<double>(count) : 0.0;
-  return !(ts.tstd > 0.0) || ts.tstd <= singular * std::max(size, std::fabs(ts.tmean));
+  return !(ts.working_std > 0.0) || ts.working_std <= singular * std::max(size, std::fabs(ts.working_mean));
 }
 
 }  // namespace detail
@@ -32,89 +32,87 @@ using namespace detail;
 namespace {
 
 // Lags the product of the factors can have, in ascending order.
-int product_lags(TSACON* tscon, std::span<const FILTER> factors, FILTER* out) {
+int product_lags(EngineContext* context, std::span<const LagPolynomial> factors, LagPolynomial* out) {
   const int deg = product_degree(factors);
   std::vector<char> reach(static_cast<std::size_t>(deg) + 1, 0);
   reach[0] = 1;
   int top = 0;
-  for (const FILTER& f : factors) {
-    if (f.df <= 0) continue;
+  for (const LagPolynomial& f : factors) {
+    if (f.terms <= 0) continue;
     for (int k = top; k >= 0; --k)
       if (reach[k])
-        for (int j = 0; j < f.df; ++j) reach[k + f.dptr[j]] = 1;
-    top += f.dptr[f.df - 1];
+        for (int j = 0; j < f.terms; ++j) reach[k + f.lags[j]] = 1;
+    top += f.lags[f.terms - 1];
   }
   int count = 0;
   for (int k = 1; k <= deg; ++k) count += reach[k];
-  if (int rc = ts_alloc(tscon, out->dptr, static_cast<std::size_t>(count)); rc != kTsOk) return rc;
-  if (int rc = ts_alloc(tscon, out->vptr, static_cast<std::size_t>(count)); rc != kTsOk) return rc;
-  out->df = count;
+  if (int rc = resize_tracked(context, out->lags, static_cast<std::size_t>(count)); rc != kTsOk) return rc;
+  if (int rc = resize_tracked(context, out->coefficients, static_cast<std::size_t>(count)); rc != kTsOk) return rc;
+  out->terms = count;
   for (int k = 1, i = 0; k <= deg; ++k)
     if (reach[k]) {
-      out->dptr[i] = k;
-      out->vptr[i++] = 0.0;
+      out->lags[i] = k;
+      out->coefficients[i++] = 0.0;
     }
   return kTsOk;
 }
 
 }  // namespace
 
-int setup_parameters(TSACON* tscon, TSMODEL* m) {
-  if (tscon == nullptr || m == nullptr || m->tseries == nullptr) return kTsInvalid;
-  m->nmafac = static_cast<int>(m->mafac.size());
-  m->narfac = static_cast<int>(m->arfac.size());
-  int count = m->noconst ? 0 : 1;
-  for (const FILTER& f : m->mafac) count += f.df;
-  for (const FILTER& f : m->arfac) count += f.df;
-  MODPARMS& pp = m->parms;
+int setup_parameters(EngineContext* context, ModelRecord* m) {
+  if (context == nullptr || m == nullptr || m->series == nullptr) return kTsInvalid;
+  int count = m->no_constant ? 0 : 1;
+  for (const LagPolynomial& f : m->ma_factors) count += f.terms;
+  for (const LagPolynomial& f : m->ar_factors) count += f.terms;
+  ParameterList& pp = m->params;
   try {
-    pp = MODPARMS{};
+    pp = ParameterList{};
     const auto k = static_cast<std::size_t>(count);
-    pp.name.reserve(k);
-    pp.value.reserve(k);
+    pp.names.reserve(k);
+    pp.slots.reserve(k);
     pp.factor.reserve(k);
-    pp.degree.reserve(k);
-    if (!m->noconst) {
-      pp.name.emplace_back("MU");
-      pp.value.push_back(&m->mu);
+    pp.lags.reserve(k);
+    if (!m->no_constant) {
+      pp.names.emplace_back("MU");
+      pp.slots.push_back(&m->mu);
       pp.factor.push_back(0);
-      pp.degree.push_back(0);
+      pp.lags.push_back(0);
     }
-    auto add_side = [&](const char* root, std::vector<FILTER>& side) {
+    auto add_side = [&](const char* root, std::vector<LagPolynomial>& side) {
       for (std::size_t f = 0; f < side.size(); ++f)
-        for (int j = 0; j < side[f].df; ++j) {
-          pp.name.push_back(fmt::format("{}{},{}", root, f + 1, side[f].dptr[j]).substr(0, 8));
-          pp.value.push_back(&side[f].vptr[j]);
+        for (int j = 0; j < side[f].terms; ++j) {
+          pp.names.push_back(fmt::format("{}{},{}", root, f + 1, side[f].lags[j]).substr(0, 8));
+          pp.slots.push_back(&side[f].coefficients[j]);
           pp.factor.push_back(static_cast<int>(f) + 1);
-          pp.degree.push_back(side[f].dptr[j]);
+          pp.lags.push_back(side[f].lags[j]);
         }
     };
-    add_side("MA", m->mafac);
-    add_side("AR", m->arfac);
+    add_side("MA", m->ma_factors);
+    add_side("AR", m->ar_factors);
   } catch (const std::bad_alloc&) {
-    tscon->memdef += static_cast<long>(count) * 64;
-    engine_message(tscon, 0, 1, {tscon->memdef});
-    tscon->rc = kTsMemory;
+    context->memory_deficit += static_cast<long>(count) * 64;
+    engine_message(context, 0, 1, {context->memory_deficit});
+    context->code = kTsMemory;
     return kTsMemory;
   }
-  m->nparm = count;
+  m->parameter_count = count;
   const auto k = static_cast<std::size_t>(count);
-  for (auto* v : {&pp.parmest, &pp.parmold, &pp.std})
-    if (int rc = ts_alloc(tscon, *v, k); rc != kTsOk) return rc;
-  if (int rc = ts_alloc(tscon, pp.estcor, k * k); rc != kTsOk) return rc;
-  if (int rc = product_lags(tscon, m->mafac, &m->mafilt); rc != kTsOk) return rc;
-  if (int rc = product_lags(tscon, m->arfac, &m->arfilt); rc != kTsOk) return rc;
-  m->maxmad = product_degree(m->mafac);
-  m->maxard = product_degree(m->arfac);
-  m->ndif = m->tseries->ndif;
-  m->differ = m->tseries->differ;
-  if (int rc = work_setup(tscon, m, *m->tseries); rc != kTsOk) return rc;
+  for (auto* v : {&pp.estimates, &pp.previous, &pp.std_errors})
+    if (int rc = resize_tracked(context, *v, k); rc != kTsOk) return rc;
+  if (int rc = resize_tracked(context, pp.correlations, k * k); rc != kTsOk) return rc;
+  if (int rc = product_lags(context, m->ma_factors, &m->ma_product); rc != kTsOk) return rc;
+  if (int rc = product_lags(context, m->ar_factors, &m->ar_product); rc != kTsOk) return rc;
+  m->ma_degree = product_degree(m->ma_factors);
+  m->ar_degree = product_degree(m->ar_factors);
+  m->difference_count = m->series->difference_count;
+  m->differences = m->series->differences;
+  if (int rc = work_setup(context, m, *m->series); rc != kTsOk) return rc;
   update_products(m);
   for (std::size_t i = 0; i < k; ++i) {
-    pp.parmest[i] = pp.parmold[i] = *pp.value[i];
-    pp.std[i] = kMissing;
+    pp.estimates[i] = pp.previous[i] = *pp.slots[i];
+    pp.std_errors[i] = kMissing;
   }
-  std::fill(pp.estcor.begin(), pp.estcor.end(), kMissing);
+  std::fill(pp.correlations.begin(), pp.correlations.end(), kMissing);
   return count == 0 ? kTsGiven : kTsOk;
 }
 
@@ -215,11 +213,11 @@ void arma_start(std::span<const double> g, int p, int q, double singular, std::v
     // the mean badly determined; the plain equations cannot.
     bool ok = q > 0 && extended_yule_walker(g, p, q, singular, phi);
     if (ok) {
-      FILTER f;
-      f.df = p;
+      LagPolynomial f;
+      f.terms = p;
       for (int j = 1; j <= p; ++j) {
-        f.dptr.push_back(j);
-        f.vptr.push_back(phi[j]);
+        f.lags.push_back(j);
+        f.coefficients.push_back(phi[j]);
       }
       std::vector<double> work(static_cast<std::size_t>(p) + 1);
       ok = stability_shrink_factor(f, work) >= 1.0;
@@ -246,21 +244,21 @@ void arma_start(std::span<const double> g, int p, int q, double singular, std::v
 // and the estimated shocks at the lags of the model's factors. coef receives
 // the AR coefficients at ar_lags and the MA coefficients at ma_lags; false
 // when the series is too short or the regression singular.
-bool hannan_rissanen(const TSERIES& ts, double mean, const std::vector<int>& ar_lags,
+bool hannan_rissanen(const SeriesRecord& ts, double mean, const std::vector<int>& ar_lags,
                      const std::vector<int>& ma_lags, double singular, std::vector<double>& coef) {
-  const long n = ts.tnobs;
+  const long n = ts.working_length;
   const int top = std::max(ar_lags.empty() ? 0 : ar_lags.back(), ma_lags.empty() ? 0 : ma_lags.back());
   const int order = static_cast<int>(std::min<long>(n / 4, std::max(top + 2, 8)));
   const auto k = ar_lags.size() + ma_lags.size();
   if (order < 1 || n - order - top < static_cast<long>(2 * k + 2)) return false;
   std::vector<double> w(static_cast<std::size_t>(n));
-  for (long t = 0; t < n; ++t) w[t] = is_missing(ts.trandata[t]) ? kMissing : ts.trandata[t] - mean;
+  for (long t = 0; t < n; ++t) w[t] = is_missing(ts.working[t]) ? kMissing : ts.working[t] - mean;
   std::vector<double> gam(static_cast<std::size_t>(order) + 1, 0.0);
   for (int lag = 0; lag <= order; ++lag) {
     double s = 0;
     for (long t = 0; t + lag < n; ++t)
       if (!is_missing(w[t]) && !is_missing(w[t + lag])) s += w[t] * w[t + lag];
-    gam[lag] = s / static_cast<double>(ts.tnonmis);
+    gam[lag] = s / static_cast<double>(ts.working_present);
   }
   damp_to_positive_definite(gam);
   std::vector<double> longar;
@@ -307,42 +305,43 @@ bool hannan_rissanen(const TSERIES& ts, double mean, const std::vector<int>& ar_
 // Pulls factors outside the stationary or invertible region well inside: on
 // the boundary the iteration can hardly leave it, and a mean term is not
 // determined there.
-void pull_inside(std::vector<FILTER>& side, std::span<double> work) {
-  for (FILTER& f : side) {
+void pull_inside(std::vector<LagPolynomial>& side, std::span<double> work) {
+  for (LagPolynomial& f : side) {
     const double r = stability_shrink_factor(f, work);
     if (r < 1.0)
-      for (int j = 0; j < f.df; ++j) f.vptr[j] *= std::pow(0.9 * r, f.dptr[j]);
+      for (int j = 0; j < f.terms; ++j) f.coefficients[j] *= std::pow(0.9 * r, f.lags[j]);
   }
 }
 
 // Conditional sum of squares of the model's current coefficients.
-double conditional_ss(TSMODEL* m) {
+double conditional_ss(ModelRecord* m) {
   const char method = m->method;
   m->method = kTsCls;
   Evaluation ev;
-  const int rc = evaluate(m, std::span<double>(m->work.trial.data(), static_cast<std::size_t>(m->tseries->tnobs)), &ev);
+  const int rc =
+      evaluate(m, std::span<double>(m->work.trial.data(), static_cast<std::size_t>(m->series->working_length)), &ev);
   m->method = method;
-  return rc == kTsOk ? ev.obj : std::numeric_limits<double>::infinity();
+  return rc == kTsOk ? ev.objective : std::numeric_limits<double>::infinity();
 }
 
 // Position in the parameter list of coefficient j of factor f.
-int parameter_index(const TSMODEL* m, const FILTER* f, int j) {
-  for (int i = 0; i < m->nparm; ++i)
-    if (m->parms.value[i] == &f->vptr[j]) return i;
+int parameter_index(const ModelRecord* m, const LagPolynomial* f, int j) {
+  for (int i = 0; i < m->parameter_count; ++i)
+    if (m->params.slots[i] == &f->coefficients[j]) return i;
   return 0;
 }
 
 // Sets the mean term to the value that minimises the conditional sum of
 // squares for the current coefficients: the residuals are linear in it.
-void optimal_mean(TSMODEL* m) {
-  if (m->noconst) return;
-  const long n = m->tseries->tnobs;
+void optimal_mean(ModelRecord* m) {
+  if (m->no_constant) return;
+  const long n = m->series->working_length;
   std::span<double> at0(m->work.lower.data(), static_cast<std::size_t>(n));
   std::span<double> at1(m->work.trial.data(), static_cast<std::size_t>(n));
   const char method = m->method;
   m->method = kTsCls;
   const double mu0 = m->mu;
-  const double step = m->tseries->tstd > 0.0 ? m->tseries->tstd : 1.0;
+  const double step = m->series->working_std > 0.0 ? m->series->working_std : 1.0;
   Evaluation ev;
   int rc = evaluate(m, at0, &ev);
   m->mu = mu0 + step;
@@ -361,10 +360,10 @@ void optimal_mean(TSMODEL* m) {
 
 // The factor of `side` with the given spacing of lags (1 non-seasonal, else
 // the period), or nullptr.
-FILTER* factor_with(std::vector<FILTER>& side, int order, int spacing) {
+LagPolynomial* factor_with(std::vector<LagPolynomial>& side, int order, int spacing) {
   if (order <= 0) return nullptr;
-  for (FILTER& f : side)
-    if (f.df == order && f.dptr[0] == spacing) return &f;
+  for (LagPolynomial& f : side)
+    if (f.terms == order && f.lags[0] == spacing) return &f;
   return nullptr;
 }
 
@@ -374,33 +373,33 @@ namespace {
 
 // Sample autocovariances of the working series about its mean, over the
 // pairs present, for lags 0..maxlag.
-std::vector<double> sample_autocovariances(const TSERIES& ts, int maxlag) {
+std::vector<double> sample_autocovariances(const SeriesRecord& ts, int maxlag) {
   std::vector<double> gam(static_cast<std::size_t>(std::max(maxlag, 0)) + 1, 0.0);
   for (int k = 0; k <= maxlag; ++k) {
     double s = 0;
-    for (long t = 0; t + k < ts.tnobs; ++t) {
-      const double a = ts.trandata[t], b = ts.trandata[t + k];
-      if (!is_missing(a) && !is_missing(b)) s += (a - ts.tmean) * (b - ts.tmean);
+    for (long t = 0; t + k < ts.working_length; ++t) {
+      const double a = ts.working[t], b = ts.working[t + k];
+      if (!is_missing(a) && !is_missing(b)) s += (a - ts.working_mean) * (b - ts.working_mean);
     }
-    gam[k] = s / static_cast<double>(ts.tnonmis);
+    gam[k] = s / static_cast<double>(ts.working_present);
   }
   return gam;
 }
 
 // The four factors of a fitted model, any of them absent.
 struct Factors {
-  FILTER* ar1;
-  FILTER* ar2;
-  FILTER* ma1;
-  FILTER* ma2;
+  LagPolynomial* ar1;
+  LagPolynomial* ar2;
+  LagPolynomial* ma1;
+  LagPolynomial* ma2;
 };
 
 // Coefficients of the factors, in the order ar1, ar2, ma1, ma2, into the model.
 void set_coefficients(const Factors& fs, const std::vector<double>& coef) {
   std::size_t c = 0;
-  for (FILTER* f : {fs.ar1, fs.ar2, fs.ma1, fs.ma2})
+  for (LagPolynomial* f : {fs.ar1, fs.ar2, fs.ma1, fs.ma2})
     if (f != nullptr)
-      for (int j = 0; j < f->df; ++j) f->vptr[j] = coef[c++];
+      for (int j = 0; j < f->terms; ++j) f->coefficients[j] = coef[c++];
 }
 
 // With MA factors the start from the autocovariances can lie in the basin of
@@ -408,24 +407,24 @@ void set_coefficients(const Factors& fs, const std::vector<double>& coef) {
 // conditional sum of squares (each with its best mean term) is kept: the
 // regression start, and MA factors close to cancelling a difference,
 // (1 - 0.9 B^s)^q, as an over-differenced series needs.
-void choose_start(TSMODEL* m, const Factors& fs, int p, int q, int sp, int sq, int period) {
-  const TSERIES& ts = *m->tseries;
+void choose_start(ModelRecord* m, const Factors& fs, int p, int q, int sp, int sq, int period) {
+  const SeriesRecord& ts = *m->series;
   std::span<double> work(m->work.poly);
-  std::vector<double> best(static_cast<std::size_t>(m->nparm));
+  std::vector<double> best(static_cast<std::size_t>(m->parameter_count));
   update_products(m);
   optimal_mean(m);
-  for (int i = 0; i < m->nparm; ++i) best[i] = *m->parms.value[i];
+  for (int i = 0; i < m->parameter_count; ++i) best[i] = *m->params.slots[i];
   double best_ss = conditional_ss(m);
   auto consider = [&](const std::vector<double>& coef) {
     set_coefficients(fs, coef);
-    pull_inside(m->arfac, work);
-    pull_inside(m->mafac, work);
+    pull_inside(m->ar_factors, work);
+    pull_inside(m->ma_factors, work);
     update_products(m);
     optimal_mean(m);
     const double ss = conditional_ss(m);
     if (ss < best_ss) {
       best_ss = ss;
-      for (int i = 0; i < m->nparm; ++i) best[i] = *m->parms.value[i];
+      for (int i = 0; i < m->parameter_count; ++i) best[i] = *m->params.slots[i];
     }
   };
 
@@ -438,7 +437,7 @@ void choose_start(TSMODEL* m, const Factors& fs, int p, int q, int sp, int sq, i
   if (hannan_rissanen(ts, m->mu, ar_lags, ma_lags, m->singular, coef)) consider(coef);
 
   int ordinary = 0, seasonal = 0;
-  for (int d = 0; d < ts.ndif; ++d) (ts.differ[1 + d] == 1 ? ordinary : seasonal) += 1;
+  for (int d = 0; d < ts.difference_count; ++d) (ts.differences[1 + d] == 1 ? ordinary : seasonal) += 1;
   auto near_cancelling = [&](std::size_t at, int order) {
     // theta_j of 1 - sum theta_j B^j = (1 - 0.9 B)^order.
     double c = 1.0;
@@ -453,33 +452,33 @@ void choose_start(TSMODEL* m, const Factors& fs, int p, int q, int sp, int sq, i
     const bool second = (variant & 2) != 0 && sq > 0 && seasonal > 0;
     if (!first && !second) continue;
     coef.clear();
-    for (FILTER* f : {fs.ar1, fs.ar2, fs.ma1, fs.ma2})
+    for (LagPolynomial* f : {fs.ar1, fs.ar2, fs.ma1, fs.ma2})
       if (f != nullptr)
-        for (int j = 0; j < f->df; ++j) coef.push_back(best[parameter_index(m, f, j)]);
+        for (int j = 0; j < f->terms; ++j) coef.push_back(best[parameter_index(m, f, j)]);
     if (first) near_cancelling(ar_lags.size(), q);
     if (second) near_cancelling(ar_lags.size() + static_cast<std::size_t>(q), sq);
     consider(coef);
   }
-  for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = best[i];
+  for (int i = 0; i < m->parameter_count; ++i) *m->params.slots[i] = best[i];
 }
 
 }  // namespace
 
-int compute_starting_values(TSACON* tscon, int p, int q, int sp, int sq, int period) {
-  if (tscon == nullptr || tscon->model == nullptr || tscon->model->tseries == nullptr) return kTsInvalid;
-  TSMODEL* m = tscon->model;
-  const TSERIES& ts = *m->tseries;
+int compute_starting_values(EngineContext* context, int p, int q, int sp, int sq, int period) {
+  if (context == nullptr || context->model == nullptr || context->model->series == nullptr) return kTsInvalid;
+  ModelRecord* m = context->model;
+  const SeriesRecord& ts = *m->series;
   if (p < 0 || q < 0 || sp < 0 || sq < 0 || ((sp > 0 || sq > 0) && period < 1))
-    return report_invalid_argument(tscon, kTsInvalid, "ZTSEPRE");
-  const Factors fs{factor_with(m->arfac, p, 1), factor_with(m->arfac, sp, period), factor_with(m->mafac, q, 1),
-                   factor_with(m->mafac, sq, period)};
+    return report_invalid_argument(context, kTsInvalid, "ZTSEPRE");
+  const Factors fs{factor_with(m->ar_factors, p, 1), factor_with(m->ar_factors, sp, period),
+                   factor_with(m->ma_factors, q, 1), factor_with(m->ma_factors, sq, period)};
   if ((p > 0 && fs.ar1 == nullptr) || (sp > 0 && fs.ar2 == nullptr) || (q > 0 && fs.ma1 == nullptr) ||
       (sq > 0 && fs.ma2 == nullptr))
-    return report_invalid_argument(tscon, kTsInvalid, "ZTSEPRE");
-  if (ts.tnonmis < 1) return kTsFewData;
+    return report_invalid_argument(context, kTsInvalid, "ZTSEPRE");
+  if (ts.working_present < 1) return kTsFewData;
   if (zero_variance(ts, m->singular)) return kTsZeroVar;
 
-  const long n = ts.tnobs;
+  const long n = ts.working_length;
   const int maxlag = static_cast<int>(std::min<long>(std::max(p + q, (sp + sq) * std::max(period, 1)), n - 1));
   std::vector<double> gam = sample_autocovariances(ts, maxlag);
   damp_to_positive_definite(gam);
@@ -490,9 +489,9 @@ int compute_starting_values(TSACON* tscon, int p, int q, int sp, int sq, int per
     return g;
   };
   std::vector<double> phi, theta;
-  auto assign = [](FILTER* f, const std::vector<double>& coef) {
+  auto assign = [](LagPolynomial* f, const std::vector<double>& coef) {
     if (f != nullptr)
-      for (int j = 0; j < f->df; ++j) f->vptr[j] = coef[j + 1];
+      for (int j = 0; j < f->terms; ++j) f->coefficients[j] = coef[j + 1];
   };
   // The non-seasonal orders from the autocovariances at lags 1, 2, ...; the
   // seasonal ones from those at multiples of the period.
@@ -507,13 +506,13 @@ int compute_starting_values(TSACON* tscon, int p, int q, int sp, int sq, int per
     assign(fs.ma2, theta);
   }
   std::span<double> work(m->work.poly);
-  pull_inside(m->arfac, work);
-  pull_inside(m->mafac, work);
-  m->mu = m->noconst ? 0.0 : ts.tmean;
+  pull_inside(m->ar_factors, work);
+  pull_inside(m->ma_factors, work);
+  m->mu = m->no_constant ? 0.0 : ts.working_mean;
   if (q + sq > 0) choose_start(m, fs, p, q, sp, sq, period);
-  m->constant = m->noconst ? 0.0 : model_constant(m->mu, m->arfac);
+  m->constant = m->no_constant ? 0.0 : model_constant(m->mu, m->ar_factors);
   update_products(m);
-  for (int i = 0; i < m->nparm; ++i) m->parms.parmest[i] = m->parms.parmold[i] = *m->parms.value[i];
+  for (int i = 0; i < m->parameter_count; ++i) m->params.estimates[i] = m->params.previous[i] = *m->params.slots[i];
   return kTsOk;
 }
 

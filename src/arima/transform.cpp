@@ -54,19 +54,14 @@ void centre_and_scale(const double* x, double* y, long n, double mu, double sigm
   for (long t = 0; t < n; ++t) y[t] = is_missing(x[t]) ? kMissing : (x[t] - mu) / sigma;
 }
 
-void difference_in_place(double* x, long* n, int ndifs, const int* difper) {
-  for (int d = 0; d < ndifs; ++d) {
-    const long lag = difper[d];
-    const long len = *n - lag;
+long difference_in_place(double* x, long n, std::span<const int> lags) {
+  for (const int lag : lags) {
+    const long len = n - lag;
     for (long t = 0; t < len; ++t)
       x[t] = is_missing(x[t + lag]) || is_missing(x[t]) ? kMissing : x[t + lag] - x[t];
-    *n = std::max(0L, len);
+    n = std::max(0L, len);
   }
-}
-
-void undo_difference_in_place(double* x, long* n, int period) {
-  for (long t = period; t < *n; ++t)
-    x[t] = is_missing(x[t]) || is_missing(x[t - period]) ? kMissing : x[t] + x[t - period];
+  return n;
 }
 
 int invert_transform(double* x, double* y, double* std, long n, double lambda, double addcon, int flag) {
@@ -127,17 +122,18 @@ int invert_transform(double* x, double* y, double* std, long n, double lambda, d
   return rc;
 }
 
-long find_observed_span(const double* x, long* nobs, long* pre, long n) {
+ObservedSpan find_observed_span(std::span<const double> x) {
+  const auto n = static_cast<long>(x.size());
   long first = 0;
-  while (first < n && is_missing(x[first])) ++first;
+  while (first < n && is_missing(x[static_cast<std::size_t>(first)])) ++first;
   long last = n - 1;
-  while (last >= first && is_missing(x[last])) --last;
-  *pre = first;
-  *nobs = last >= first ? last - first + 1 : 0;
-  long count = 0;
+  while (last >= first && is_missing(x[static_cast<std::size_t>(last)])) --last;
+  ObservedSpan span;
+  span.start = first;
+  span.length = last >= first ? last - first + 1 : 0;
   for (long t = first; t <= last; ++t)
-    if (!is_missing(x[t])) ++count;
-  return count;
+    if (!is_missing(x[static_cast<std::size_t>(t)])) ++span.present;
+  return span;
 }
 
 namespace {
@@ -220,76 +216,81 @@ void autocorrelation_functions(std::span<const double> x, int nlags, std::vector
 
 namespace {
 
-void internal_error(TSACON* tscon, std::string text) { engine_message(tscon, 0, 2, {std::move(text)}); }
+void internal_error(EngineContext* context, std::string text) { engine_message(context, 0, 2, {std::move(text)}); }
 
 }  // namespace
 
-int build_working_series(TSACON* tscon, TSERIES* ts) {
-  if (tscon == nullptr || ts == nullptr || ts->data == nullptr) return kTsInvalid;
-  if (ts->start < 0 || ts->nobs < 0 || ts->start + ts->nobs > ts->n)
-    return report_invalid_argument(tscon, kTsInvalid, "ZTSGTR");
-  const auto nobs = static_cast<std::size_t>(ts->nobs);
-  if (int rc = ts_alloc(tscon, ts->bctrandt, nobs); rc != kTsOk) return rc;
-  if (int rc = ts_alloc(tscon, ts->trandata, nobs); rc != kTsOk) return rc;
-  const double* span = ts->data + ts->start;
+int build_working_series(EngineContext* context, SeriesRecord* ts) {
+  if (context == nullptr || ts == nullptr || ts->data == nullptr) return kTsInvalid;
+  if (ts->span_start < 0 || ts->span_length < 0 || ts->span_start + ts->span_length > ts->n)
+    return report_invalid_argument(context, kTsInvalid, "ZTSGTR");
+  const auto nobs = static_cast<std::size_t>(ts->span_length);
+  if (int rc = resize_tracked(context, ts->transformed, nobs); rc != kTsOk) return rc;
+  if (int rc = resize_tracked(context, ts->working, nobs); rc != kTsOk) return rc;
+  const double* span = ts->data + ts->span_start;
   const Moments raw = moments(std::span<const double>(span, nobs));
   ts->mean = raw.mean;
   ts->variance = raw.variance;
   ts->std = std::sqrt(raw.variance);
   ts->mu = 0.0;  // set again by a centre step
 
-  std::copy(span, span + ts->nobs, ts->bctrandt.begin());
-  long len = ts->nobs;
+  std::copy(span, span + ts->span_length, ts->transformed.begin());
+  long len = ts->span_length;
   long lag = 0;
   int rc = kTsOk;
   bool transformed = false, differenced = false;
-  for (int step : ts->order) {
+  for (int step : ts->steps) {
     if (step == 0) break;
     if (step == kStepTransform && !transformed) {
       transformed = true;
-      if ((ts->tranopt == kTrBoxCox || ts->tranopt == kTrPower) && !(ts->bclamb > 0.0)) {
-        internal_error(tscon, fmt::format("ZTSGTR: Non-positive power transformation, LAMBDA={:g}", ts->bclamb));
+      if ((ts->transform_kind == kTrBoxCox || ts->transform_kind == kTrPower) && !(ts->power > 0.0)) {
+        internal_error(context, fmt::format("Building the working series: non-positive power transformation, "
+                                            "LAMBDA={:g}",
+                                            ts->power));
         return kTsTransform;
       }
-      const int trc = apply_transform(span, ts->bctrandt.data(), ts->nobs, ts->bclamb, ts->addcon, ts->tranopt);
+      const int trc =
+          apply_transform(span, ts->transformed.data(), ts->span_length, ts->power, ts->shift, ts->transform_kind);
       if (trc == kTsInvalid) {
-        internal_error(tscon, "ZTSGTR: Unknown transformation type.");
+        internal_error(context, "Building the working series: unknown transformation type.");
         return kTsInvalid;
       }
       if (trc != kTsOk) rc = trc;
-      std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
+      std::copy(ts->transformed.begin(), ts->transformed.end(), ts->working.begin());
     } else if (step == kStepDifference && !differenced) {
       differenced = true;
-      if (!transformed) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
-      if (ts->ndif > 0) {
-        lag = ts->differ[0];
-        difference_in_place(ts->trandata.data(), &len, ts->ndif, ts->differ.data() + 1);
+      if (!transformed) std::copy(ts->transformed.begin(), ts->transformed.end(), ts->working.begin());
+      if (ts->difference_count > 0) {
+        lag = ts->differences[0];
+        const std::span<const int> lags(ts->differences.data() + 1, static_cast<std::size_t>(ts->difference_count));
+        len = difference_in_place(ts->working.data(), len, lags);
       }
     } else if (step == kStepCentre) {
-      if (!transformed && !differenced) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
+      if (!transformed && !differenced) std::copy(ts->transformed.begin(), ts->transformed.end(), ts->working.begin());
       // The shift is the working series' own mean; it is kept in mu so that
       // forecasts can add it back.
-      const Moments c = moments(std::span<const double>(ts->trandata.data(), static_cast<std::size_t>(len)));
+      const Moments c = moments(std::span<const double>(ts->working.data(), static_cast<std::size_t>(len)));
       ts->mu = c.mean;
       if (!(ts->sigma > 0.0)) ts->sigma = 1.0;
-      centre_and_scale(ts->trandata.data(), ts->trandata.data(), len, ts->mu, ts->sigma);
+      centre_and_scale(ts->working.data(), ts->working.data(), len, ts->mu, ts->sigma);
     } else {
-      internal_error(tscon, "ZTSGTR: Filter transformation not supported.");
+      internal_error(context, "Building the working series: filter transformation not supported.");
       return kTsInvalid;
     }
   }
-  if (!transformed && !differenced) std::copy(ts->bctrandt.begin(), ts->bctrandt.end(), ts->trandata.begin());
-  ts->trandata.resize(static_cast<std::size_t>(std::max(0L, len)));
-  ts->tstart = ts->start + lag;
-  ts->tnobs = std::max(0L, len);
-  const Moments w = moments(ts->trandata);
-  ts->tnonmis = w.count;
-  ts->tmean = w.mean;
-  ts->tvarianc = w.variance;
-  ts->tstd = std::sqrt(w.variance);
+  if (!transformed && !differenced) std::copy(ts->transformed.begin(), ts->transformed.end(), ts->working.begin());
+  ts->working.resize(static_cast<std::size_t>(std::max(0L, len)));
+  ts->working_start = ts->span_start + lag;
+  ts->working_length = std::max(0L, len);
+  const Moments w = moments(ts->working);
+  ts->working_present = w.count;
+  ts->working_mean = w.mean;
+  ts->working_variance = w.variance;
+  ts->working_std = std::sqrt(w.variance);
   const int lags = static_cast<int>(std::min<long>(std::max(0, ts->nlags), std::max(0L, w.count - 1)));
-  autocorrelation_functions(ts->trandata, lags, ts->corr, ts->dfcorr, ts->pcorr, ts->icorr);
-  if (rc == kTsOk && ts->tnonmis == 0) rc = kTsFewData;
+  autocorrelation_functions(ts->working, lags, ts->autocorr, ts->autocorr_pairs, ts->partial_autocorr,
+                            ts->inverse_autocorr);
+  if (rc == kTsOk && ts->working_present == 0) rc = kTsFewData;
   return rc;
 }
 

@@ -132,13 +132,6 @@ int year_of_date(double date) noexcept {
   return c ? c->year : 0;
 }
 
-int weekday_of_date(double date) noexcept {
-  const auto days = day_count(date);
-  if (!days) return 0;
-  // 1960-01-01 was a Friday (6 with Sunday = 1).
-  return static_cast<int>(((*days + 5) % 7 + 7) % 7) + 1;
-}
-
 double interval_boundaries_crossed(std::string_view interval, double from, double to) noexcept {
   const auto a = day_count(from);
   const auto b = day_count(to);

@@ -15,12 +15,8 @@ inline constexpr double kMaxDate = 6589335.0;  // late in December of the year 2
 [[nodiscard]] bool date_in_range(double d) noexcept;
 
 // Day count of month/day/year (Gregorian calendar); missing when the day does
-// not exist or the result lies outside the valid range. date_from_ymd is the
-// same with the year first.
+// not exist or the result lies outside the valid range.
 [[nodiscard]] double date_from_mdy(int month, int day, int year) noexcept;
-[[nodiscard]] inline double date_from_ymd(int year, int month, int day) noexcept {
-  return date_from_mdy(month, day, year);
-}
 
 struct CivilDate {
   int year;
@@ -33,8 +29,6 @@ struct CivilDate {
 [[nodiscard]] int month_of_date(double date) noexcept;
 [[nodiscard]] int quarter_of_date(double date) noexcept;
 [[nodiscard]] int year_of_date(double date) noexcept;
-// Day of the week, 1 = Sunday ... 7 = Saturday; 0 for an unusable date.
-[[nodiscard]] int weekday_of_date(double date) noexcept;
 
 // Number of interval boundaries crossed from `from` to `to` (negative when
 // `to` is earlier), not the number of whole intervals between them.

@@ -2,24 +2,24 @@
 // leading factors times a power of ten.
 #pragma once
 
+#include <optional>
+
 namespace x11sa {
 
-struct SCALESTR {
-  double xmin = 0;    // data range in, axis range out
-  double xmax = 0;
-  int plotpos = 0;    // print positions (or pixels) available
-  int ticpos = 0;     // positions between ticks; negative: at least that many, chosen by choose_axis_scale
-  int ntic = 0;       // number of tick intervals
-  double inc = 0;     // value between ticks
-  long options = 0;
-  double unit = 0;    // value per position
-  const double* accept = nullptr;  // acceptable leading factors (nullptr: 1, 2, 2.5, 5, 10)
-  int naccept = 0;
+struct AxisScale {
+  double low = 0;        // first tick, a multiple of increment at or below the data
+  double high = 0;       // last tick, a multiple of increment at or above the data
+  double increment = 0;  // value between ticks
+  int ticks = 0;         // number of tick intervals
+  int tick_spacing = 0;  // print positions (or pixels) between ticks
+  double unit = 0;       // value per position
 };
 
-// Chooses the axis: xmin and xmax become multiples of inc around the data,
-// ticpos the positions per tick (within plotpos), unit the value per
-// position. Returns 0, or 1 when the range cannot be scaled.
-int choose_axis_scale(SCALESTR* s);
+// The axis for data from `low` to `high` over `positions` print positions
+// (or pixels), ticks at least `min_tick_spacing` positions apart: the
+// smallest increment of 1, 2, 2.5, 5 or 10 times a power of ten whose ticks
+// fit. None when the range cannot be scaled.
+[[nodiscard]] std::optional<AxisScale> choose_axis_scale(double low, double high, int positions,
+                                                         int min_tick_spacing);
 
 }  // namespace x11sa

@@ -14,15 +14,15 @@ namespace {
 
 // The value axis: a line of tick values over a line of tick marks (the
 // other way round at the bottom), each line trimmed of trailing blanks.
-void axis(const SCALESTR& sc, int width, bool top, TextLines& out) {
+void axis(const AxisScale& sc, int width, bool top, TextLines& out) {
   std::string values(static_cast<std::size_t>(width), ' ');
   std::string ticks(static_cast<std::size_t>(width), ' ');
-  for (int k = 0; k <= sc.ntic; ++k) {
-    const int col = 7 + k * sc.ticpos;
+  for (int k = 0; k <= sc.ticks; ++k) {
+    const int col = 7 + k * sc.tick_spacing;
     if (col < width) ticks[static_cast<std::size_t>(col)] = '.';
-    std::string label = fmt::format("{:.6g}", sc.xmin + k * sc.inc);
-    if (label.size() > 6) label = fmt::format("{:.2g}", sc.xmin + k * sc.inc);
-    const int at = 2 + k * sc.ticpos;
+    std::string label = fmt::format("{:.6g}", sc.low + k * sc.increment);
+    if (label.size() > 6) label = fmt::format("{:.2g}", sc.low + k * sc.increment);
+    const int at = 2 + k * sc.tick_spacing;
     for (std::size_t c = 0; c < label.size() && at + static_cast<int>(c) < width; ++c)
       values[static_cast<std::size_t>(at) + c] = label[c];
   }
@@ -54,9 +54,8 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
     }
   }
   const std::size_t nseries = series.size();
-  // The scale over every value of the chart, kept in locals while it runs
+  // The range of every value of the chart, kept in locals while it runs
   // (through memory, each step would wait on the store of the last).
-  SCALESTR sc;
   bool any = false;
   double low = 0.0;
   double high = 0.0;
@@ -69,12 +68,10 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
       any = true;
     }
   if (!any) return;
-  sc.xmin = low;
-  sc.xmax = high;
-  sc.plotpos = linesize - 8;
-  sc.ticpos = -8;
-  if (choose_axis_scale(&sc) != 0) return;
-  const int width = std::min(linesize, 7 + sc.ntic * sc.ticpos + 1);
+  const auto scale = choose_axis_scale(low, high, linesize - 8, 8);
+  if (!scale) return;
+  const AxisScale& sc = *scale;
+  const int width = std::min(linesize, 7 + sc.ticks * sc.tick_spacing + 1);
   std::string_view symbols;
   for (const auto& [k, v] : t.entries)
     if (k == "symbols") symbols = v;
@@ -123,7 +120,7 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
     for (std::size_t k = 0; k < nseries; ++k) {
       const auto* v = std::get_if<double>(&row[series[k]]);
       if (v == nullptr) continue;
-      const long col = std::lround((*v - sc.xmin) / sc.unit) + 7;
+      const long col = std::lround((*v - sc.low) / sc.unit) + 7;
       if (col < 7 || col >= width) continue;
       char& cell = line[col];
       const char sym = k < symbols.size() ? symbols[k] : '*';

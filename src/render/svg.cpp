@@ -52,27 +52,25 @@ std::string line_chart(const std::vector<std::string>& labels, const std::vector
       "role=\"img\">\n",
       width, height, width, height);
   if (!any) return out + "<text x=\"10\" y=\"20\" font-size=\"12\">No values</text></svg>\n";
-  SCALESTR sc;
-  sc.xmin = lo;
-  sc.xmax = hi;
-  sc.plotpos = plot_h;
-  sc.ticpos = -40;
-  if (choose_axis_scale(&sc) != 0) {
-    sc.xmin = lo;
-    sc.xmax = hi > lo ? hi : lo + 1.0;
-    sc.ntic = 1;
-    sc.inc = sc.xmax - sc.xmin;
+  AxisScale sc;
+  if (const auto chosen = choose_axis_scale(lo, hi, plot_h, 40)) {
+    sc = *chosen;
+  } else {
+    sc.low = lo;
+    sc.high = hi > lo ? hi : lo + 1.0;
+    sc.ticks = 1;
+    sc.increment = sc.high - sc.low;
   }
   const std::size_t n = labels.size();
   auto x_of = [&](std::size_t i) {
     return left + (n > 1 ? static_cast<double>(i) * plot_w / static_cast<double>(n - 1) : plot_w / 2.0);
   };
-  auto y_of = [&](double v) { return top + plot_h - (v - sc.xmin) / (sc.xmax - sc.xmin) * plot_h; };
+  auto y_of = [&](double v) { return top + plot_h - (v - sc.low) / (sc.high - sc.low) * plot_h; };
   out += fmt::format("<rect x=\"{}\" y=\"{}\" width=\"{}\" height=\"{}\" fill=\"none\" stroke=\"#999\"/>\n", left, top,
                      plot_w, plot_h);
   // Value axis: ticks and labels.
-  for (int k = 0; k <= sc.ntic; ++k) {
-    const double v = sc.xmin + k * sc.inc;
+  for (int k = 0; k <= sc.ticks; ++k) {
+    const double v = sc.low + k * sc.increment;
     const double y = y_of(v);
     out += fmt::format("<line x1=\"{}\" y1=\"{:.1f}\" x2=\"{}\" y2=\"{:.1f}\" stroke=\"#e0e0e0\"/>\n", left, y,
                        left + plot_w, y);

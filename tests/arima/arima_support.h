@@ -118,11 +118,11 @@ inline void set_record(ModelFit* rec, std::vector<double>& series, const RefFit&
   rec->period = fit.period;
   rec->x = series.data();
   rec->n = static_cast<long>(series.size());
-  rec->tranopt = fit.log ? kTrLog : kTrNone;
-  rec->noconst = fit.mean ? 0 : 1;
-  rec->emethod = emethod;
+  rec->transform_kind = fit.log ? kTrLog : kTrNone;
+  rec->no_constant = fit.mean ? 0 : 1;
+  rec->estimation_method = emethod;
   rec->converge = converge;
-  rec->maxit = 500;
+  rec->max_iterations = 500;
   rec->nlags = fit.period == 12 ? 36 : 12;
 }
 

@@ -19,13 +19,13 @@ void airline_model(ModelFit* rec, std::vector<double>& y, char method) {
   rec->period = 12;
   rec->x = y.data();
   rec->n = static_cast<long>(y.size());
-  rec->tranopt = kTrLog;
-  rec->noconst = 1;
-  rec->emethod = method;
+  rec->transform_kind = kTrLog;
+  rec->no_constant = 1;
+  rec->estimation_method = method;
   rec->nlags = 36;
 }
 
-bool has_message(const TSACON* con, int set, int number) {
+bool has_message(const EngineContext* con, int set, int number) {
   return std::any_of(con->messages.begin(), con->messages.end(),
                      [&](const EngineMessage& m) { return m.set == set && m.number == number; });
 }
@@ -47,7 +47,7 @@ TEST(ArimaEstimation, FailuresGiveTheirCodes) {
   for (int t = 0; t < 60; ++t) line[t] = 10.0 + 0.5 * t;
   airline_model(&rec, line, kTsCls);
   rec.sdif = rec.sq = 0;
-  rec.tranopt = kTrNone;
+  rec.transform_kind = kTrNone;
   EXPECT_EQ(estimate_model(rec), kTsZeroVar);
   // Ten values cannot inform a coefficient at lag 12.
   std::vector<double> ten(y.begin(), y.begin() + 10);
@@ -57,30 +57,30 @@ TEST(ArimaEstimation, FailuresGiveTheirCodes) {
 
   // At the iteration limit the statistics are still there for the reports.
   airline_model(&rec, y, kTsMl);
-  rec.maxit = 1;
+  rec.max_iterations = 1;
   rec.converge = 1.1e-8;
   EXPECT_EQ(estimate_model(rec), kTsMaxIter);
-  EXPECT_EQ(rec.model->nonlopt.numiter, 1);
-  EXPECT_GT(rec.model->parms.std[0], 0.0);
-  EXPECT_EQ(rec.model->nchi, 36);
+  EXPECT_EQ(rec.model->optimizer.iterations, 1);
+  EXPECT_GT(rec.model->params.std_errors[0], 0.0);
+  EXPECT_EQ(rec.model->ljung_box_lags, 36);
 
   // Memory refused: code 4 with the message, and the same fit succeeds
   // once the memory is there.
   airline_model(&rec, y, kTsMl);
-  rec.tscon_own = std::make_shared<TSACON>();
-  rec.tscon = rec.tscon_own.get();
-  ASSERT_EQ(init_engine_context(rec.tscon), kTsOk);
-  rec.tscon->mempool->limit = 2000;
+  rec.context_owner = std::make_shared<EngineContext>();
+  rec.context = rec.context_owner.get();
+  ASSERT_EQ(init_engine_context(rec.context), kTsOk);
+  rec.context->store->limit = 2000;
   EXPECT_EQ(estimate_model(rec), kTsMemory);
-  EXPECT_TRUE(has_message(rec.tscon, 0, 1));
-  rec.tscon->mempool->limit = 0;
+  EXPECT_TRUE(has_message(rec.context, 0, 1));
+  rec.context->store->limit = 0;
   EXPECT_EQ(estimate_model(rec), kTsOk);
 
   // CONVERGE= of 0 becomes the default, with a note.
   airline_model(&rec, y, kTsCls);
   ASSERT_EQ(estimate_model(rec), kTsOk);
   EXPECT_EQ(rec.converge, 0.001);
-  EXPECT_TRUE(has_message(rec.tscon, 267, 68));
+  EXPECT_TRUE(has_message(rec.context, 267, 68));
 }
 
 // Conditional least squares of an AR(1) with a mean term is ordinary least
@@ -106,23 +106,23 @@ TEST(ArimaEstimation, ConditionalArOneIsLeastSquares) {
   const double intercept = (sy - slope * sx) / n;
   double sse = 0;
   for (long t = 1; t < rec.n; ++t) sse += std::pow(w[t] - intercept - slope * w[t - 1], 2);
-  const TSMODEL* m = rec.model;
-  ASSERT_EQ(m->parms.name[1], "AR1,1");
-  EXPECT_NEAR(m->parms.parmest[1], slope, 1e-7);
-  EXPECT_NEAR(m->parms.parmest[0], intercept / (1 - slope), 1e-6);
+  const ModelRecord* m = rec.model;
+  ASSERT_EQ(m->params.names[1], "AR1,1");
+  EXPECT_NEAR(m->params.estimates[1], slope, 1e-7);
+  EXPECT_NEAR(m->params.estimates[0], intercept / (1 - slope), 1e-6);
   EXPECT_NEAR(m->constant, intercept, 1e-6);
-  EXPECT_EQ(m->numres, rec.n - 1);
+  EXPECT_EQ(m->residual_count, rec.n - 1);
   EXPECT_NEAR(m->sse, sse, 1e-9 * sse);
   const double s2 = sse / (n - 2);
   EXPECT_NEAR(m->variance, s2, 1e-9 * s2);
-  EXPECT_NEAR(m->parms.std[1], std::sqrt(s2 / (sxx - sx * sx / n)), 1e-5 * m->parms.std[1]);
+  EXPECT_NEAR(m->params.std_errors[1], std::sqrt(s2 / (sxx - sx * sx / n)), 1e-5 * m->params.std_errors[1]);
   EXPECT_NEAR(m->aic, -2 * m->loglik + 4, 1e-12);
 }
 
 // Largest modulus of the inverse roots of 1 - c1 z or 1 - c1 z - c2 z^2.
-double largest_inverse_root(const FILTER& f) {
-  if (f.df == 1) return std::fabs(f.vptr[0]);
-  const double c1 = f.vptr[0], c2 = f.vptr[1];
+double largest_inverse_root(const LagPolynomial& f) {
+  if (f.terms == 1) return std::fabs(f.coefficients[0]);
+  const double c1 = f.coefficients[0], c2 = f.coefficients[1];
   const double disc = c1 * c1 + 4.0 * c2;
   if (disc < 0.0) return std::sqrt(-c2);
   return std::max(std::fabs(c1 + std::sqrt(disc)), std::fabs(c1 - std::sqrt(disc))) / 2.0;
@@ -134,15 +134,15 @@ double largest_inverse_root(const FILTER& f) {
 // whose conditional stage ends with an MA root at B = -1 reaches an
 // interior maximum instead of a singular covariance matrix.
 TEST(ArimaEstimation, BoundaryStartsArePulledInside) {
-  FILTER inside{2, {1, 2}, {0.5, -0.3}};
+  LagPolynomial inside{2, {1, 2}, {0.5, -0.3}};
   EXPECT_FALSE(pull_from_boundary(inside));
-  EXPECT_DOUBLE_EQ(inside.vptr[1], -0.3);
+  EXPECT_DOUBLE_EQ(inside.coefficients[1], -0.3);
   // (1 + B)(1 - 0.474 B) becomes (1 + 0.9 B)(1 - 0.474 B); an explosive root is reflected.
-  FILTER on{2, {1, 2}, {-0.526, 0.474}}, explosive{1, {12}, {2.0}};
+  LagPolynomial on{2, {1, 2}, {-0.526, 0.474}}, explosive{1, {12}, {2.0}};
   ASSERT_TRUE(pull_from_boundary(on) && pull_from_boundary(explosive));
-  EXPECT_NEAR(on.vptr[0], -0.426, 1e-9);
-  EXPECT_NEAR(on.vptr[1], 0.9 * 0.474, 1e-9);
-  EXPECT_NEAR(explosive.vptr[0], 0.5, 1e-9);
+  EXPECT_NEAR(on.coefficients[0], -0.426, 1e-9);
+  EXPECT_NEAR(on.coefficients[1], 0.9 * 0.474, 1e-9);
+  EXPECT_NEAR(explosive.coefficients[0], 0.5, 1e-9);
 
   for (auto [file, period, noconst] : {std::tuple{"seatbelts.csv", 12, 0}, std::tuple{"jj.csv", 4, 1}}) {
     SCOPED_TRACE(file);
@@ -151,17 +151,17 @@ TEST(ArimaEstimation, BoundaryStartsArePulledInside) {
     airline_model(&rec, y, kTsMl);
     rec.p = rec.q = 2;
     rec.period = period;
-    rec.noconst = noconst;
+    rec.no_constant = noconst;
     rec.converge = 1e-5;
-    rec.maxit = 200;  // the ridge of nearly cancelling factors is climbed slowly
+    rec.max_iterations = 200;  // the ridge of nearly cancelling factors is climbed slowly
     ASSERT_EQ(estimate_model(rec), kTsOk);
-    const TSMODEL* m = rec.model;
-    for (const auto* side : {&m->arfac, &m->mafac})
-      for (const FILTER& factor : *side) EXPECT_LT(largest_inverse_root(factor), 0.99) << factor.dptr[0];
+    const ModelRecord* m = rec.model;
+    for (const auto* side : {&m->ar_factors, &m->ma_factors})
+      for (const LagPolynomial& factor : *side) EXPECT_LT(largest_inverse_root(factor), 0.99) << factor.lags[0];
     // Standard errors narrower than the whole range of a coefficient.
-    for (int i = noconst != 0 ? 0 : 1; i < m->nparm; ++i) {
-      EXPECT_GT(m->parms.std[i], 0.0) << m->parms.name[i];
-      EXPECT_LT(m->parms.std[i], 2.0) << m->parms.name[i];
+    for (int i = noconst != 0 ? 0 : 1; i < m->parameter_count; ++i) {
+      EXPECT_GT(m->params.std_errors[i], 0.0) << m->params.names[i];
+      EXPECT_LT(m->params.std_errors[i], 2.0) << m->params.names[i];
     }
   }
 }

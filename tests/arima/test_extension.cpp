@@ -121,19 +121,19 @@ Recomputed recompute(const std::vector<double>& y, int i, int period) {
   rec.q = kOrders[i][2];
   rec.sdif = rec.sq = 1;
   rec.period = period;
-  rec.tranopt = i < 4 ? kTrLog : kTrNone;
+  rec.transform_kind = i < 4 ? kTrLog : kTrNone;
   rec.x = y.data();
   rec.n = static_cast<long>(y.size());
   rec.lead = period;
   rec.nlags = 3 * period;
-  rec.maxit = 15;
+  rec.max_iterations = 15;
   rec.converge = 0.001;
   Recomputed r;
   if (estimate_model(rec) != kTsOk || forecast_model(rec) != kTsOk) return r;
   r.estimated = true;
   // Ljung-Box at two years of lags from the autocorrelations of the residuals.
   std::vector<double> e;
-  for (double v : rec.model->res)
+  for (double v : rec.model->residuals)
     if (!is_missing(v)) e.push_back(v);
   double mean = 0, c0 = 0, q = 0;
   for (double v : e) mean += v / static_cast<double>(e.size());
@@ -148,13 +148,13 @@ Recomputed recompute(const std::vector<double>& y, int i, int period) {
   q *= ne * (ne + 2);
   const int arma = rec.p + rec.q + 1;  // with the seasonal MA coefficient
   r.chi_prob = boost::math::cdf(boost::math::complement(boost::math::chi_squared(lag - arma), q));
-  const std::vector<FILTER>& ma = rec.model->mafac;
+  const std::vector<LagPolynomial>& ma = rec.model->ma_factors;
   double sum = 0;
-  for (double c : ma.front().vptr) sum += c;
-  r.ma_sum = ma.size() > 1 ? std::max(sum, ma[1].vptr[0]) : sum;
+  for (double c : ma.front().coefficients) sum += c;
+  r.ma_sum = ma.size() > 1 ? std::max(sum, ma[1].coefficients[0]) : sum;
   // One-step errors of the last three years, in percent of the observations.
   double ape = 0;
-  for (long t = rec.n - 3 * period; t < rec.n; ++t) ape += std::fabs(rec.res[t]) / (std::fabs(y[t]) + 1e-8);
+  for (long t = rec.n - 3 * period; t < rec.n; ++t) ape += std::fabs(rec.residuals[t]) / (std::fabs(y[t]) + 1e-8);
   r.mape = 100.0 * ape / (3.0 * period);
   return r;
 }

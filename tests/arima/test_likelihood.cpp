@@ -88,20 +88,20 @@ struct Model {
     rec.q = 1;
     rec.sq = 1;
     rec.period = 4;
-    rec.noconst = 1;
+    rec.no_constant = 1;
     rec.x = series.data();
     rec.n = static_cast<long>(series.size());
-    rec.emethod = kTsMl;
-    rec.maxit = 100;
+    rec.estimation_method = kTsMl;
+    rec.max_iterations = 100;
     EXPECT_EQ(estimate_model(rec), kTsOk);
   }
   // Parameters in the model's order: MA1,1, MA2,4, AR1,1, AR1,2.
   void set(double th1, double th4, double ph1, double ph2) {
     const double v[] = {th1, th4, ph1, ph2};
-    for (int i = 0; i < 4; ++i) *rec.model->parms.value[i] = v[i];
+    for (int i = 0; i < 4; ++i) *rec.model->params.slots[i] = v[i];
   }
   std::span<double> buffer(std::vector<double>& v) {
-    v.assign(static_cast<std::size_t>(rec.model->tseries->tnobs), 0.0);
+    v.assign(static_cast<std::size_t>(rec.model->series->working_length), 0.0);
     return v;
   }
 };
@@ -109,7 +109,7 @@ struct Model {
 TEST(ArimaLikelihood, KalmanAndCholeskyMatchTheDenseLikelihood) {
   const std::vector<double> phi = {0.5, -0.3};
   Model model(simulate(60, phi, {0.4, 0.5}, 4, 7));
-  ASSERT_EQ(model.rec.model->parms.name[0], "MA1,1");
+  ASSERT_EQ(model.rec.model->params.names[0], "MA1,1");
   model.set(0.4, 0.5, 0.5, -0.3);
   std::vector<double> r1, r2;
   double sse1 = 0, ld1 = 0, sse2 = 0, ld2 = 0;
@@ -130,10 +130,10 @@ TEST(ArimaLikelihood, KalmanAndCholeskyMatchTheDenseLikelihood) {
   // Maximum likelihood minimises |G|^(1/n) times the sum of squares.
   double obj = 0;
   model.rec.model->method = kTsMl;
-  ASSERT_EQ(evaluate_residuals(model.rec.tscon, model.rec.model, model.buffer(r1), &obj), kTsOk);
+  ASSERT_EQ(evaluate_residuals(model.rec.context, model.rec.model, model.buffer(r1), &obj), kTsOk);
   EXPECT_NEAR(obj, quad * std::exp(logdet / 60), 1e-9 * obj);
   model.rec.model->method = kTsUls;
-  ASSERT_EQ(evaluate_residuals(model.rec.tscon, model.rec.model, model.buffer(r1), &obj), kTsOk);
+  ASSERT_EQ(evaluate_residuals(model.rec.context, model.rec.model, model.buffer(r1), &obj), kTsOk);
   EXPECT_NEAR(obj, quad, 1e-9 * quad);
 }
 

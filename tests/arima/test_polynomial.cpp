@@ -10,11 +10,11 @@
 namespace x11sa {
 namespace {
 
-FILTER factor(std::vector<int> lags, std::vector<double> coef) {
-  FILTER f;
-  f.df = static_cast<int>(lags.size());
-  f.dptr = std::move(lags);
-  f.vptr = std::move(coef);
+LagPolynomial factor(std::vector<int> lags, std::vector<double> coef) {
+  LagPolynomial f;
+  f.terms = static_cast<int>(lags.size());
+  f.lags = std::move(lags);
+  f.coefficients = std::move(coef);
   return f;
 }
 
@@ -49,19 +49,19 @@ TEST(ArimaPolynomial, StabilityOfKnownFactors) {
     const double r = stability_shrink_factor(factor({1, 2}, {c1, c2}), work);
     EXPECT_NEAR(r, smallest_root_quadratic(c1, c2), 1e-9) << c1 << " " << c2;
   }
-  EXPECT_EQ(stability_shrink_factor(FILTER{}, work), 1.0);
+  EXPECT_EQ(stability_shrink_factor(LagPolynomial{}, work), 1.0);
 }
 
 // Psi weights: coefficients of theta(B) / (phi(B) delta(B)), against the
 // expansion by long division written out here.
 TEST(ArimaPolynomial, PsiWeightsWithDifferencing) {
-  TSACON con;
+  EngineContext con;
   ASSERT_EQ(init_engine_context(&con), kTsOk);
-  TSMODEL* m = con.model;
-  m->arfac = {factor({1}, {0.5})};
-  m->mafac = {factor({1}, {0.3}), factor({4}, {0.6})};
-  m->ndif = 2;
-  m->differ = {5, 1, 4};  // (1 - B)(1 - B^4)
+  ModelRecord* m = con.model;
+  m->ar_factors = {factor({1}, {0.5})};
+  m->ma_factors = {factor({1}, {0.3}), factor({4}, {0.6})};
+  m->difference_count = 2;
+  m->differences = {5, 1, 4};  // (1 - B)(1 - B^4)
   const int n = 30;
   std::vector<double> psi(n), plain(n);
   ASSERT_EQ(psi_weights(&con, psi.data(), n, 1), kTsOk);

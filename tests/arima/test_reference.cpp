@@ -74,9 +74,10 @@ void fit(Fit* out, const RefFit& f) {
 
 // The objective the model minimises, at its current parameters.
 double objective(Fit& fit) {
-  TSMODEL* m = fit.rec.model;
+  ModelRecord* m = fit.rec.model;
   double obj = 0;
-  const int rc = evaluate_residuals(fit.rec.tscon, m, std::span<double>(m->work.res.data(), m->tseries->tnobs), &obj);
+  const int rc =
+      evaluate_residuals(fit.rec.context, m, std::span<double>(m->work.res.data(), m->series->working_length), &obj);
   EXPECT_EQ(rc, kTsOk);
   return obj;
 }
@@ -84,18 +85,18 @@ double objective(Fit& fit) {
 // The reference's parameters put into the fitted model.
 void use_reference(Fit& fit, const RefFit& f) {
   const std::vector<double> p = reference_parameters(f);
-  TSMODEL* m = fit.rec.model;
-  ASSERT_EQ(static_cast<std::size_t>(m->nparm), p.size());
-  for (int i = 0; i < m->nparm; ++i) *m->parms.value[i] = p[i];
+  ModelRecord* m = fit.rec.model;
+  ASSERT_EQ(static_cast<std::size_t>(m->parameter_count), p.size());
+  for (int i = 0; i < m->parameter_count; ++i) *m->params.slots[i] = p[i];
 }
 
-double largest_difference(const TSMODEL* m, const RefFit& f) {
+double largest_difference(const ModelRecord* m, const RefFit& f) {
   const std::vector<double> p = reference_parameters(f);
   double d = 0;
-  for (int i = 0; i < m->nparm; ++i) {
+  for (int i = 0; i < m->parameter_count; ++i) {
     // The mean term is compared relative to its size.
     const double scale = (f.mean && i == 0) ? std::max(1.0, std::fabs(p[i])) : 1.0;
-    d = std::max(d, std::fabs(m->parms.parmest[i] - p[i]) / scale);
+    d = std::max(d, std::fabs(m->params.estimates[i] - p[i]) / scale);
   }
   return d;
 }
@@ -148,8 +149,8 @@ TEST(ArimaReference, MaximumLikelihoodWithoutMean) {
     const double diff = largest_difference(fit_.rec.model, f);
     EXPECT_LE(diff, 1e-3);
     within += diff <= 1e-4 ? 1 : 0;
-    const TSMODEL* m = fit_.rec.model;
-    EXPECT_NEAR(m->sse / static_cast<double>(m->numres), f.sigma2, 2e-3 * f.sigma2);
+    const ModelRecord* m = fit_.rec.model;
+    EXPECT_NEAR(m->sse / static_cast<double>(m->residual_count), f.sigma2, 2e-3 * f.sigma2);
     const double ours = objective(fit_);
     use_reference(fit_, f);
     EXPECT_LE(ours, objective(fit_) * (1.0 + 1e-12));
@@ -172,7 +173,7 @@ TEST(ArimaReference, KalmanForecastsWithReferenceParameters) {
     use_reference(fit_, f);
     fit_.rec.model->variance = f.sigma2;
     fit_.rec.lead = static_cast<long>(f.forecast.size());
-    fit_.rec.fmethod = kTsForKalman;
+    fit_.rec.forecast_method = kTsForKalman;
     ASSERT_EQ(forecast_model(fit_.rec), kTsOk);
     const double tol = f.file == "usaccdeaths.csv" ? 1e-4 : 1e-5;
     const long n = fit_.rec.n;
@@ -184,8 +185,8 @@ TEST(ArimaReference, KalmanForecastsWithReferenceParameters) {
         se = e * std::sqrt(std::expm1(se * se));
         mean = e;
       }
-      EXPECT_NEAR(fit_.rec.xfor[n + h], mean, tol * std::fabs(mean)) << "h=" << h;
-      EXPECT_NEAR(fit_.rec.std[n + h], se, tol * se) << "h=" << h;
+      EXPECT_NEAR(fit_.rec.forecasts[n + h], mean, tol * std::fabs(mean)) << "h=" << h;
+      EXPECT_NEAR(fit_.rec.std_errors[n + h], se, tol * se) << "h=" << h;
     }
     ++compared;
   }
@@ -202,14 +203,14 @@ TEST(ArimaReference, AirlineForecastsFromOwnEstimates) {
     Fit fit_;
     fit(&fit_, f);
     ASSERT_EQ(fit_.rc, kTsOk);
-    TSMODEL* m = fit_.rec.model;
+    ModelRecord* m = fit_.rec.model;
     // The reference's innovation variance divides by the number of residuals.
-    m->variance = m->sse / static_cast<double>(m->numres);
+    m->variance = m->sse / static_cast<double>(m->residual_count);
     fit_.rec.lead = 24;
     ASSERT_EQ(forecast_model(fit_.rec), kTsOk);
     for (int h = 0; h < 24; ++h) {
-      double ours = fit_.rec.xfor[fit_.rec.n + h];
-      const double sd = fit_.rec.std[fit_.rec.n + h];
+      double ours = fit_.rec.forecasts[fit_.rec.n + h];
+      const double sd = fit_.rec.std_errors[fit_.rec.n + h];
       if (f.log) {
         // Back from the lognormal mean to the forecast on the log scale.
         const double s2 = std::log1p(sd * sd / (ours * ours));

@@ -47,7 +47,7 @@ TEST(Dates, AnchorsOfTheDayCount) {
   EXPECT_EQ(kMinDate, -138061.0);
   EXPECT_EQ(date_from_mdy(1, 1, 1960), 0.0);
   EXPECT_EQ(date_from_mdy(1, 1, 1582), -138061.0);
-  EXPECT_EQ(date_from_ymd(2000, 1, 1), 14610.0);
+  EXPECT_EQ(date_from_mdy(1, 1, 2000), 14610.0);
   EXPECT_EQ(kMaxDate, day(20000, 12, 26));
   EXPECT_EQ(date_from_mdy(12, 26, 20000), kMaxDate);
   EXPECT_TRUE(is_missing(date_from_mdy(12, 27, 20000)));
@@ -68,7 +68,6 @@ TEST(Dates, EveryDayConvertsBothWays) {
     ASSERT_EQ(year_of_date(d), c.y);
     ASSERT_EQ(month_of_date(d), c.m);
     ASSERT_EQ(quarter_of_date(d), (c.m - 1) / 3 + 1);
-    ASSERT_EQ(weekday_of_date(d + 1), weekday_of_date(d) % 7 + 1) << n;
   }
   // And the end of the range.
   const auto last = civil_date_of(kMaxDate);
@@ -97,7 +96,6 @@ TEST(Dates, InvalidDaysAndUnusableDates) {
     EXPECT_EQ(month_of_date(bad), 0);
     EXPECT_EQ(quarter_of_date(bad), 0);
     EXPECT_EQ(year_of_date(bad), 0);
-    EXPECT_EQ(weekday_of_date(bad), 0);
     EXPECT_EQ(format_iso_date(bad), ".");
     EXPECT_EQ(format_monyy(bad), ".");
     EXPECT_EQ(format_yyq(bad), ".");
@@ -105,13 +103,6 @@ TEST(Dates, InvalidDaysAndUnusableDates) {
   }
   EXPECT_TRUE(date_in_range(kMinDate));
   EXPECT_TRUE(date_in_range(kMaxDate));
-}
-
-TEST(Dates, WeekdaysOfKnownDays) {
-  EXPECT_EQ(weekday_of_date(0.0), 6);               // 1960-01-01, a Friday (1 = Sunday)
-  EXPECT_EQ(weekday_of_date(day(2000, 1, 1)), 7);   // a Saturday
-  EXPECT_EQ(weekday_of_date(day(1582, 10, 15)), 6); // first day of the Gregorian calendar, a Friday
-  EXPECT_EQ(weekday_of_date(day(2024, 2, 29)), 5);  // a Thursday
 }
 
 TEST(Dates, IntervalCountsAcrossMonthAndQuarterBoundaries) {
