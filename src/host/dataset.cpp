@@ -20,6 +20,7 @@
 
 #include "host/atomic_file.h"
 #include "host/dates.h"
+#include "host/recording.h"
 #include "host/text.h"
 #include "x11sa/missing.h"
 
@@ -1030,6 +1031,8 @@ struct OutputDataSet::Impl {
   long rows = 0;
   bool committed = false;
   std::optional<std::string> failure;
+  HostRecording* recording = nullptr;  // a recorder's rows go there
+  int dataset = 0;
 
   bool flush() {
     if (const Status written = file.write(buffer); !written) {
@@ -1081,6 +1084,17 @@ Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& 
   return std::make_unique<OutputDataSet>(Key{}, std::move(impl));
 }
 
+std::unique_ptr<OutputDataSet> OutputDataSet::recorder(const OutputDataSet& like, HostRecording& recording,
+                                                      int dataset) {
+  auto impl = std::make_unique<Impl>();
+  impl->final_path = like.impl_->final_path;
+  impl->columns = like.impl_->columns;
+  impl->staged.resize(impl->columns.size());
+  impl->recording = &recording;
+  impl->dataset = dataset;
+  return std::make_unique<OutputDataSet>(Key{}, std::move(impl));
+}
+
 const std::vector<OutColumn>& OutputDataSet::columns() const noexcept { return impl_->columns; }
 
 void OutputDataSet::set_num(int col, double value) {
@@ -1113,6 +1127,19 @@ bool OutputDataSet::write_row() {
     c.kind = Staged::Empty;
   }
   s.buffer += '\n';
+  ++s.rows;
+  if (s.recording != nullptr) {
+    s.recording->row(s.dataset, s.buffer);
+    s.buffer.clear();
+    return true;
+  }
+  return s.buffer.size() < kFlushBytes || s.flush();
+}
+
+bool OutputDataSet::write_row_text(std::string_view text) {
+  Impl& s = *impl_;
+  if (s.failure || s.committed || s.recording != nullptr) return false;
+  s.buffer += text;
   ++s.rows;
   return s.buffer.size() < kFlushBytes || s.flush();
 }

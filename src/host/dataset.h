@@ -14,6 +14,8 @@
 
 namespace x11sa {
 
+class HostRecording;
+
 enum class VarType { Numeric = 1, Character = 2 };
 
 struct VarInfo {
@@ -140,12 +142,20 @@ class OutputDataSet {
   [[nodiscard]] static Result<std::unique_ptr<OutputDataSet>> create(const std::string& folder,
                                                                     std::string_view member,
                                                                     std::vector<OutColumn> columns);
+  // A data set with the columns of `like` whose rows go, as written, to
+  // `recording` as rows of data set `dataset`, never to a file: written
+  // later, in order, through write_row_text() of `like`.
+  [[nodiscard]] static std::unique_ptr<OutputDataSet> recorder(const OutputDataSet& like, HostRecording& recording,
+                                                              int dataset);
   [[nodiscard]] const std::vector<OutColumn>& columns() const noexcept;
   // Stage one cell of the next row (missing numbers become empty cells).
   void set_num(int col, double value);
   void set_str(int col, std::string_view value);
   // Writes the staged row and clears it; false when the write failed.
   [[nodiscard]] bool write_row();
+  // Writes a row a recorder made (line end included), as write_row() would
+  // have written it; false when the write failed.
+  [[nodiscard]] bool write_row_text(std::string_view text);
   [[nodiscard]] long rows_written() const noexcept;
   // Flushes, closes and renames into place.
   [[nodiscard]] Status commit();

@@ -51,6 +51,10 @@ bool TextOut::is_terminal() const {
 }
 
 void Log::line(std::string_view text) {
+  if (recording_ != nullptr) {
+    recording_->log_line(text);
+    return;
+  }
   // Every log line is one line: a value echoed from a program or a data set
   // cannot add a line that looks like a message of its own.
   if (has_control_chars(text)) {
@@ -61,6 +65,10 @@ void Log::line(std::string_view text) {
 }
 
 void Log::message(Severity sev, std::string_view text) {
+  if (recording_ != nullptr) {
+    recording_->message(HostRecording::kNoNumber, sev, text);
+    return;
+  }
   if (sev == Severity::Error) ++errors_;
   if (sev == Severity::Warning) ++warnings_;
   out_.write(severity_prefix(sev));
@@ -155,10 +163,18 @@ bool Host::logged(int number) const {
 }
 
 void Host::log_message(int number, const Severity* sev, const std::string& text) {
-  logged_.push_back(number);
   const Message* m = find_message(number);
   const Severity s = sev != nullptr ? *sev : (m != nullptr ? m->severity : Severity::Note);
-  log_.message(s == Severity::Text ? Severity::Note : s, text);
+  if (log_.recording_ != nullptr) {
+    log_.recording_->message(number, s == Severity::Text ? Severity::Note : s, text);
+    return;
+  }
+  replay_message(number, s == Severity::Text ? Severity::Note : s, text);
+}
+
+void Host::replay_message(int number, Severity sev, std::string_view text) {
+  if (number != HostRecording::kNoNumber) logged_.push_back(number);
+  log_.message(sev, text);
 }
 
 }  // namespace x11sa

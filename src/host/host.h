@@ -13,6 +13,7 @@
 #include "host/dataset.h"
 #include "host/messages.h"
 #include "host/ods.h"
+#include "host/recording.h"
 
 namespace x11sa {
 
@@ -54,9 +55,13 @@ class Log {
   void error(std::string_view text) { message(Severity::Error, text); }
   [[nodiscard]] long errors() const noexcept { return errors_; }
   [[nodiscard]] long warnings() const noexcept { return warnings_; }
+  // Lines and messages go to `recording` instead, uncounted.
+  void record_to(HostRecording* recording) noexcept { recording_ = recording; }
 
  private:
+  friend class Host;
   TextOut out_;
+  HostRecording* recording_ = nullptr;
   long errors_ = 0;
   long warnings_ = 0;
 };
@@ -97,6 +102,8 @@ struct HostSettings {
   int pagesize = 60;
   std::size_t util_memory_limit = std::size_t{256} << 20;  // bytes before utility files spill to disk
   std::size_t pool_limit = 0;  // bytes a BY-group pool may hold (0: no cap)
+  // Threads that adjust the BY groups of a step (1: the calling thread alone).
+  int jobs = 1;
 };
 
 // Progress of long work on a terminal: BY groups done of all, and the rate.
@@ -122,6 +129,19 @@ class Host {
   Host(TextOut log, TextOut listing, TextOut progress, HostSettings settings)
       : log_(log), listing_(listing, settings.linesize, settings.pagesize), progress_(progress),
         settings_(settings) {}
+  // A host with the settings of `settings` whose log and output objects go
+  // to `recording`, for work done away from the step's host and replayed
+  // there in order; it has no listing and shows no progress.
+  Host(HostSettings settings, HostRecording& recording)
+      : Host(TextOut(), TextOut(), TextOut(), settings) {
+    log_.record_to(&recording);
+    ods_.record_to(&recording);
+  }
+
+  // What `recording` holds of the log and the output objects, as if sent
+  // here now; each row goes to `row` (the data set, the row's text).
+  template <class RowSink>
+  void replay(HostRecording& recording, RowSink&& row);
 
   Log& log() noexcept { return log_; }
   Listing& listing() noexcept { return listing_; }
@@ -154,6 +174,8 @@ class Host {
  private:
   void log_message(int number, const Severity* sev, const std::string& text);
 
+  void replay_message(int number, Severity sev, std::string_view text);
+
   Log log_;
   Listing listing_;
   Progress progress_;
@@ -163,5 +185,21 @@ class Host {
   std::vector<int> logged_;
   std::vector<std::string> inputs_;
 };
+
+template <class RowSink>
+void Host::replay(HostRecording& recording, RowSink&& row) {
+  using Kind = HostRecording::Kind;
+  for (const HostRecording::Event& e : recording.events()) {
+    switch (e.kind) {
+      case Kind::Message: replay_message(e.number, e.severity, recording.text(e)); break;
+      case Kind::LogLine: log_.line(recording.text(e)); break;
+      case Kind::OpenGroup: ods_.open_group(std::string(recording.text(e)), std::string(recording.label(e))); break;
+      case Kind::CloseGroup: ods_.close_group(); break;
+      case Kind::PageTitle: ods_.set_page_title(std::string(recording.text(e))); break;
+      case Kind::Table: ods_.replay_table(recording.table(e)); break;
+      case Kind::Row: row(e.number, recording.text(e)); break;
+    }
+  }
+}
 
 }  // namespace x11sa

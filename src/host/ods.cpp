@@ -12,6 +12,7 @@
 
 #include "host/exit.h"
 #include "host/host.h"
+#include "host/recording.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -43,14 +44,34 @@ void OdsManager::end_step(int exit_level) {
 void OdsManager::open_group(std::string name, std::string label) {
   if (open_) misuse(fmt::format("group {} opened inside table {}", name, table_.name));
   path_.push_back(OdsGroup{std::move(name), std::move(label)});
+  if (recording_ != nullptr) {
+    recording_->open_group(path_.back().name, path_.back().label);
+    return;
+  }
   for (OdsSink* s : sinks_) s->open_group(path_);
 }
 
 void OdsManager::close_group() {
   if (open_) misuse(fmt::format("a group closed inside table {}", table_.name));
   if (path_.empty()) misuse("a group closed that was not open");
-  for (OdsSink* s : sinks_) s->close_group(path_);
+  if (recording_ != nullptr) {
+    recording_->close_group();
+  } else {
+    for (OdsSink* s : sinks_) s->close_group(path_);
+  }
   path_.pop_back();
+}
+
+void OdsManager::set_page_title(std::string title) {
+  if (recording_ != nullptr) recording_->page_title(title);
+  page_title_ = std::move(title);
+}
+
+void OdsManager::replay_table(OdsTable& table) {
+  if (open_) misuse(fmt::format("table {} replayed inside table {}", table.name, table_.name));
+  table.path = path_;
+  table.page_title = page_title_;
+  for (OdsSink* s : sinks_) s->table(table);
 }
 
 void OdsManager::open_table(std::string template_path, std::string name, std::string title) {
@@ -110,6 +131,12 @@ void OdsManager::add_note(std::string note) {
 void OdsManager::close_table() {
   if (!open_) misuse("a table closed that was not open");
   open_ = false;
+  if (recording_ != nullptr) {
+    // The recording keeps the table; its rows leave no spares behind.
+    recording_->table(std::move(table_));
+    table_ = OdsTable{};
+    return;
+  }
   for (OdsSink* s : sinks_) s->table(table_);
   // The rows go back to the spares, up to a bound that keeps a long table
   // from holding its memory for the rest of the run.

@@ -11,6 +11,7 @@
 namespace x11sa {
 
 class Listing;
+class HostRecording;
 
 enum class ColType { Num, Char };
 
@@ -60,7 +61,14 @@ class OdsManager {
  public:
   void add_sink(OdsSink* sink) { sinks_.push_back(sink); }
   void clear_sinks() { sinks_.clear(); }
-  [[nodiscard]] bool active() const noexcept { return !sinks_.empty(); }
+  [[nodiscard]] bool active() const noexcept { return !sinks_.empty() || recording_ != nullptr; }
+  // Groups, page titles and finished tables go to `recording` instead of
+  // the sinks, to be replayed later through another manager; the manager
+  // is active as long as it records.
+  void record_to(HostRecording* recording) noexcept { recording_ = recording; }
+  // A recorded table, handed to the sinks as if built here now: in the
+  // groups open and under the page title set.
+  void replay_table(OdsTable& table);
 
   void begin_step(const std::string& proc, int line);
   void end_step(int exit_level);
@@ -75,13 +83,14 @@ class OdsManager {
   [[nodiscard]] std::vector<OdsCell> new_row();
   void add_note(std::string note);
   void close_table();
-  void set_page_title(std::string title) { page_title_ = std::move(title); }
+  void set_page_title(std::string title);
   [[nodiscard]] const std::string& page_title() const noexcept { return page_title_; }
   [[nodiscard]] const std::vector<OdsGroup>& path() const noexcept { return path_; }
   [[nodiscard]] bool table_open() const noexcept { return open_; }
 
  private:
   std::vector<OdsSink*> sinks_;
+  HostRecording* recording_ = nullptr;
   std::vector<OdsGroup> path_;
   OdsTable table_;
   std::vector<std::vector<OdsCell>> spare_rows_;

@@ -1,0 +1,38 @@
+#include "host/recording.h"
+
+#include <utility>
+
+namespace x11sa {
+
+HostRecording::Event& HostRecording::add(Kind kind, std::string_view text, std::string_view label) {
+  Event e{kind};
+  e.text = arena_.size();
+  arena_ += text;
+  e.label = arena_.size();
+  arena_ += label;
+  e.end = arena_.size();
+  return events_.emplace_back(e);
+}
+
+void HostRecording::message(int number, Severity severity, std::string_view text) {
+  Event& e = add(Kind::Message, text);
+  e.number = number;
+  e.severity = severity;
+}
+
+void HostRecording::log_line(std::string_view text) { add(Kind::LogLine, text); }
+
+void HostRecording::open_group(std::string_view name, std::string_view label) { add(Kind::OpenGroup, name, label); }
+
+void HostRecording::close_group() { add(Kind::CloseGroup, {}); }
+
+void HostRecording::page_title(std::string_view title) { add(Kind::PageTitle, title); }
+
+void HostRecording::table(OdsTable table) {
+  add(Kind::Table, {}).table = tables_.size();
+  tables_.push_back(std::move(table));
+}
+
+void HostRecording::row(int dataset, std::string_view text) { add(Kind::Row, text).number = dataset; }
+
+}  // namespace x11sa

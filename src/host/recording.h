@@ -1,0 +1,57 @@
+// What one BY group sent to the log, the output objects and the output data
+// sets while it was adjusted away from the step's own host, in the order it
+// sent them, so that the step can replay the groups in BY order and write
+// what it would have written adjusting them one after the other.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/messages.h"
+#include "host/ods.h"
+
+namespace x11sa {
+
+class HostRecording {
+ public:
+  enum class Kind { Message, LogLine, OpenGroup, CloseGroup, PageTitle, Table, Row };
+  // A message without a catalogue number.
+  static constexpr int kNoNumber = -1;
+
+  struct Event {
+    Kind kind;
+    Severity severity = Severity::Note;  // Message
+    int number = kNoNumber;              // Message: its catalogue number; Row: the data set
+    std::size_t text = 0, label = 0, end = 0;  // texts: [text, label) and [label, end) of the arena
+    std::size_t table = 0;                     // Table: its place in tables()
+  };
+
+  void message(int number, Severity severity, std::string_view text);
+  void log_line(std::string_view text);
+  void open_group(std::string_view name, std::string_view label);
+  void close_group();
+  void page_title(std::string_view title);
+  void table(OdsTable table);
+  // One row of output data set `dataset` as written, line end included.
+  void row(int dataset, std::string_view text);
+
+  [[nodiscard]] const std::vector<Event>& events() const noexcept { return events_; }
+  [[nodiscard]] std::string_view text(const Event& e) const noexcept {
+    return std::string_view(arena_).substr(e.text, e.label - e.text);
+  }
+  [[nodiscard]] std::string_view label(const Event& e) const noexcept {
+    return std::string_view(arena_).substr(e.label, e.end - e.label);
+  }
+  [[nodiscard]] OdsTable& table(const Event& e) noexcept { return tables_[e.table]; }
+
+ private:
+  Event& add(Kind kind, std::string_view text, std::string_view label = {});
+
+  std::vector<Event> events_;
+  std::string arena_;  // every text, one after the other
+  std::vector<OdsTable> tables_;
+};
+
+}  // namespace x11sa
