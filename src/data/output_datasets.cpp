@@ -159,6 +159,32 @@ OutputDataSets::OutputDataSets(const StepOptions& step, std::span<const VarInfo>
   }
 }
 
+OutputDataSets::OutputDataSets(const OutputDataSets& like, Host& host, HostRecording& recording)
+    : host_(&host), level_(like.level_), frequency_(like.frequency_), mode_(like.mode_),
+      prior_weights_(like.prior_weights_), spans_trading_day_(like.spans_trading_day_), id_(like.id_),
+      out_slot_(like.out_slot_), out_columns_(like.out_columns_), out_values_(host.settings().util_memory_limit) {
+  const std::array<const std::unique_ptr<OutputDataSet>*, 4> from = {&like.out_, &like.outstb_, &like.outtdr_,
+                                                                     &like.outspan_};
+  const std::array<std::unique_ptr<OutputDataSet>*, 4> to = {&out_, &outstb_, &outtdr_, &outspan_};
+  for (std::size_t k = 0; k < from.size(); ++k)
+    if (*from[k]) *to[k] = OutputDataSet::recorder(**from[k], recording, static_cast<int>(k));
+}
+
+OutputDataSets OutputDataSets::recorder(Host& host, HostRecording& recording) const {
+  return OutputDataSets(*this, host, recording);
+}
+
+void OutputDataSets::write_recorded_row(int dataset, std::string_view text) {
+  const std::array<std::unique_ptr<OutputDataSet>*, 4> sets = {&out_, &outstb_, &outtdr_, &outspan_};
+  if (dataset < 0 || dataset >= static_cast<int>(sets.size()) || !*sets[static_cast<std::size_t>(dataset)])
+    xebug_exit(fmt::format("a row recorded for output data set {}, which the step does not write", dataset));
+  OutputDataSet& ds = **sets[static_cast<std::size_t>(dataset)];
+  if (!ds.write_row_text(text)) {
+    host_->log().error(fmt::format("The data set {} could not be written (disk full?).", ds.path()));
+    xexit(exit_level::kResource);
+  }
+}
+
 OutputDataSets::~OutputDataSets() = default;
 OutputDataSets::OutputDataSets(OutputDataSets&&) noexcept = default;
 OutputDataSets& OutputDataSets::operator=(OutputDataSets&&) noexcept = default;
@@ -204,6 +230,76 @@ void OutputDataSets::clear_out_columns(std::size_t variable) {
 
 void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input) {
   if (!writes_out_rows()) return;
+  const int nby = static_cast<int>(by_values_.size());
+  // ID values come from the input rows; without ID variables the dates kept
+  // while reading suffice.
+  const bool reread = !id_.empty();
+  if (reread) {
+    if (input == nullptr || !group.calendar.first_row)
+      xebug_exit("OUT= cannot read the ID values of the BY group again");
+    input->point(*group.calendar.first_row);
+  }
+  OutputDataSet& ds = *out_;
+  write_out_rows_with(group, [&](bool group_row, long /*row*/) {
+    const bool have_row = group_row && reread && input->next_row();
+    for (std::size_t i = 0; i < id_.size(); ++i) {
+      const int k = id_[i];
+      const int col = nby + static_cast<int>(i);
+      if (ds.columns()[static_cast<std::size_t>(col)].type == VarType::Numeric) {
+        ds.set_num(col, have_row ? input->num(k) : kMissing);
+      } else {
+        ds.set_str(col, have_row ? input->str(k) : std::string_view());
+      }
+    }
+  });
+  if (reread)
+    while (input->next_row()) {
+    }
+}
+
+OutIdValues OutputDataSets::read_id_values(const GroupData& group, InputDataSet& input) const {
+  OutIdValues ids;
+  if (!writes_out_rows() || id_.empty()) return ids;
+  if (!group.calendar.first_row) xebug_exit("OUT= cannot read the ID values of the BY group again");
+  input.point(*group.calendar.first_row);
+  const std::vector<VarInfo>& vars = input.vars();
+  for (long r = 0; r < group.calendar.rows && input.next_row(); ++r, ++ids.rows)
+    for (const int k : id_) {
+      if (vars[static_cast<std::size_t>(k)].type == VarType::Numeric) {
+        ids.cells.emplace_back(input.num(k));
+      } else {
+        ids.cells.emplace_back(std::string(input.str(k)));
+      }
+    }
+  while (input.next_row()) {
+  }
+  return ids;
+}
+
+void OutputDataSets::write_out_rows(const GroupData& group, const OutIdValues& ids) {
+  if (!writes_out_rows()) return;
+  const int nby = static_cast<int>(by_values_.size());
+  const std::size_t nid = id_.size();
+  OutputDataSet& ds = *out_;
+  write_out_rows_with(group, [&](bool group_row, long row) {
+    const bool have_row = group_row && row < ids.rows;
+    for (std::size_t i = 0; i < nid; ++i) {
+      const int col = nby + static_cast<int>(i);
+      const bool numeric = ds.columns()[static_cast<std::size_t>(col)].type == VarType::Numeric;
+      const CellValue* cell = have_row ? &ids.cells[static_cast<std::size_t>(row) * nid + i] : nullptr;
+      if (numeric) {
+        const double* x = cell != nullptr ? std::get_if<double>(cell) : nullptr;
+        ds.set_num(col, x != nullptr ? *x : kMissing);
+      } else {
+        const std::string* text = cell != nullptr ? std::get_if<std::string>(cell) : nullptr;
+        ds.set_str(col, text != nullptr ? std::string_view(*text) : std::string_view());
+      }
+    }
+  });
+}
+
+template <class IdRow>
+void OutputDataSets::write_out_rows_with(const GroupData& group, IdRow&& id_row) {
   OutputDataSet& ds = *out_;
   const GroupCalendar& calendar = group.calendar;
   const long nrow = out_rows_.rows;
@@ -212,13 +308,6 @@ void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input)
   const int nid = static_cast<int>(id_.size());
   const int date_col = nby + nid;
   const int first_table = date_col + 1;
-  // ID values come from the input rows; without ID variables the dates kept
-  // while reading suffice.
-  const bool reread = nid > 0;
-  if (reread) {
-    if (input == nullptr || !calendar.first_row) xebug_exit("OUT= cannot read the ID values of the BY group again");
-    input->point(*calendar.first_row);
-  }
   const bool has_dates = !calendar.dates.empty();
   const char* iv = interval_of(frequency_);
   const long before = out_rows_.before;
@@ -237,15 +326,7 @@ void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input)
     for (long r = r0; r < r0 + rows; ++r) {
       const bool group_row = r >= before && r < before + calendar.rows;
       set_by_cells(ds, 0);
-      const bool have_row = group_row && reread && input->next_row();
-      for (int i = 0; i < nid; ++i) {
-        const int k = id_[static_cast<std::size_t>(i)];
-        if (ds.columns()[static_cast<std::size_t>(nby + i)].type == VarType::Numeric) {
-          ds.set_num(nby + i, have_row ? input->num(k) : kMissing);
-        } else {
-          ds.set_str(nby + i, have_row ? input->str(k) : std::string_view());
-        }
-      }
+      id_row(group_row, r - before);
       date = group_row && has_dates ? calendar.dates[static_cast<std::size_t>(r - before)]
                                     : shifted_interval_start(iv, date, 1);
       ds.set_num(date_col, date);
@@ -254,9 +335,6 @@ void OutputDataSets::write_out_rows(const GroupData& group, InputDataSet* input)
       write_row(ds);
     }
   }
-  if (reread)
-    while (input->next_row()) {
-    }
 }
 
 void OutputDataSets::write_outstb(std::string_view variable, const StableSeasonalityTest& stable,

@@ -25,6 +25,15 @@
 namespace x11sa {
 
 class Host;
+class HostRecording;
+
+// The ID values of a BY group's kept rows, read while the group was the
+// input's current one: `cells` row by row, an ID variable after the other;
+// `rows` rows were found.
+struct OutIdValues {
+  std::vector<CellValue> cells;
+  long rows = 0;
+};
 
 // Where a BY group's rows lie among its OUT= rows: `rows` in all, of which
 // `before` come before the group's first row (the backcasts, when OUT= has
@@ -49,6 +58,14 @@ class OutputDataSets {
   ~OutputDataSets();
   OutputDataSets(OutputDataSets&&) noexcept;
   OutputDataSets& operator=(OutputDataSets&&) noexcept;
+
+  // Data sets like these whose rows go to `recording` (as rows of data set
+  // 0 OUT=, 1 OUTSTB=, 2 OUTTDR=, 3 OUTSPAN=) and whose messages go to
+  // `host`: a group adjusted away from the step's host writes there, and the
+  // step writes the rows later with write_recorded_row().
+  [[nodiscard]] OutputDataSets recorder(Host& host, HostRecording& recording) const;
+  // Writes a row recorded for data set `dataset` as write_row would have.
+  void write_recorded_row(int dataset, std::string_view text);
 
   // The highest exit level raised by creating the data sets.
   [[nodiscard]] int exit_level() const noexcept { return level_; }
@@ -76,6 +93,11 @@ class OutputDataSets {
   // are read past); `input` may be null without ID variables. Nothing is
   // written without OUT= or without table variables.
   void write_out_rows(const GroupData& group, InputDataSet* input);
+  // The same with the ID values read beforehand by read_id_values().
+  void write_out_rows(const GroupData& group, const OutIdValues& ids);
+  // The ID values write_out_rows() needs of the current group of `input`
+  // (read to its end); none when it needs none.
+  [[nodiscard]] OutIdValues read_id_values(const GroupData& group, InputDataSet& input) const;
 
   // OUTSTB=: five rows of table D8 for the variable: the stable seasonality
   // test (between periods, residual, total) and the moving seasonality test
@@ -104,6 +126,11 @@ class OutputDataSets {
 
  private:
   [[nodiscard]] bool writes_out_rows() const noexcept { return out_ && out_columns_ > 0; }
+  OutputDataSets(const OutputDataSets& like, Host& host, HostRecording& recording);
+  // Writes the OUT= rows with the ID values that `id_row(row)` (a row of
+  // the group, from 0) gives, or none: the cells of the ID variables.
+  template <class IdRow>
+  void write_out_rows_with(const GroupData& group, IdRow&& id_row);
   void write_row(OutputDataSet& ds);
   void set_by_cells(OutputDataSet& ds, int first) const;
 

@@ -413,10 +413,10 @@ SeriesInput::SeriesInput(const StepOptions& step, InputDataSet& data, Host& host
 
 SeriesInput::~SeriesInput() = default;
 
-std::optional<GroupData> SeriesInput::next_group() {
+std::optional<GroupData> SeriesInput::next_group(Host& host) {
   if (!data_.next_group()) return std::nullopt;
   const Settings& s = *settings_;
-  detail::GroupReader reader(s, host_);
+  detail::GroupReader reader(s, host);
   std::vector<CellValue> by_values;
   std::vector<double> values(s.analysis.size());
   bool first_row = true;

@@ -124,7 +124,9 @@ class SeriesInput {
   // (after END=, or a missing or out-of-range date). None at the end of the
   // data, or when the group's first row breaks the BY order
   // (data.sort_error() then says where).
-  [[nodiscard]] std::optional<GroupData> next_group();
+  [[nodiscard]] std::optional<GroupData> next_group() { return next_group(host_); }
+  // The same, with the group's messages sent to `host`.
+  [[nodiscard]] std::optional<GroupData> next_group(Host& host);
 
   // What reading needs of the step's options.
   struct Settings;
