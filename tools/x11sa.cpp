@@ -13,6 +13,7 @@
 #include <exception>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -121,6 +122,10 @@ int run_command(int argc, char** argv) {
       ->check(file_name);
   app.add_option("--linesize", options.linesize, "print line size")->check(CLI::Range(64, 256));
   app.add_option("--pagesize", options.pagesize, "print page size in lines")->check(CLI::Range(15, 32767));
+  options.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+  app.add_option("--jobs", options.jobs, "threads adjusting BY groups side by side (default: one per core)")
+      ->check(CLI::Range(1, 1024))
+      ->capture_default_str();
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

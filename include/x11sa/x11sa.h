@@ -31,6 +31,10 @@ struct RunOptions {
   // and to a JSON document at these paths.
   std::string html_path;
   std::string json_path;
+  // Threads that adjust the BY groups of a step; 0: one per core. With more
+  // than one, the groups are adjusted side by side and every output is
+  // still written in BY order, the same byte for byte as with one.
+  int jobs = 1;
   // The file the program was read from, when there is one: no file of the
   // run may replace it.
   std::string program_path;

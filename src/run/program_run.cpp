@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include <fmt/format.h>
@@ -223,6 +224,7 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
   HostSettings settings;
   settings.linesize = std::clamp(options.linesize, 64, 256);
   settings.pagesize = std::clamp(options.pagesize, 15, 32767);
+  settings.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
   Host host(log_out, listing_out, TextOut(options.progress), settings);
   X11ListingSink listing_sink(host.listing());
   host.ods().add_sink(&listing_sink);

@@ -1,7 +1,12 @@
 #include "run/step.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <optional>
 
 #include <fmt/format.h>
 
@@ -11,7 +16,9 @@
 #include "host/host.h"
 #include "host/message_ids.h"
 #include "records/exit_levels.h"
+#include "host/recording.h"
 #include "run/variable_loop.h"
+#include "run/worker_pool.h"
 #include "statements/step_options.h"
 
 namespace x11sa {
@@ -38,17 +45,23 @@ class ByGroupOutput {
 
 struct ByLoopResult {
   int level = exit_level::kNormal;
+  long groups = 0;  // read
   long adjusted = 0;
 };
 
-// Reads, adjusts and writes every BY group.
+// The share of the input data set read so far, for the progress shown.
+double fraction_read(const InputDataSet& data) {
+  return data.nobs() > 0 ? static_cast<double>(data.row_number()) / static_cast<double>(data.nobs()) : -1.0;
+}
+
+// Reads, adjusts and writes every BY group, one after the other.
 ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& datasets, Host& host) {
   ByLoopResult result;
   SeriesInput input(o, data, host);
   const GroupTarget target{o, host, datasets, data.vars()};
   ChainWorkspace work;
   const bool by_groups = !o.vars.by.empty();
-  long number = 0;
+  long& number = result.groups;
   host.progress().start("BY groups");
   while (std::optional<GroupData> group = input.next_group()) {
     ++number;
@@ -70,11 +83,16 @@ ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& d
       ++result.adjusted;
       datasets.write_out_rows(*group, &data);
     }
-    host.progress().step(
-        number, data.nobs() > 0 ? static_cast<double>(data.row_number()) / static_cast<double>(data.nobs()) : -1.0);
+    host.progress().step(number, fraction_read(data));
   }
   host.progress().finish();
-  if (number == 0) {
+  return result;
+}
+
+// The end of a step's BY loop, once every group is done: an input without
+// a group, or one out of BY order.
+void finish_by_loop(InputDataSet& data, Host& host, ByLoopResult& result) {
+  if (result.groups == 0) {
     // An empty data set has no group at all; say so rather than end silently.
     host.msg(message_id::kNoObservations);
     result.level = std::max(result.level, exit_level::kDataError);
@@ -83,6 +101,142 @@ ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& d
     host.log().error(*error);
     xexit(exit_level::kResource);
   }
+}
+
+// One BY group of a step whose groups are adjusted by several threads: read
+// by the step's thread, adjusted by a worker against a host and data sets of
+// its own that record what it sends them, then replayed by the step's thread
+// in BY order.
+struct GroupJob {
+  explicit GroupJob(const HostSettings& settings) : host(settings, recording) {}
+  GroupJob(const GroupJob&) = delete;
+  GroupJob& operator=(const GroupJob&) = delete;
+
+  HostRecording recording;
+  Host host;
+  long number = 0;
+  double fraction = -1.0;
+  std::optional<GroupData> group;
+  std::optional<OutputDataSets> datasets;
+  OutIdValues ids;
+  std::string label;
+  bool adjusted = false;
+  // How the group ended the step, when it did: rethrown at its turn.
+  std::optional<StepExit> exit;
+  std::exception_ptr fault;
+  bool done = false;  // under the step's mutex once a worker has it
+};
+
+// Adjusts the group of `job` on a worker thread; never throws.
+void adjust_job(const StepOptions& o, std::span<const VarInfo> variables, GroupJob& job, ChainWorkspace& work) {
+  try {
+    GroupData& group = *job.group;
+    OutputDataSets& datasets = *job.datasets;
+    datasets.start_group(group, out_rows_of(o, group));
+    {
+      ByGroupOutput output(job.host, o, job.number, job.label);
+      adjust_group(GroupTarget{o, job.host, datasets, variables}, group, job.number, job.label, work);
+    }
+    job.adjusted = true;
+    datasets.write_out_rows(group, job.ids);
+  } catch (const StepExit& e) {
+    job.exit = e;
+  } catch (...) {
+    job.fault = std::current_exception();
+  }
+}
+
+// The same as by_loop(), the groups adjusted by `threads` threads while
+// this one reads the groups ahead and writes the finished ones in order.
+// At most twice as many groups as threads are held at a time.
+ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& datasets, Host& host,
+                              int threads) {
+  ByLoopResult result;
+  SeriesInput input(o, data, host);
+  const std::span<const VarInfo> variables = data.vars();
+  const bool by_groups = !o.vars.by.empty();
+  const std::size_t window = 2 * static_cast<std::size_t>(threads);
+  std::mutex mutex;
+  std::condition_variable finished;
+  // Declared before the pool, so that the workers are joined before the
+  // groups they adjust go, however the loop ends.
+  std::deque<std::unique_ptr<GroupJob>> jobs;
+  WorkerPool pool(threads);
+  long& number = result.groups;
+  bool reading = true;
+  host.progress().start("BY groups");
+  for (;;) {
+    while (reading && jobs.size() < window) {
+      auto job = std::make_unique<GroupJob>(host.settings());
+      bool adjust = false;
+      try {
+        job->group = input.next_group(job->host);
+        if (!job->group) {
+          // The groups' messages go with their groups; this one had none to send.
+          reading = false;
+          break;
+        }
+        job->number = ++number;
+        job->fraction = fraction_read(data);
+        const GroupData& group = *job->group;
+        if (group.exit_level > exit_level::kWarning) {
+          if (!by_groups || group.exit_level != exit_level::kGroupDataError) xexit(group.exit_level);
+          job->host.log().note(fmt::format("BY group {} is skipped.", number));
+        } else if (group.can_be_adjusted()) {
+          job->label = by_groups ? by_label(variables, o.vars.by, group.by_values) : std::string();
+          job->datasets.emplace(datasets.recorder(job->host, job->recording));
+          job->ids = datasets.read_id_values(group, data);
+          adjust = true;
+        }
+      } catch (const StepExit& e) {
+        job->exit = e;
+      } catch (...) {
+        job->fault = std::current_exception();
+      }
+      // Nothing is read past a group that ends the step.
+      if (job->exit || job->fault) reading = false;
+      GroupJob& queued = *jobs.emplace_back(std::move(job));
+      if (adjust) {
+        pool.submit([&o, variables, &queued, &mutex, &finished](ChainWorkspace& work) {
+          adjust_job(o, variables, queued, work);
+          {
+            const std::lock_guard lock(mutex);
+            queued.done = true;
+          }
+          finished.notify_all();
+        });
+      } else {
+        queued.done = true;
+      }
+    }
+    if (jobs.empty()) break;
+    GroupJob& job = *jobs.front();
+    {
+      std::unique_lock lock(mutex);
+      finished.wait(lock, [&job] { return job.done; });
+    }
+    host.replay(job.recording, [&datasets](int dataset, std::string_view row) {
+      datasets.write_recorded_row(dataset, row);
+    });
+    if (job.exit) throw StepExit(*job.exit);
+    if (job.fault) std::rethrow_exception(job.fault);
+    if (job.group) {
+      result.level = std::max(result.level, job.group->exit_level);
+      if (job.adjusted) ++result.adjusted;
+      if (job.group->exit_level <= exit_level::kWarning) host.progress().step(job.number, job.fraction);
+    }
+    jobs.pop_front();
+  }
+  host.progress().finish();
+  finish_by_loop(data, host, result);
+  return result;
+}
+
+ByLoopResult run_by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& datasets, Host& host) {
+  const int threads = host.settings().jobs;
+  if (threads > 1) return parallel_by_loop(o, data, datasets, host, threads);
+  ByLoopResult result = by_loop(o, data, datasets, host);
+  finish_by_loop(data, host, result);
   return result;
 }
 
@@ -101,7 +255,7 @@ int run_step(Host& host, const ProcStep& step) {
     OutputDataSets datasets(o, read.input->vars(), host);
     level = std::max(level, datasets.exit_level());
     if (level > exit_level::kWarning) return level;
-    const ByLoopResult groups = by_loop(o, *read.input, datasets, host);
+    const ByLoopResult groups = run_by_loop(o, *read.input, datasets, host);
     level = std::max(level, groups.level);
     // A step that adjusted nothing leaves the output data sets as they were.
     if (groups.adjusted > 0 || level <= exit_level::kWarning) {
