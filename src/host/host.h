@@ -197,7 +197,7 @@ void Host::replay(HostRecording& recording, RowSink&& row) {
       case Kind::CloseGroup: ods_.close_group(); break;
       case Kind::PageTitle: ods_.set_page_title(std::string(recording.text(e))); break;
       case Kind::Table: ods_.replay_table(recording.table(e)); break;
-      case Kind::Row: row(e.number, recording.text(e)); break;
+      case Kind::Rows: recording.for_each_row(e, [&](std::string_view text) { row(e.number, text); }); break;
     }
   }
 }

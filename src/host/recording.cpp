@@ -33,6 +33,17 @@ void HostRecording::table(OdsTable table) {
   tables_.push_back(std::move(table));
 }
 
-void HostRecording::row(int dataset, std::string_view text) { add(Kind::Row, text).number = dataset; }
+void HostRecording::row(int dataset, std::string_view text) {
+  if (events_.empty() || events_.back().kind != Kind::Rows || events_.back().number != dataset) {
+    Event& e = add(Kind::Rows, {});
+    e.number = dataset;
+    e.table = e.rows_end = row_ends_.size();
+  }
+  Event& e = events_.back();
+  arena_ += text;
+  e.label = e.end = arena_.size();
+  row_ends_.push_back(arena_.size());
+  e.rows_end = row_ends_.size();
+}
 
 }  // namespace x11sa

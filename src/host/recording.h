@@ -16,16 +16,18 @@ namespace x11sa {
 
 class HostRecording {
  public:
-  enum class Kind { Message, LogLine, OpenGroup, CloseGroup, PageTitle, Table, Row };
+  enum class Kind { Message, LogLine, OpenGroup, CloseGroup, PageTitle, Table, Rows };
   // A message without a catalogue number.
   static constexpr int kNoNumber = -1;
 
   struct Event {
     Kind kind;
     Severity severity = Severity::Note;  // Message
-    int number = kNoNumber;              // Message: its catalogue number; Row: the data set
+    int number = kNoNumber;              // Message: its catalogue number; Rows: the data set
     std::size_t text = 0, label = 0, end = 0;  // texts: [text, label) and [label, end) of the arena
-    std::size_t table = 0;                     // Table: its place in tables()
+    // Table: its place in tables(); Rows: the first of its rows' ends in
+    // row_ends(), up to `rows_end`.
+    std::size_t table = 0, rows_end = 0;
   };
 
   void message(int number, Severity severity, std::string_view text);
@@ -35,6 +37,7 @@ class HostRecording {
   void page_title(std::string_view title);
   void table(OdsTable table);
   // One row of output data set `dataset` as written, line end included.
+  // Rows of one data set in a row make one event, which keeps where each ends.
   void row(int dataset, std::string_view text);
 
   [[nodiscard]] const std::vector<Event>& events() const noexcept { return events_; }
@@ -45,6 +48,15 @@ class HostRecording {
     return std::string_view(arena_).substr(e.label, e.end - e.label);
   }
   [[nodiscard]] OdsTable& table(const Event& e) noexcept { return tables_[e.table]; }
+  // The rows of a Rows event, one after the other, each with its line end.
+  template <class F>
+  void for_each_row(const Event& e, F&& f) const {
+    std::size_t from = e.text;
+    for (std::size_t k = e.table; k < e.rows_end; ++k) {
+      f(std::string_view(arena_).substr(from, row_ends_[k] - from));
+      from = row_ends_[k];
+    }
+  }
 
  private:
   Event& add(Kind kind, std::string_view text, std::string_view label = {});
@@ -52,6 +64,7 @@ class HostRecording {
   std::vector<Event> events_;
   std::string arena_;  // every text, one after the other
   std::vector<OdsTable> tables_;
+  std::vector<std::size_t> row_ends_;  // in the arena
 };
 
 }  // namespace x11sa

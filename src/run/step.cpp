@@ -148,14 +148,16 @@ void adjust_job(const StepOptions& o, std::span<const VarInfo> variables, GroupJ
 
 // The same as by_loop(), the groups adjusted by `threads` threads while
 // this one reads the groups ahead and writes the finished ones in order.
-// At most twice as many groups as threads are held at a time.
+// At most four times as many groups as threads are held at a time: enough
+// that a worker seldom waits for the next group, or this thread for the next
+// one to write.
 ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& datasets, Host& host,
                               int threads) {
   ByLoopResult result;
   SeriesInput input(o, data, host);
   const std::span<const VarInfo> variables = data.vars();
   const bool by_groups = !o.vars.by.empty();
-  const std::size_t window = 2 * static_cast<std::size_t>(threads);
+  const std::size_t window = 4 * static_cast<std::size_t>(threads);
   std::mutex mutex;
   std::condition_variable finished;
   // Declared before the pool, so that the workers are joined before the
