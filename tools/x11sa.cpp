@@ -124,8 +124,7 @@ int run_command(int argc, char** argv) {
   app.add_option("--pagesize", options.pagesize, "print page size in lines")->check(CLI::Range(15, 32767));
   options.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
   app.add_option("--jobs", options.jobs, "threads adjusting BY groups side by side (default: one per core)")
-      ->check(CLI::Range(1, 1024))
-      ->capture_default_str();
+      ->check(CLI::Range(1, 1024));
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
