@@ -38,30 +38,6 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
   EXPECT_NEAR(r.ic_ratio, 1.0923182983440287, 1e-12);
 }
 
-TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
-  const Table ref = read_table(data_file("reference/ukgas_tables.csv"));
-  SeriesOptions o;
-  o.method.frequency = Frequency::Quarterly;
-  o.start_year = 1960;
-  const AdjustedSeries r = adjust_series(column(ref, "B1"), o);
-  ASSERT_EQ(r.exit_level, 0) << r.log;
-  for (const char* t : {"D10", "D11", "D12", "D13"}) expect_same(column(ref, t), r.table(t), t);
-  EXPECT_TRUE(r.table("B16").empty());  // no trading-day tables for quarterly series
-}
-
-TEST(AdjustSeries, YearAheadFactorsExtendTheirTables) {
-  const Table ref = read_table(data_file("reference/airline_tables.csv"));
-  SeriesOptions o;
-  o.start_year = 1949;
-  o.method.year_ahead = true;
-  const AdjustedSeries r = adjust_series(column(ref, "A1"), o);
-  ASSERT_EQ(r.exit_level, 0) << r.log;
-  const auto d10 = r.table("D10");
-  ASSERT_EQ(d10.size(), 156u);
-  EXPECT_NEAR(d10[150], 1.5 * d10[138] - 0.5 * d10[126], 1e-9);
-  EXPECT_TRUE(is_missing(r.table("D11")[150]));
-}
-
 // The options of the library call are those of the statements, the ARIMA
 // extension included.
 TEST(AdjustSeries, ArimaExtensionAsInAProgram) {
