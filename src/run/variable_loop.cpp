@@ -123,14 +123,16 @@ std::string by_label(std::span<const VarInfo> input_variables, std::span<const i
   return label;
 }
 
-void adjust_group(const GroupTarget& target, GroupData& group, long number, const std::string& label,
-                  ChainWorkspace& work) {
+std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& group, long number,
+                                          const std::string& label, ChainWorkspace& work) {
   const StepOptions& o = target.options;
   Host& host = target.host;
   set_group_series(o, group, work.group);
   const Flow group_flow = flow_of(o.method);
+  std::vector<VariableOutcome> outcomes(group.variables.size());
   for (std::size_t k = 0; k < group.variables.size(); ++k) {
     const VariableReading& v = group.variables[k];
+    outcomes[k].index = k;
     if (!v.adjustable) continue;
     Flow flow = group_flow;
     bool extension_missing = false;
@@ -159,8 +161,16 @@ void adjust_group(const GroupTarget& target, GroupData& group, long number, cons
     FlowOutput out(target, k, v.name, layout, extension_missing);
     VariableChain chain{o, o.method, layout, work.tables, work.group, out, host, work.last_trend};
     run_flow(chain, flow);
+    VariableOutcome& found = outcomes[k];
+    found.adjusted = true;
+    if (chain.d8_tested) found.seasonality = chain.d8_tests;
+    found.d9a = chain.d9a;
+    found.e4 = std::move(chain.e4);
+    found.f2 = chain.f2;
+    found.trend = work.last_trend;
     if (o.method.spans) run_sliding_spans(target, chain, v.name, number);
   }
+  return outcomes;
 }
 
 }  // namespace x11sa

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 
 #include "support/run_support.h"
 #include "x11sa/adjust.h"
@@ -36,6 +39,41 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
     expect_same(column(ref, t), r.table(t), t);
   EXPECT_EQ(r.henderson, 13);
   EXPECT_NEAR(r.ic_ratio, 1.0923182983440287, 1e-12);
+
+  // The diagnostics come back whether or not anything is printed, as the
+  // independent implementation computed them.
+  std::ifstream in(data_file("reference/airline_stats.json"));
+  const nlohmann::json want = nlohmann::json::parse(in);
+  auto near = [](double got, double expected) { return std::fabs(got - expected) <= 1e-9 * std::fabs(expected) + 1e-12; };
+  ASSERT_TRUE(r.seasonality && r.d9a && r.e4 && r.f2);
+  EXPECT_TRUE(near(r.seasonality->stable.f, want["stable"]["F"]));
+  EXPECT_TRUE(near(r.seasonality->moving.f, want["moving"]["F"]));
+  EXPECT_TRUE(near(r.seasonality->kruskal_wallis.statistic, want["kruskal_wallis"]["stat"]));
+  EXPECT_EQ(static_cast<int>(r.seasonality->combined.verdict), want["combined_verdict"].get<int>());
+  for (const auto& period : want["D9A"])
+    EXPECT_TRUE(near(r.d9a->by_period[period["period"].get<std::size_t>()].ratio, period["ratio"]));
+  ASSERT_EQ(r.e4->years.size(), want["E4"].size());
+  EXPECT_TRUE(near(r.e4->years.back().modified, want["E4"].back()["modified"]));
+  EXPECT_EQ(r.f2->mcd, want["MCD"].get<int>());
+  EXPECT_TRUE(near(r.f2->run_irregular, want["F2"]["table_c"]["I"]));
+  EXPECT_TRUE(near(r.f2->ic_ratio[0], want["F2"]["table_d"][0]));
+}
+
+TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
+  const Table ref = read_table(data_file("reference/ukgas_tables.csv"));
+  SeriesOptions o;
+  o.method.frequency = Frequency::Quarterly;
+  o.start_year = 1960;
+  const AdjustedSeries r = adjust_series(column(ref, "B1"), o);
+  ASSERT_EQ(r.exit_level, 0) << r.log;
+  for (const char* t : {"D10", "D11", "D12", "D13"}) expect_same(column(ref, t), r.table(t), t);
+  EXPECT_TRUE(r.table("B16").empty());  // no trading-day tables for quarterly series
+  EXPECT_EQ(r.henderson, 5);              // the quarterly trend's own length
+  std::ifstream in(data_file("reference/ukgas_stats.json"));
+  const nlohmann::json want = nlohmann::json::parse(in);
+  ASSERT_TRUE(r.seasonality && r.f2);
+  EXPECT_NEAR(r.seasonality->stable.f, want["stable"]["F"].get<double>(), 1e-9 * want["stable"]["F"].get<double>());
+  EXPECT_EQ(r.f2->mcd, want["MCD"].get<int>());
 }
 
 // The options of the library call are those of the statements, the ARIMA
