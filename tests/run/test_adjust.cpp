@@ -57,6 +57,14 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
   EXPECT_EQ(r.f2->mcd, want["MCD"].get<int>());
   EXPECT_TRUE(near(r.f2->run_irregular, want["F2"]["table_c"]["I"]));
   EXPECT_TRUE(near(r.f2->ic_ratio[0], want["F2"]["table_d"][0]));
+
+  // The sliding spans rerun the chain on shorter stretches afterwards; the
+  // trend reported stays the series' own.
+  o.method.spans.emplace();
+  const AdjustedSeries with_spans = adjust_series(column(ref, "A1"), o);
+  ASSERT_EQ(with_spans.exit_level, 0) << with_spans.log;
+  EXPECT_EQ(with_spans.henderson, r.henderson);
+  EXPECT_EQ(with_spans.ic_ratio, r.ic_ratio);
 }
 
 TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
