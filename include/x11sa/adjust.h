@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "x11sa/arima_result.h"
 #include "x11sa/options.h"
 #include "x11sa/seasonality_tests.h"
 #include "x11sa/summary_measures.h"
@@ -49,6 +50,9 @@ struct AdjustedSeries {
   std::optional<D9aRatios> d9a;
   std::optional<E4Ratios> e4;
   std::optional<F2Summary> f2;
+  // What the ARIMA extension did, when the options ask for one: the series
+  // extended, or why not, with the model and its estimates.
+  std::optional<ArimaSummary> arima;
 
   // The values of one table ("D11"); empty when the series has no such table.
   [[nodiscard]] std::span<const double> table(std::string_view name) const;

@@ -63,6 +63,7 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     result.d9a = found.d9a;
     result.e4 = std::move(found.e4);
     result.f2 = found.f2;
+    result.arima = std::move(found.arima);
     result.exit_level = level;
   } catch (const StepExit& e) {
     if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));

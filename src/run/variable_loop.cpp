@@ -49,6 +49,19 @@ class VariableGroup {
   bool open_;
 };
 
+// The public part of what the extension did.
+ArimaSummary summary_of(const ArimaOutcome& outcome) {
+  ArimaSummary s;
+  s.status = outcome.status;
+  s.model = outcome.model;
+  s.transform = outcome.transform;
+  s.estimates = outcome.estimates;
+  if (outcome.chosen) s.criteria = outcome.candidates[static_cast<std::size_t>(*outcome.chosen)].criteria;
+  s.forecasts = outcome.forecasts;
+  s.backcasts = outcome.backcasts;
+  return s;
+}
+
 Flow flow_of(const AdjustmentOptions& m) {
   if (!m.arima) return Flow::Plain;
   return m.tdregr == TradingDayRegression::None ? Flow::Extended : Flow::ExtendedWithTradingDay;
@@ -136,8 +149,10 @@ std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& 
     if (!v.adjustable) continue;
     Flow flow = group_flow;
     bool extension_missing = false;
+    bool too_short = false;
     if (o.method.arima && !o.method.arima->model) {
       if (v.observations < kAutoChoiceYears * o.method.periods()) {
+        too_short = true;
         if (flow != Flow::Plain) host.msg(message_id::kTooShortForModelChoice, v.name);
         flow = Flow::Plain;
       }
@@ -168,6 +183,13 @@ std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& 
     found.e4 = std::move(chain.e4);
     found.f2 = chain.f2;
     found.trend = work.last_trend;
+    if (o.method.arima) {
+      if (too_short) {
+        found.arima.emplace().status = ArimaStatus::SeriesTooShort;
+      } else {
+        found.arima = summary_of(chain.extension_outcome);
+      }
+    }
     if (o.method.spans) run_sliding_spans(target, chain, v.name, number);
   }
   return outcomes;

@@ -15,6 +15,7 @@
 #include "records/series_layout.h"
 #include "records/step_options.h"
 #include "records/table_catalogue.h"
+#include "x11sa/arima_result.h"
 #include "x11sa/seasonality_tests.h"
 #include "x11sa/summary_measures.h"
 
@@ -73,6 +74,8 @@ struct VariableOutcome {
   std::optional<F2Summary> f2;
   // The Henderson trend of D12: its length and the I/C ratio that chose it.
   HendersonChoice trend{};
+  // What the ARIMA extension did, when the options ask for one.
+  std::optional<ArimaSummary> arima;
 };
 
 // Adjusts every variable of `group` (number `number` of the step, from 1)

@@ -107,6 +107,32 @@ TEST(AdjustSeries, ArimaExtensionAsInAProgram) {
   expect_same(program, extended.table("D11"), "D11");
   // The forecasts change the last year's adjustment.
   EXPECT_GT(std::fabs(extended.table("D11")[143] - plain.table("D11")[143]), 0.1);
+
+  // What the extension did comes back with the tables: the model and its
+  // estimates, near those of an independent fit by conditional least
+  // squares (within the default convergence), and the forecasts.
+  EXPECT_FALSE(plain.arima.has_value());
+  ASSERT_TRUE(extended.arima.has_value());
+  const ArimaSummary& a = *extended.arima;
+  EXPECT_TRUE(a.extended());
+  EXPECT_EQ(a.model.q, 1);
+  EXPECT_EQ(a.model.sq, 1);
+  ASSERT_TRUE(a.estimates.has_value());
+  double ma = kMissing, seasonal_ma = kMissing;
+  for (const ArimaParameter& p : a.estimates->parameters) {
+    if (p.name.rfind("MA1", 0) == 0) ma = p.estimate;
+    if (p.name.rfind("MA2", 0) == 0) seasonal_ma = p.estimate;
+  }
+  EXPECT_NEAR(ma, 0.3776, 0.01);
+  EXPECT_NEAR(seasonal_ma, 0.5728, 0.01);
+  EXPECT_EQ(a.forecasts.size(), 12u);
+
+  // The automatic choice is not tried on a series shorter than five years.
+  o.method.arima->model.reset();
+  const AdjustedSeries short_series =
+      adjust_series(std::span<const double>(values).first(48), o);
+  ASSERT_TRUE(short_series.arima.has_value());
+  EXPECT_EQ(short_series.arima->status, ArimaStatus::SeriesTooShort);
 }
 
 TEST(AdjustSeries, SeriesThatCannotBeAdjusted) {
