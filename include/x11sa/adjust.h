@@ -2,12 +2,16 @@
 // checks and tables as a PROC X11 step.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "x11sa/arima_result.h"
 #include "x11sa/options.h"
+#include "x11sa/seasonality_tests.h"
+#include "x11sa/summary_measures.h"
 
 namespace x11sa {
 
@@ -32,9 +36,23 @@ struct AdjustedSeries {
   std::vector<std::string> names;
   std::size_t length = 0;
   std::vector<double> values;  // names.size() tables of `length` values, one after the other
-  // Henderson length used for D12, and the I/C ratio that chose it.
+  // Henderson length used for D12, and the I/C ratio that chose it (0 for
+  // a quarterly series, whose trend is not chosen by the ratio).
   int henderson = 0;
   double ic_ratio = 0;
+  // The diagnostics of the adjustment, as the listing prints them: the tests
+  // for seasonality on D8 (stable and moving F tests, Kruskal-Wallis, the
+  // combined test's verdict), the moving-seasonality ratios D9A, the annual
+  // totals E4 and the summary measures F2 (among them the I/C ratio by
+  // span, the average duration of run and the months for cyclical
+  // dominance). None when the series was not adjusted.
+  std::optional<D8Tests> seasonality;
+  std::optional<D9aRatios> d9a;
+  std::optional<E4Ratios> e4;
+  std::optional<F2Summary> f2;
+  // What the ARIMA extension did, when the options ask for one: the series
+  // extended, or why not, with the model and its estimates.
+  std::optional<ArimaSummary> arima;
 
   // The values of one table ("D11"); empty when the series has no such table.
   [[nodiscard]] std::span<const double> table(std::string_view name) const;

@@ -17,10 +17,10 @@
 #include "host/dataset.h"
 #include "host/utilfile.h"
 #include "records/exit_levels.h"
-#include "records/seasonality_tests.h"
 #include "records/spans_outcome.h"
 #include "records/step_options.h"
 #include "records/table_catalogue.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

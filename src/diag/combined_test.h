@@ -2,7 +2,7 @@
 // seasonality F-tests and the Kruskal-Wallis test.
 #pragma once
 
-#include "records/seasonality_tests.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "records/seasonality_tests.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

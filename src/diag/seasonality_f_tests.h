@@ -3,8 +3,8 @@
 
 #include <span>
 
-#include "records/seasonality_tests.h"
 #include "x11sa/options.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

@@ -4,8 +4,8 @@
 
 #include <span>
 
-#include "records/summary_measures.h"
 #include "x11sa/options.h"
+#include "x11sa/summary_measures.h"
 
 namespace x11sa {
 

@@ -9,10 +9,10 @@
 #include "core/henderson.h"
 #include "core/trading_day.h"
 #include "records/arima_outcome.h"
-#include "records/seasonality_tests.h"
 #include "records/series_layout.h"
-#include "records/summary_measures.h"
 #include "records/table_catalogue.h"
+#include "x11sa/seasonality_tests.h"
+#include "x11sa/summary_measures.h"
 
 namespace x11sa {
 
@@ -21,15 +21,6 @@ namespace x11sa {
 struct TradingDayRegressionResult {
   B15Regression regression;
   DailyWeights prior_weights{};
-};
-
-// The tests for seasonality on the final SI ratios (D8). The moving test's
-// complete years are counted from the first observation.
-struct D8Tests {
-  StableSeasonalityTest stable;
-  MovingSeasonalityTest moving;
-  KruskalWallisTest kruskal_wallis;
-  CombinedSeasonalityTest combined;
 };
 
 // A table as its month-by-year listing shows it.

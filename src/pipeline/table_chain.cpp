@@ -490,8 +490,10 @@ void d_tables(VariableChain& v, const ChainStretch& s) {
   // the sliding spans.
   const bool print_tests = s.print && prints(v.options, Table::D8);
   const bool rows = v.options.outstb.has_value();
-  if (print_tests || rows || s.seasonality_tests) {
+  const bool keep = s.write && v.options.keep_diagnostics;
+  if (print_tests || rows || s.seasonality_tests || keep) {
     v.d8_tests = seasonality_tests(v);
+    v.d8_tested = true;
     if (print_tests) v.out.print_seasonality_tests(v.d8_tests);
     if (s.write && rows) v.out.write_seasonality_rows(v.d8_tests);
   }
@@ -499,9 +501,12 @@ void d_tables(VariableChain& v, const ChainStretch& s) {
                         t[Table::D9]);
   emit(v, s, Table::D9, t[Table::D9]);
   // D9A describes the observations, like the tests on D8.
-  if (s.print && prints(v.options, Table::D9))
-    v.out.print_d9a(d9a_ratios(part(std::span<const double>(t[ChainSeries::D9All]), l.begin(), l.end()), l.periods(),
-                               m, l.first_period));
+  const bool print_d9a = s.print && prints(v.options, Table::D9);
+  if (print_d9a || keep) {
+    v.d9a = d9a_ratios(part(std::span<const double>(t[ChainSeries::D9All]), l.begin(), l.end()), l.periods(), m,
+                       l.first_period);
+    if (print_d9a) v.out.print_d9a(*v.d9a);
+  }
   d10_seasonal_factors(o, t[ChainSeries::D9All], range(rb, re, l.first_period), SeasonalEstimate::Final, t[Table::D10],
                        t[ChainSeries::Scratch1]);
   if (s.extended && o.year_ahead && !v.options.outextrap) {
@@ -543,9 +548,11 @@ void e_tables(VariableChain& v, const ChainStretch& s) {
   emit(v, s, Table::E2, t[Table::E2]);
   e3_modified_irregular(part(t[Table::E3], rb, re), in(t[Table::C17]), in(t[Table::D13]), m);
   emit(v, s, Table::E3, t[Table::E3]);
-  if (s.print && level_or_name(v.options, 1, Table::E4)) {
+  const bool print_e4 = s.print && level_or_name(v.options, 1, Table::E4);
+  if (print_e4 || (s.write && v.options.keep_diagnostics)) {
     const E4Series series{in(t[Table::A1]), in(t[Table::D11]), in(t[Table::E1]), in(t[Table::E2])};
-    v.out.print_e4(e4_ratios(series, l.periods(), m, l.first_year, l.first_period));
+    v.e4 = e4_ratios(series, l.periods(), m, l.first_year, l.first_period);
+    if (print_e4) v.out.print_e4(*v.e4);
   }
   e5_original_changes(part(t[Table::E5], rb, re), part(std::span<const double>(t[Table::A1]), rb, re), m);
   emit(v, s, Table::E5, t[Table::E5]);
@@ -565,7 +572,8 @@ void f_tables(VariableChain& v, const ChainStretch& s) {
   emit(v, s, Table::F1, t[Table::F1]);
   // The series as read is the O of F2, so that the shares of P and TD and
   // the ratio to O's change describe one decomposition.
-  if (s.print && level_or_name(v.options, 1, Table::F2)) {
+  const bool print_f2 = s.print && level_or_name(v.options, 1, Table::F2);
+  if (print_f2 || (s.write && v.options.keep_diagnostics)) {
     const bool td_in_force = td_applied(v) || o.prior_daily_weights.has_value();
     F2Series series;
     series.original = in(t[Table::A1]);
@@ -579,7 +587,8 @@ void f_tables(VariableChain& v, const ChainStretch& s) {
     series.modified_adjusted = in(t[Table::E2]);
     series.modified_irregular = in(t[Table::E3]);
     series.f1 = in(t[Table::F1]);
-    v.out.print_f2(f2_summary(series, dominance, o.frequency, m));
+    v.f2 = f2_summary(series, dominance, o.frequency, m);
+    if (print_f2) v.out.print_f2(*v.f2);
   }
 }
 

@@ -67,6 +67,11 @@ struct VariableChain {
   std::array<bool, 5> prior_printed{};
   // The tests on D8 of the latest chain.
   D8Tests d8_tests{};
+  // The diagnostics of the final pass, when printed or kept (StepOptions::keep_diagnostics).
+  bool d8_tested = false;
+  std::optional<D9aRatios> d9a{};
+  std::optional<E4Ratios> e4{};
+  std::optional<F2Summary> f2{};
   // What the ARIMA extension did, after it ran.
   ArimaOutcome extension_outcome{};
 

@@ -9,10 +9,10 @@
 #include <span>
 #include <vector>
 
-#include "records/seasonality_tests.h"
 #include "records/series_calendar.h"
 #include "x11sa/missing.h"
 #include "x11sa/options.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

@@ -66,6 +66,9 @@ struct StepOptions {
 
   // Anything at all is printed: the preface and the page titles follow.
   bool prints_anything = false;
+  // The diagnostics of each variable (the tests on D8, D9A, E4, F2) are
+  // computed whether or not their tables are printed: the library returns them.
+  bool keep_diagnostics = false;
   // The sliding-spans reports S0 to S7 that are printed.
   std::bitset<8> span_reports;
 

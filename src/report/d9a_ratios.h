@@ -2,8 +2,8 @@
 #pragma once
 
 #include "host/ods.h"
-#include "records/seasonality_tests.h"
 #include "x11sa/options.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "host/ods.h"
-#include "records/summary_measures.h"
 #include "x11sa/options.h"
+#include "x11sa/summary_measures.h"
 
 namespace x11sa {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "host/ods.h"
-#include "records/seasonality_tests.h"
 #include "x11sa/options.h"
+#include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
 

@@ -30,7 +30,8 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
                                    options.prior_factors.size(), values.size()));
       xexit(exit_level::kResource);
     }
-    const SeriesStep series = series_step(values.size(), options, host);
+    SeriesStep series = series_step(values.size(), options, host);
+    series.options.keep_diagnostics = true;
     const StepOptions& step = series.options;
     level = series.exit_level;
     if (level > exit_level::kWarning) xexit(level);
@@ -44,7 +45,8 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     OutputDataSets no_datasets(step, {}, host);
     CapturedTables captured;
     ChainWorkspace work;
-    adjust_group(GroupTarget{step, host, no_datasets, {}, &captured}, group, 1, std::string(), work);
+    std::vector<VariableOutcome> outcomes =
+        adjust_group(GroupTarget{step, host, no_datasets, {}, &captured}, group, 1, std::string(), work);
     result.length = static_cast<std::size_t>(out_rows_of(step, group).rows);
     for (int k = 0; k < kOutTableCount; ++k) {
       if (step.out_names[static_cast<std::size_t>(k)].empty()) continue;
@@ -54,8 +56,14 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
       result.names.emplace_back(table_name(out_table(k)));
       result.values.insert(result.values.end(), column.begin(), column.end());
     }
-    result.henderson = work.last_trend.length;
-    result.ic_ratio = work.last_trend.ic_ratio;
+    VariableOutcome& found = outcomes.front();
+    result.henderson = found.trend.length;
+    result.ic_ratio = found.trend.ic_ratio;
+    result.seasonality = found.seasonality;
+    result.d9a = found.d9a;
+    result.e4 = std::move(found.e4);
+    result.f2 = found.f2;
+    result.arima = std::move(found.arima);
     result.exit_level = level;
   } catch (const StepExit& e) {
     if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));

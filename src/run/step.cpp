@@ -78,7 +78,7 @@ ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& d
       datasets.start_group(*group, out_rows_of(o, *group));
       {
         ByGroupOutput output(host, o, number, label);
-        adjust_group(target, *group, number, label, work);
+        (void)adjust_group(target, *group, number, label, work);
       }
       ++result.adjusted;
       datasets.write_out_rows(*group, &data);

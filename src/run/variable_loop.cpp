@@ -49,6 +49,19 @@ class VariableGroup {
   bool open_;
 };
 
+// The public part of what the extension did.
+ArimaSummary summary_of(const ArimaOutcome& outcome) {
+  ArimaSummary s;
+  s.status = outcome.status;
+  s.model = outcome.model;
+  s.transform = outcome.transform;
+  s.estimates = outcome.estimates;
+  if (outcome.chosen) s.criteria = outcome.candidates[static_cast<std::size_t>(*outcome.chosen)].criteria;
+  s.forecasts = outcome.forecasts;
+  s.backcasts = outcome.backcasts;
+  return s;
+}
+
 Flow flow_of(const AdjustmentOptions& m) {
   if (!m.arima) return Flow::Plain;
   return m.tdregr == TradingDayRegression::None ? Flow::Extended : Flow::ExtendedWithTradingDay;
@@ -123,19 +136,23 @@ std::string by_label(std::span<const VarInfo> input_variables, std::span<const i
   return label;
 }
 
-void adjust_group(const GroupTarget& target, GroupData& group, long number, const std::string& label,
-                  ChainWorkspace& work) {
+std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& group, long number,
+                                          const std::string& label, ChainWorkspace& work) {
   const StepOptions& o = target.options;
   Host& host = target.host;
   set_group_series(o, group, work.group);
   const Flow group_flow = flow_of(o.method);
+  std::vector<VariableOutcome> outcomes(group.variables.size());
   for (std::size_t k = 0; k < group.variables.size(); ++k) {
     const VariableReading& v = group.variables[k];
+    outcomes[k].index = k;
     if (!v.adjustable) continue;
     Flow flow = group_flow;
     bool extension_missing = false;
+    bool too_short = false;
     if (o.method.arima && !o.method.arima->model) {
       if (v.observations < kAutoChoiceYears * o.method.periods()) {
+        too_short = true;
         if (flow != Flow::Plain) host.msg(message_id::kTooShortForModelChoice, v.name);
         flow = Flow::Plain;
       }
@@ -159,8 +176,23 @@ void adjust_group(const GroupTarget& target, GroupData& group, long number, cons
     FlowOutput out(target, k, v.name, layout, extension_missing);
     VariableChain chain{o, o.method, layout, work.tables, work.group, out, host, work.last_trend};
     run_flow(chain, flow);
+    VariableOutcome& found = outcomes[k];
+    found.adjusted = true;
+    if (chain.d8_tested) found.seasonality = chain.d8_tests;
+    found.d9a = chain.d9a;
+    found.e4 = std::move(chain.e4);
+    found.f2 = chain.f2;
+    found.trend = work.last_trend;
+    if (o.method.arima) {
+      if (too_short) {
+        found.arima.emplace().status = ArimaStatus::SeriesTooShort;
+      } else {
+        found.arima = summary_of(chain.extension_outcome);
+      }
+    }
     if (o.method.spans) run_sliding_spans(target, chain, v.name, number);
   }
+  return outcomes;
 }
 
 }  // namespace x11sa

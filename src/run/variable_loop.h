@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,9 @@
 #include "records/series_layout.h"
 #include "records/step_options.h"
 #include "records/table_catalogue.h"
+#include "x11sa/arima_result.h"
+#include "x11sa/seasonality_tests.h"
+#include "x11sa/summary_measures.h"
 
 namespace x11sa {
 
@@ -58,11 +62,28 @@ void set_group_series(const StepOptions& o, GroupData& data, GroupSeries& g);
 [[nodiscard]] std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
                                    std::span<const CellValue> values);
 
+// What the flow of one variable found, beyond its tables.
+struct VariableOutcome {
+  std::size_t index = 0;  // its place in the VAR list
+  bool adjusted = false;
+  // The diagnostics of the final pass: present when printed, or with
+  // StepOptions::keep_diagnostics.
+  std::optional<D8Tests> seasonality;
+  std::optional<D9aRatios> d9a;
+  std::optional<E4Ratios> e4;
+  std::optional<F2Summary> f2;
+  // The Henderson trend of D12: its length and the I/C ratio that chose it.
+  HendersonChoice trend{};
+  // What the ARIMA extension did, when the options ask for one.
+  std::optional<ArimaSummary> arima;
+};
+
 // Adjusts every variable of `group` (number `number` of the step, from 1)
 // that can be adjusted; `label` names the group in the page titles ("" without
 // BY variables). The OUT= columns go to the target's data sets (or its
 // capture); the group's OUT= rows are left for the caller to write.
-void adjust_group(const GroupTarget& target, GroupData& group, long number, const std::string& label,
-                  ChainWorkspace& work);
+// Returns what each variable's flow found, in the order of the VAR list.
+[[nodiscard]] std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& group, long number,
+                                                        const std::string& label, ChainWorkspace& work);
 
 }  // namespace x11sa

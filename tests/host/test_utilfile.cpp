@@ -59,20 +59,23 @@ void exercise(UtilFile& f, std::uint64_t seed, int steps) {
   EXPECT_EQ(all, m.bytes);
 }
 
-TEST(UtilFile, RandomAccessInMemory) {
-  UtilFile f;
-  exercise(f, 1, 3000);
-  EXPECT_FALSE(f.on_disk());
-}
-
-TEST(UtilFile, SpillsToDiskWithTheSameResults) {
-  UtilFile f(1000);
-  exercise(f, 1, 3000);  // the same operations as in memory
-  EXPECT_TRUE(f.on_disk());
+TEST(UtilFile, RandomAccessAgreesWithTheModelInMemoryOnDiskAndAfterClear) {
+  UtilFile memory;
+  exercise(memory, 1, 3000);
+  EXPECT_FALSE(memory.on_disk());
+  UtilFile spilled(1000);
+  exercise(spilled, 1, 3000);  // the same operations as in memory
+  EXPECT_TRUE(spilled.on_disk());
 
   UtilFile from_start(0);  // nothing in memory at all
   exercise(from_start, 2, 2000);
   EXPECT_TRUE(from_start.on_disk());
+  from_start.clear();
+  EXPECT_EQ(from_start.size(), 0u);
+  EXPECT_EQ(from_start.note(), 0u);
+  unsigned char byte = 0;
+  EXPECT_FALSE(from_start.read(&byte, 1));
+  exercise(from_start, 3, 500);
 }
 
 TEST(UtilFile, TheLimitIsTheLastByteKeptInMemory) {
@@ -105,19 +108,6 @@ TEST(UtilFile, ReadingPastTheEndFailsAndKeepsThePosition) {
     EXPECT_FALSE(f.point(25));
     EXPECT_EQ(f.note(), 24u);
   }
-}
-
-TEST(UtilFile, ClearEmptiesAndTheFileCanBeReused) {
-  UtilFile f(64);
-  std::vector<unsigned char> data(200, 3);
-  ASSERT_TRUE(f.write(data.data(), data.size()));
-  ASSERT_TRUE(f.on_disk());
-  f.clear();
-  EXPECT_EQ(f.size(), 0u);
-  EXPECT_EQ(f.note(), 0u);
-  unsigned char byte = 0;
-  EXPECT_FALSE(f.read(&byte, 1));
-  exercise(f, 3, 500);
 }
 
 TEST(UtilFile, MovesCarryTheContent) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 
 #include "support/run_support.h"
 #include "x11sa/adjust.h"
@@ -36,6 +39,32 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
     expect_same(column(ref, t), r.table(t), t);
   EXPECT_EQ(r.henderson, 13);
   EXPECT_NEAR(r.ic_ratio, 1.0923182983440287, 1e-12);
+
+  // The diagnostics come back whether or not anything is printed, as the
+  // independent implementation computed them.
+  std::ifstream in(data_file("reference/airline_stats.json"));
+  const nlohmann::json want = nlohmann::json::parse(in);
+  auto near = [](double got, double expected) { return std::fabs(got - expected) <= 1e-9 * std::fabs(expected) + 1e-12; };
+  ASSERT_TRUE(r.seasonality && r.d9a && r.e4 && r.f2);
+  EXPECT_TRUE(near(r.seasonality->stable.f, want["stable"]["F"]));
+  EXPECT_TRUE(near(r.seasonality->moving.f, want["moving"]["F"]));
+  EXPECT_TRUE(near(r.seasonality->kruskal_wallis.statistic, want["kruskal_wallis"]["stat"]));
+  EXPECT_EQ(static_cast<int>(r.seasonality->combined.verdict), want["combined_verdict"].get<int>());
+  for (const auto& period : want["D9A"])
+    EXPECT_TRUE(near(r.d9a->by_period[period["period"].get<std::size_t>()].ratio, period["ratio"]));
+  ASSERT_EQ(r.e4->years.size(), want["E4"].size());
+  EXPECT_TRUE(near(r.e4->years.back().modified, want["E4"].back()["modified"]));
+  EXPECT_EQ(r.f2->mcd, want["MCD"].get<int>());
+  EXPECT_TRUE(near(r.f2->run_irregular, want["F2"]["table_c"]["I"]));
+  EXPECT_TRUE(near(r.f2->ic_ratio[0], want["F2"]["table_d"][0]));
+
+  // The sliding spans rerun the chain on shorter stretches afterwards; the
+  // trend reported stays the series' own.
+  o.method.spans.emplace();
+  const AdjustedSeries with_spans = adjust_series(column(ref, "A1"), o);
+  ASSERT_EQ(with_spans.exit_level, 0) << with_spans.log;
+  EXPECT_EQ(with_spans.henderson, r.henderson);
+  EXPECT_EQ(with_spans.ic_ratio, r.ic_ratio);
 }
 
 TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
@@ -47,19 +76,12 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAQuarterlyRun) {
   ASSERT_EQ(r.exit_level, 0) << r.log;
   for (const char* t : {"D10", "D11", "D12", "D13"}) expect_same(column(ref, t), r.table(t), t);
   EXPECT_TRUE(r.table("B16").empty());  // no trading-day tables for quarterly series
-}
-
-TEST(AdjustSeries, YearAheadFactorsExtendTheirTables) {
-  const Table ref = read_table(data_file("reference/airline_tables.csv"));
-  SeriesOptions o;
-  o.start_year = 1949;
-  o.method.year_ahead = true;
-  const AdjustedSeries r = adjust_series(column(ref, "A1"), o);
-  ASSERT_EQ(r.exit_level, 0) << r.log;
-  const auto d10 = r.table("D10");
-  ASSERT_EQ(d10.size(), 156u);
-  EXPECT_NEAR(d10[150], 1.5 * d10[138] - 0.5 * d10[126], 1e-9);
-  EXPECT_TRUE(is_missing(r.table("D11")[150]));
+  EXPECT_EQ(r.henderson, 5);              // the quarterly trend's own length
+  std::ifstream in(data_file("reference/ukgas_stats.json"));
+  const nlohmann::json want = nlohmann::json::parse(in);
+  ASSERT_TRUE(r.seasonality && r.f2);
+  EXPECT_NEAR(r.seasonality->stable.f, want["stable"]["F"].get<double>(), 1e-9 * want["stable"]["F"].get<double>());
+  EXPECT_EQ(r.f2->mcd, want["MCD"].get<int>());
 }
 
 // The options of the library call are those of the statements, the ARIMA
@@ -85,6 +107,32 @@ TEST(AdjustSeries, ArimaExtensionAsInAProgram) {
   expect_same(program, extended.table("D11"), "D11");
   // The forecasts change the last year's adjustment.
   EXPECT_GT(std::fabs(extended.table("D11")[143] - plain.table("D11")[143]), 0.1);
+
+  // What the extension did comes back with the tables: the model and its
+  // estimates, near those of an independent fit by conditional least
+  // squares (within the default convergence), and the forecasts.
+  EXPECT_FALSE(plain.arima.has_value());
+  ASSERT_TRUE(extended.arima.has_value());
+  const ArimaSummary& a = *extended.arima;
+  EXPECT_TRUE(a.extended());
+  EXPECT_EQ(a.model.q, 1);
+  EXPECT_EQ(a.model.sq, 1);
+  ASSERT_TRUE(a.estimates.has_value());
+  double ma = kMissing, seasonal_ma = kMissing;
+  for (const ArimaParameter& p : a.estimates->parameters) {
+    if (p.name.rfind("MA1", 0) == 0) ma = p.estimate;
+    if (p.name.rfind("MA2", 0) == 0) seasonal_ma = p.estimate;
+  }
+  EXPECT_NEAR(ma, 0.3776, 0.01);
+  EXPECT_NEAR(seasonal_ma, 0.5728, 0.01);
+  EXPECT_EQ(a.forecasts.size(), 12u);
+
+  // The automatic choice is not tried on a series shorter than five years.
+  o.method.arima->model.reset();
+  const AdjustedSeries short_series =
+      adjust_series(std::span<const double>(values).first(48), o);
+  ASSERT_TRUE(short_series.arima.has_value());
+  EXPECT_EQ(short_series.arima->status, ArimaStatus::SeriesTooShort);
 }
 
 TEST(AdjustSeries, SeriesThatCannotBeAdjusted) {

@@ -1,6 +1,6 @@
 // What the tests for seasonality on the final SI ratios (D8) found, and the
-// D9A moving-seasonality ratios: read by the listing, OUTSTB= and the
-// sliding spans.
+// D9A moving-seasonality ratios: read by the listing, OUTSTB=, the sliding
+// spans and the callers of the library.
 #pragma once
 
 #include <array>
@@ -70,6 +70,15 @@ struct CombinedSeasonalityTest {
   double p_kruskal_wallis = kMissing;
   double t1 = kMissing, t2 = kMissing, t = kMissing;
   IdentifiableSeasonality verdict = IdentifiableSeasonality::NotPresent;
+};
+
+// The four tests on D8 together. The moving test's complete years are
+// counted from the first observation.
+struct D8Tests {
+  StableSeasonalityTest stable;
+  MovingSeasonalityTest moving;
+  KruskalWallisTest kruskal_wallis;
+  CombinedSeasonalityTest combined;
 };
 
 // D9A of one period of the year: the average change of the irregular and of
