@@ -135,7 +135,7 @@ void adjust_job(const StepOptions& o, std::span<const VarInfo> variables, GroupJ
     datasets.start_group(group, out_rows_of(o, group));
     {
       ByGroupOutput output(job.host, o, job.number, job.label);
-      adjust_group(GroupTarget{o, job.host, datasets, variables}, group, job.number, job.label, work);
+      (void)adjust_group(GroupTarget{o, job.host, datasets, variables}, group, job.number, job.label, work);
     }
     job.adjusted = true;
     datasets.write_out_rows(group, job.ids);
