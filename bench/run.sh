@@ -20,3 +20,6 @@ if [ "$found" -eq 0 ]; then
   echo "bench: no benchmarks in $build/bench (configure with -DX11SA_BENCH=ON)" >&2
   exit 1
 fi
+# BY groups side by side: the command over 4,000 groups with --jobs 1 and --jobs 2.
+echo "== bench_jobs"
+"$(dirname "$0")/bench_jobs.sh" "$build/x11sa" 2 4000
