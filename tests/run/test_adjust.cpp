@@ -2,8 +2,12 @@
 // the same checks on its options.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -171,6 +175,48 @@ TEST(AdjustSeries, LeadingMissingValuesAndPriorFactors) {
   r = adjust_series(values, o);
   EXPECT_EQ(r.exit_level, 1012);
   EXPECT_NE(r.log.find("146 prior factors were given for 147 values"), std::string::npos) << r.log;
+}
+
+// Any number of threads may call the library at once: each call's tables,
+// diagnostics and log are those of the same call made alone.
+TEST(AdjustSeries, ConcurrentCallsGiveWhatSerialCallsGive) {
+  const Table ref = read_table(data_file("reference/airline_tables.csv"));
+  const std::vector<double> values = column(ref, "A1");
+  std::vector<SeriesOptions> options(6);
+  for (std::size_t k = 0; k < options.size(); ++k) {
+    options[k].start_year = 1949;
+    if (k % 2 == 1) options[k].method.mode = Mode::Additive;
+    if (k % 3 == 2) options[k].method.tdregr = TradingDayRegression::Adjust;
+    if (k == 5) {
+      ArimaOptions& arima = options[k].method.arima.emplace();
+      arima.model = ArimaModel{.dif = 1, .q = 1, .sdif = 1, .sq = 1};
+      arima.transform.kind = ArimaTransform::Kind::Log;
+    }
+  }
+  std::vector<AdjustedSeries> serial;
+  for (const SeriesOptions& o : options) serial.push_back(adjust_series(values, o));
+  std::vector<AdjustedSeries> concurrent(options.size());
+  {
+    std::vector<std::jthread> threads;
+    for (std::size_t k = 0; k < options.size(); ++k)
+      threads.emplace_back([&, k] { concurrent[k] = adjust_series(values, options[k]); });
+  }
+  for (std::size_t k = 0; k < options.size(); ++k) {
+    const AdjustedSeries& a = serial[k];
+    const AdjustedSeries& b = concurrent[k];
+    ASSERT_EQ(a.exit_level, 0) << a.log;
+    EXPECT_EQ(b.exit_level, a.exit_level) << k;
+    EXPECT_EQ(b.log, a.log) << k;
+    EXPECT_EQ(b.names, a.names) << k;
+    ASSERT_EQ(b.values.size(), a.values.size()) << k;
+    // Bit for bit: the same computation, whichever thread ran it.
+    for (std::size_t i = 0; i < a.values.size(); ++i)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(b.values[i]), std::bit_cast<std::uint64_t>(a.values[i])) << k << " " << i;
+    ASSERT_TRUE(a.f2 && b.f2);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(b.f2->ic_ratio[0]), std::bit_cast<std::uint64_t>(a.f2->ic_ratio[0])) << k;
+    EXPECT_EQ(b.arima.has_value(), a.arima.has_value()) << k;
+  }
+  EXPECT_TRUE(serial[5].arima && serial[5].arima->extended()) << serial[5].log;
 }
 
 }  // namespace
