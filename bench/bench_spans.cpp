@@ -41,7 +41,7 @@ void BM_SlidingSpans(benchmark::State& state, x11sa::TradingDayRegression td) {
   x11sa::run_flow(chain, x11sa::Flow::Plain);
   int spans = 0;
   for (auto _ : state) {
-    spans = x11sa::run_sliding_spans(*p.target, chain, "series", 1);
+    spans = x11sa::run_sliding_spans(*p.target, chain, "series", 1).spans;
     benchmark::DoNotOptimize(spans);
   }
   state.counters["spans"] = spans;

@@ -11,6 +11,7 @@
 #include "x11sa/arima_result.h"
 #include "x11sa/options.h"
 #include "x11sa/seasonality_tests.h"
+#include "x11sa/spans_result.h"
 #include "x11sa/summary_measures.h"
 
 namespace x11sa {
@@ -53,6 +54,8 @@ struct AdjustedSeries {
   // What the ARIMA extension did, when the options ask for one: the series
   // extended, or why not, with the model and its estimates.
   std::optional<ArimaSummary> arima;
+  // What the sliding spans found, when the options ask for them.
+  std::optional<SpansSummary> spans;
 
   // The values of one table ("D11"); empty when the series has no such table.
   [[nodiscard]] std::span<const double> table(std::string_view name) const;

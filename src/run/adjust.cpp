@@ -64,6 +64,7 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     result.e4 = std::move(found.e4);
     result.f2 = found.f2;
     result.arima = std::move(found.arima);
+    result.spans = found.spans;
     result.exit_level = level;
   } catch (const StepExit& e) {
     if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));

@@ -66,16 +66,42 @@ SpanEstimates adjust_span(const VariableChain& variable, const SeriesLayout& lay
   xexit(exit_level::kResource);
 }
 
+SpansComparison comparison_of(const SeriesComparison& c) {
+  SpansComparison s;
+  s.compared = c.takes_part;
+  s.cutoff = c.cutoff;
+  s.tested = c.tested;
+  s.exceeding = c.exceeding;
+  s.sign_changes = c.sign_changes;
+  s.sign_changes_exceeding = c.sign_changes_exceeding;
+  s.turning_points = c.turning_points;
+  s.turning_points_exceeding = c.turning_points_exceeding;
+  return s;
+}
+
+SpansSummary summary_of(const SpansOutcome& outcome) {
+  SpansSummary s;
+  s.spans = outcome.layout.count;
+  s.span_length = outcome.layout.length;
+  s.seasonal_factors = comparison_of(outcome.of(SpanSeries::SeasonalFactors));
+  s.trading_day_factors = comparison_of(outcome.of(SpanSeries::TradingDayFactors));
+  s.adjusted_series = comparison_of(outcome.of(SpanSeries::AdjustedSeries));
+  s.period_changes = comparison_of(outcome.of(SpanSeries::PeriodChanges));
+  s.year_changes = comparison_of(outcome.of(SpanSeries::YearChanges));
+  return s;
+}
+
 }  // namespace
 
-int run_sliding_spans(const GroupTarget& target, const VariableChain& variable, const std::string& name, long group) {
+SpansSummary run_sliding_spans(const GroupTarget& target, const VariableChain& variable, const std::string& name,
+                               long group) {
   const StepOptions& o = variable.options;
   const SeriesLayout& v = variable.layout;
   const SeriesCalendar calendar{v.frequency, v.first_year, v.first_period, v.observations};
   const SpanLayout layout = span_layout(calendar, longest_seasonal_filter(variable.adjustment.curves));
   if (layout.status == SpanLayoutStatus::TooShort) {
     target.host.msg(message_id::kSpansTooShort, name);
-    return 0;
+    return {};
   }
   // The series as read, before the reruns reuse the variable's vectors.
   const std::span<const double> a1 = variable.tables[Table::A1];
@@ -92,7 +118,10 @@ int run_sliding_spans(const GroupTarget& target, const VariableChain& variable, 
     out_of_memory(target.host, name, group);
   }
   if (o.outspan) target.datasets.write_outspan(name, layout, spans, original);
-  if (o.prints_anything) {
+  SpansSummary summary;
+  summary.spans = layout.count;
+  summary.span_length = layout.length;
+  if (o.prints_anything || o.keep_diagnostics) {
     const SpansOptions& so = *o.method.spans;
     SpanComparisonOptions options;
     options.mode = o.method.mode;
@@ -108,9 +137,10 @@ int run_sliding_spans(const GroupTarget& target, const VariableChain& variable, 
     settings.reports = SpanReportSet(o.span_reports);
     settings.variable = name;
     settings.decimals = o.print.span_decimals;
-    print_sliding_spans(target.host.ods(), outcome, settings);
+    if (o.prints_anything) print_sliding_spans(target.host.ods(), outcome, settings);
+    summary = summary_of(outcome);
   }
-  return layout.count;
+  return summary;
 }
 
 }  // namespace x11sa

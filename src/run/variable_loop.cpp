@@ -190,7 +190,7 @@ std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& 
         found.arima = summary_of(chain.extension_outcome);
       }
     }
-    if (o.method.spans) run_sliding_spans(target, chain, v.name, number);
+    if (o.method.spans) found.spans = run_sliding_spans(target, chain, v.name, number);
   }
   return outcomes;
 }

@@ -17,6 +17,7 @@
 #include "records/table_catalogue.h"
 #include "x11sa/arima_result.h"
 #include "x11sa/seasonality_tests.h"
+#include "x11sa/spans_result.h"
 #include "x11sa/summary_measures.h"
 
 namespace x11sa {
@@ -76,6 +77,8 @@ struct VariableOutcome {
   HendersonChoice trend{};
   // What the ARIMA extension did, when the options ask for one.
   std::optional<ArimaSummary> arima;
+  // What the sliding spans found, with SSPAN.
+  std::optional<SpansSummary> spans;
 };
 
 // Adjusts every variable of `group` (number `number` of the step, from 1)

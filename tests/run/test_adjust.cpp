@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -217,6 +218,45 @@ TEST(AdjustSeries, ConcurrentCallsGiveWhatSerialCallsGive) {
     EXPECT_EQ(b.arima.has_value(), a.arima.has_value()) << k;
   }
   EXPECT_TRUE(serial[5].arima && serial[5].arima->extended()) << serial[5].log;
+}
+
+// The sliding spans' summary comes back with the tables, with the counts the
+// listing's summaries (S 2.A.3, S 4.A.3, S 5.A.3, S 6.A.3) print.
+TEST(AdjustSeries, SlidingSpansAsTheListingSummarisesThem) {
+  ScratchDir dir;
+  dir.copy_data("seatbelts.csv");
+  const RunOutput run = run_in(dir,
+                               "proc x11 data=seatbelts; monthly date=date; sspan;\n"
+                               "tables s2 s4 s5 s6; var drivers; run;");
+  ASSERT_EQ(run.level(), 0) << run.log;
+  // Found and tested of the spreads above the cutoff, in the order printed.
+  std::vector<std::pair<long, long>> printed;
+  std::istringstream listing(run.listing);
+  for (std::string line; std::getline(listing, line);) {
+    if (line.find("Periods with a spread above the cutoff") == std::string::npos) continue;
+    std::istringstream numbers(line.substr(line.find("cutoff of") + 9));
+    double cutoff = 0;
+    long found = 0, tested = 0;
+    numbers >> cutoff >> found >> tested;
+    printed.emplace_back(found, tested);
+  }
+  ASSERT_EQ(printed.size(), 4u) << run.listing;
+
+  SeriesOptions o;
+  o.start_year = 1969;
+  o.method.spans.emplace();
+  const AdjustedSeries r = adjust_series(column(read_table(dir.path() / "seatbelts.csv"), "drivers"), o);
+  ASSERT_EQ(r.exit_level, 0) << r.log;
+  ASSERT_TRUE(r.spans.has_value());
+  EXPECT_EQ(r.spans->spans, 4);
+  EXPECT_FALSE(r.spans->trading_day_factors.compared);
+  const SpansComparison* compared[] = {&r.spans->seasonal_factors, &r.spans->adjusted_series,
+                                       &r.spans->period_changes, &r.spans->year_changes};
+  for (std::size_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(compared[k]->exceeding, printed[k].first) << k;
+    EXPECT_EQ(compared[k]->tested, printed[k].second) << k;
+  }
+  EXPECT_GT(r.spans->period_changes.exceeding, r.spans->year_changes.exceeding);
 }
 
 }  // namespace
