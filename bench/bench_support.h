@@ -50,7 +50,7 @@ struct PreparedVariable {
     const std::vector<double> values = series(240);
     options = x11sa::series_step(values.size(), o, host).options;
     for (auto& names : options.out_names) names.clear();
-    group = x11sa::read_series(options, values, {}, host);
+    group = x11sa::read_series(options, "series", values, {}, host);
     no_datasets = std::make_unique<x11sa::OutputDataSets>(options, std::span<const x11sa::VarInfo>(), host);
     target = std::make_unique<x11sa::GroupTarget>(x11sa::GroupTarget{options, host, *no_datasets, {}, nullptr});
     x11sa::set_group_series(options, group, work.group);

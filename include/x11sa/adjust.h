@@ -16,20 +16,45 @@
 
 namespace x11sa {
 
+// What the listing of a series shows: the print and table choices of the
+// statements (NOPRINT, PRINTOUT=, CHARTS=, TABLES, NDEC=, the ARIMA and SSPAN
+// print levels) and the size of its lines and pages.
+struct ListingOptions {
+  PrintOptions print;
+  int linesize = 132;  // 64 .. 256
+  int pagesize = 60;   // 15 .. 32767
+};
+
 // One series: the method's options, where it starts and its prior factors.
 struct SeriesOptions {
   AdjustmentOptions method;
+  // The series' name, as the messages and the listing show it.
+  std::string name = "series";
   // Period of the first value: its year and its month (1..12) or quarter (1..4).
   int start_year = 2000;
   int start_period = 1;
   // Prior monthly factors, one per value (percent, or series units when additive); empty for none.
   std::vector<double> prior_factors;
+  // A listing of the adjustment, when wanted; none prints nothing.
+  std::optional<ListingOptions> listing;
+};
+
+enum class MessageSeverity { Note, Warning, Error };
+
+// One line of the log.
+struct LogMessage {
+  MessageSeverity severity = MessageSeverity::Note;
+  std::string text;  // without its "NOTE: ", "WARNING: " or "ERROR: "
 };
 
 struct AdjustedSeries {
   // 0 normal, up to 4 warnings, above 4 the series was not adjusted (see log).
   int exit_level = 0;
+  // The log as text, and the same lines by severity.
   std::string log;
+  std::vector<LogMessage> messages;
+  // The listing, when the options ask for one.
+  std::string listing;
   // The tables A1 ... F1 that exist for the series, in table order, each
   // `length` values, one per period from the first value on (with
   // year_ahead one year more: C16, C18 and D10 fill it, the others are

@@ -441,9 +441,9 @@ std::optional<GroupData> SeriesInput::next_group(Host& host) {
   return group;
 }
 
-GroupData read_series(const StepOptions& step, std::span<const double> values, std::span<const double> prior_factors,
-                      Host& host) {
-  const SeriesInput::Settings settings = settings_of(step, {"series"}, "prior_factors", host);
+GroupData read_series(const StepOptions& step, std::string name, std::span<const double> values,
+                      std::span<const double> prior_factors, Host& host) {
+  const SeriesInput::Settings settings = settings_of(step, {std::move(name)}, "prior_factors", host);
   if (settings.prior_factors && prior_factors.size() != values.size())
     xebug_exit("a series in memory needs one prior factor per value");
   detail::GroupReader reader(settings, host);

@@ -138,10 +138,10 @@ class SeriesInput {
 };
 
 // One series held in memory, read as the only group of a step without BY
-// variables: `values` is the analysis variable, named "series" in the
+// variables: `values` is the analysis variable, called `name` in the
 // messages, the rows numbered from 1; `prior_factors` (one per value) the
 // PMFACTOR= values, named "prior_factors", when the step has them.
-[[nodiscard]] GroupData read_series(const StepOptions& step, std::span<const double> values,
+[[nodiscard]] GroupData read_series(const StepOptions& step, std::string name, std::span<const double> values,
                                     std::span<const double> prior_factors, Host& host);
 
 }  // namespace x11sa

@@ -86,4 +86,11 @@ struct StepOptions {
   }
 };
 
+// Anything at all is printed under settled print options.
+[[nodiscard]] bool prints_anything(const PrintOptions& print) noexcept;
+// The sliding-spans reports S0 to S7 printed: those TABLES names, or else
+// those of the SSPAN print level (S3, which compares trading-day factors,
+// only with a trading-day regression; S7 only with PRINTALL).
+[[nodiscard]] std::bitset<8> printed_span_reports(const PrintOptions& print, TradingDayRegression tdregr);
+
 }  // namespace x11sa

@@ -1,6 +1,8 @@
 #include "x11sa/adjust.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -9,6 +11,7 @@
 #include "host/host.h"
 #include "records/exit_levels.h"
 #include "records/table_catalogue.h"
+#include "render/listing_sink.h"
 #include "run/series_step.h"
 #include "run/variable_loop.h"
 
@@ -20,9 +23,49 @@ std::span<const double> AdjustedSeries::table(std::string_view name) const {
   return {};
 }
 
+namespace {
+
+// The log's lines by severity; a line without one is a note.
+std::vector<LogMessage> messages_of(std::string_view log) {
+  static constexpr std::pair<std::string_view, MessageSeverity> kPrefixes[] = {
+      {"NOTE: ", MessageSeverity::Note}, {"WARNING: ", MessageSeverity::Warning}, {"ERROR: ", MessageSeverity::Error}};
+  std::vector<LogMessage> messages;
+  while (!log.empty()) {
+    const std::size_t end = log.find('\n');
+    std::string_view line = log.substr(0, end);
+    log.remove_prefix(end == std::string_view::npos ? log.size() : end + 1);
+    LogMessage& m = messages.emplace_back();
+    for (const auto& [prefix, severity] : kPrefixes) {
+      if (!line.starts_with(prefix)) continue;
+      m.severity = severity;
+      line.remove_prefix(prefix.size());
+      break;
+    }
+    m.text = line;
+  }
+  return messages;
+}
+
+HostSettings settings_of(const SeriesOptions& options) {
+  HostSettings settings;
+  if (options.listing) {
+    settings.linesize = std::clamp(options.listing->linesize, 64, 256);
+    settings.pagesize = std::clamp(options.listing->pagesize, 15, 32767);
+  }
+  return settings;
+}
+
+}  // namespace
+
 AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions& options) {
   AdjustedSeries result;
-  Host host(TextOut(&result.log), TextOut(), TextOut(), HostSettings{});
+  Host host(TextOut(&result.log), options.listing ? TextOut(&result.listing) : TextOut(), TextOut(),
+            settings_of(options));
+  X11ListingSink listing_sink(host.listing());
+  if (options.listing) {
+    host.ods().add_sink(&listing_sink);
+    host.ods().begin_step("X11", 0);
+  }
   int level = exit_level::kNormal;
   try {
     if (!options.prior_factors.empty() && options.prior_factors.size() != values.size()) {
@@ -35,7 +78,7 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     const StepOptions& step = series.options;
     level = series.exit_level;
     if (level > exit_level::kWarning) xexit(level);
-    GroupData group = read_series(step, values, options.prior_factors, host);
+    GroupData group = read_series(step, options.name, values, options.prior_factors, host);
     level = std::max(level, group.exit_level);
     if (level > exit_level::kWarning) xexit(level);
     if (!group.can_be_adjusted()) {
@@ -73,6 +116,8 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
     result.values.clear();
     result.length = 0;
   }
+  if (options.listing) host.ods().end_step(result.exit_level);
+  result.messages = messages_of(result.log);
   return result;
 }
 

@@ -46,11 +46,20 @@ SeriesStep series_step(std::size_t values, const SeriesOptions& options, Host& h
     level = std::max(level, p.exit_level);
   }
   step.method = detail::settled_options(m);
-  step.print.noprint = true;
-  step.print.printout = PrintLevel::None;
-  step.print.charts = ChartLevel::None;
-  step.print.arima = ReportLevel::None;
-  step.print.spans = ReportLevel::None;
+  if (options.listing) {
+    step.print = options.listing->print;
+  } else {
+    step.print.noprint = true;
+  }
+  if (step.print.noprint) {
+    step.print.printout = PrintLevel::None;
+    step.print.charts = ChartLevel::None;
+    step.print.arima = ReportLevel::None;
+    step.print.spans = ReportLevel::None;
+    step.print.tables.reset();
+  }
+  step.prints_anything = prints_anything(step.print);
+  if (step.method.spans) step.span_reports = printed_span_reports(step.print, step.method.tdregr);
   // The series in memory: the values are variable 0, the prior factors
   // variable 1.
   step.vars.analysis = {0};

@@ -85,7 +85,6 @@ class StepReader {
   void variables(const ParsedStatement& proc, const ParsedStatement* freq);
   void output_statement(const ParsedStatement& s);
   void cross_checks();
-  void span_reports();
   void settle_printing();
 
   Host& host_;
@@ -492,7 +491,11 @@ void StepReader::cross_checks() {
     }
   }
   if (m.arima) report(detail::power_problem(*m.arima));
-  if (m.spans) span_reports();
+  if (m.spans) {
+    PrintOptions print = o_.print;
+    print.noprint = noprint_;
+    o_.span_reports = printed_span_reports(print, o_.method.tdregr);
+  }
   if (o_.outspan && !m.spans) {
     message(exit_level::kWarning, message_id::kOutspanWithoutSspan);
     o_.outspan.reset();
@@ -501,21 +504,6 @@ void StepReader::cross_checks() {
     report(detail::spans_with_arima_problem());
     o_.method.spans.reset();
     o_.outspan.reset();
-  }
-}
-
-// The spans reports named in TABLES, or else those of the SSPAN print level.
-void StepReader::span_reports() {
-  std::bitset<8>& reports = o_.span_reports;
-  reports.reset();
-  if (!noprint_)
-    for (std::size_t k = 0; k < 8; ++k)
-      if (o_.print.tables.test(static_cast<std::size_t>(Table::S0) + k)) reports.set(k);
-  if (reports.none() && o_.print.spans != ReportLevel::None) {
-    reports.set();
-    if (o_.print.spans != ReportLevel::All) reports.reset(7);
-    // S3 compares trading-day factors.
-    if (o_.method.tdregr == TradingDayRegression::None) reports.reset(3);
   }
 }
 
@@ -531,8 +519,7 @@ void StepReader::settle_printing() {
     o_.prints_anything = false;
     return;
   }
-  o_.prints_anything = p.tables.any() || p.printout != PrintLevel::None || p.charts != ChartLevel::None ||
-                       p.arima != ReportLevel::None || p.spans != ReportLevel::None;
+  o_.prints_anything = prints_anything(p);
   if (p.tables_given) {
     if (!printout_given_) p.printout = PrintLevel::None;
     if (!charts_given_) p.charts = ChartLevel::None;

@@ -207,7 +207,7 @@ TEST(SeriesInput, SeriesHeldInMemory) {
   std::vector<double> values(40, 5.0);
   values[2] = -1.0;
   std::vector<double> priors(40, kMissing);
-  GroupData g = read_series(step, values, priors, host);
+  GroupData g = read_series(step, "series", values, priors, host);
   EXPECT_NE(log.find("Variable series has a value of zero or below at observation 3"), std::string::npos) << log;
   EXPECT_TRUE(host.logged(31));
   EXPECT_EQ(g.calendar.rows, 40);

@@ -110,6 +110,21 @@ TEST(AdjustSeries, ArimaExtensionAsInAProgram) {
   const AdjustedSeries extended = adjust_series(values, o);
   ASSERT_EQ(extended.exit_level, 0) << extended.log;
   expect_same(program, extended.table("D11"), "D11");
+  EXPECT_TRUE(extended.listing.empty());
+  // Asked for, the listing is the program's, page for page.
+  o.name = "passengers";
+  o.listing.emplace();
+  const AdjustedSeries printed = adjust_series(values, o);
+  EXPECT_EQ(printed.listing, run.listing);
+  o.listing->print.tables.set(static_cast<std::size_t>(x11sa::Table::D11));
+  o.listing->print.printout = PrintLevel::None;
+  o.listing->print.charts = ChartLevel::None;
+  o.listing->print.arima = ReportLevel::None;
+  o.listing->linesize = 64;
+  const std::string d11_only = adjust_series(values, o).listing;
+  EXPECT_NE(d11_only.find("Final Seasonally Adjusted Series"), std::string::npos) << d11_only;
+  EXPECT_EQ(d11_only.find("Final Seasonal Factors"), std::string::npos) << d11_only;
+  o.listing.reset();
   // The forecasts change the last year's adjustment.
   EXPECT_GT(std::fabs(extended.table("D11")[143] - plain.table("D11")[143]), 0.1);
 
@@ -150,7 +165,10 @@ TEST(AdjustSeries, SeriesThatCannotBeAdjusted) {
   with_zero[3] = 0.0;
   r = adjust_series(with_zero, o);
   EXPECT_GT(r.exit_level, 4);
-  EXPECT_NE(r.log.find("zero or below"), std::string::npos);
+  ASSERT_FALSE(r.messages.empty());
+  EXPECT_EQ(r.messages.front().severity, MessageSeverity::Error);
+  EXPECT_TRUE(r.messages.front().text.starts_with("Variable series has a value of zero or below"))
+      << r.messages.front().text;
   o.method.mode = Mode::Additive;
   r = adjust_series(with_zero, o);
   EXPECT_EQ(r.exit_level, 0) << r.log;
