@@ -11,31 +11,36 @@ BUILD_FUZZ   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 SUDO         := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-BUILD_PACKAGES := g++ cmake make libfmt-dev libcli11-dev libboost-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
+BUILD_PACKAGES := g++ cmake make libfmt-dev libcli11-dev libboost-dev libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev \
+                  pybind11-dev python3-dev python3-numpy python3-pandas
 FUZZ_PACKAGES  := clang libclang-rt-14-dev
-TEST_PACKAGES  := chromium
+TEST_PACKAGES  := chromium python3-pytest python3-distributed
+BENCH_PACKAGES := python3-statsmodels
 
-.PHONY: all deps deps-test build build-san demo check bench fuzz clean
+.PHONY: all deps deps-test deps-bench build build-san demo check bench fuzz clean
 
 all: build
 
-# Installs the Debian packages the build needs, only when one is missing.
-deps:
-	@missing=""; for p in $(BUILD_PACKAGES); do \
+# Installs the Debian packages of a list that are missing.
+define install_missing
+	@missing=""; for p in $(1); do \
 	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
+endef
 
-# The browser that renders the HTML report in the tests.
+deps:
+	$(call install_missing,$(BUILD_PACKAGES))
+
+# The browser that renders the HTML report, pytest and Dask for the Python package.
 deps-test:
-	@missing=""; for p in $(TEST_PACKAGES); do \
-	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then \
-	  echo "Installing:$$missing"; \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
-	fi
+	$(call install_missing,$(TEST_PACKAGES))
+
+# The STL decomposition the Python package is timed against.
+deps-bench:
+	$(call install_missing,$(BENCH_PACKAGES))
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -52,16 +57,13 @@ check: deps-test build build-san
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(BUILD_SAN) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-bench: deps
+bench: deps deps-test deps-bench
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DX11SA_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 	./bench/run.sh $(BUILD)
 
 fuzz: deps
-	@missing=""; for p in $(FUZZ_PACKAGES); do \
-	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
-	if [ -n "$$missing" ]; then \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; fi
+	$(call install_missing,$(FUZZ_PACKAGES))
 	CXX=clang++ cmake -S . -B $(BUILD_FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DX11SA_FUZZ=ON -DX11SA_TESTS=OFF >/dev/null
 	cmake --build $(BUILD_FUZZ) -j $(JOBS) --target x11sa_fuzz_targets
 	./fuzz/run.sh $(BUILD_FUZZ) $(FUZZ_SECONDS)
