@@ -23,3 +23,7 @@ fi
 # BY groups side by side: the command over 4,000 groups with --jobs 1 and --jobs 2.
 echo "== bench_jobs"
 "$(dirname "$0")/bench_jobs.sh" "$build/x11sa" 2 4000
+# The Python package: against statsmodels' STL loop, and per series against the library.
+echo "== bench_python"
+python=/usr/bin/python3; [ -x "$python" ] || python=python3
+"$python" "$(dirname "$0")/bench_python.py" "$build" 2000 20

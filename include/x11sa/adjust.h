@@ -37,6 +37,12 @@ struct SeriesOptions {
   std::vector<double> prior_factors;
   // A listing of the adjustment, when wanted; none prints nothing.
   std::optional<ListingOptions> listing;
+  // The tables returned; empty for every table the series has.
+  std::vector<Table> tables;
+  // The tests for seasonality, D9A, E4, F2 and the sliding spans'
+  // comparisons are computed; without them only the tables come back, a
+  // quarter sooner.
+  bool diagnostics = true;
 };
 
 enum class MessageSeverity { Note, Warning, Error };

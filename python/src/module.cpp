@@ -106,7 +106,7 @@ py::dict adjust(const Values& values, int start_year, int start_period, const py
 // has its rows, all missing.
 py::tuple adjust_many(const Values& values, const Offsets& offsets, const Offsets& start_years,
                       const Offsets& start_periods, const py::dict& options, const std::vector<std::string>& tables,
-                      int threads) {
+                      bool diagnostics, int threads) {
   const std::span<const double> all = values_of(values);
   const std::size_t count = offsets.size() > 0 ? static_cast<std::size_t>(offsets.size() - 1) : 0;
   if (start_years.size() != static_cast<py::ssize_t>(count) || start_periods.size() != static_cast<py::ssize_t>(count))
@@ -115,10 +115,14 @@ py::tuple adjust_many(const Values& values, const Offsets& offsets, const Offset
   for (std::size_t i = 0; i < count; ++i)
     if (bounds[i] < 0 || bounds[i] > bounds[i + 1] || static_cast<std::size_t>(bounds[i + 1]) > all.size())
       throw py::value_error("adjust_many: the offsets do not divide the values.");
-  for (const std::string& t : tables)
-    if (!table_named(t)) throw py::value_error(fmt::format("tables: '{}' is not a table of x11sa.", t));
   SeriesOptions base;
+  for (const std::string& name : tables) {
+    const std::optional<Table> t = table_named(name);
+    if (!t) throw py::value_error(fmt::format("tables: '{}' is not a table of x11sa.", name));
+    base.tables.push_back(*t);
+  }
   base.method = adjustment_options(options);
+  base.diagnostics = diagnostics;
 
   struct Outcome {
     AdjustedSeries result;
@@ -208,7 +212,7 @@ PYBIND11_MODULE(_x11sa, m) {
   m.def("adjust", &adjust, py::arg("values"), py::arg("start_year"), py::arg("start_period"), py::arg("options"),
         py::arg("name"), py::arg("prior_factors"), py::arg("listing"));
   m.def("adjust_many", &adjust_many, py::arg("values"), py::arg("offsets"), py::arg("start_years"),
-        py::arg("start_periods"), py::arg("options"), py::arg("tables"), py::arg("threads"));
+        py::arg("start_periods"), py::arg("options"), py::arg("tables"), py::arg("diagnostics"), py::arg("threads"));
   m.def("run_program", &run, py::arg("program"), py::arg("libs"), py::arg("linesize"), py::arg("pagesize"),
         py::arg("jobs"), py::arg("html"), py::arg("json"));
   m.attr("missing") = x11sa::kMissing;

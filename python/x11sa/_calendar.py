@@ -48,7 +48,20 @@ def month_numbers(dates, what):
     index = pd.DatetimeIndex(dates)
     if index.hasnans:
         raise ValueError(f"{what} has a missing date at position {int(np.flatnonzero(index.isna())[0])}.")
-    return index.year.to_numpy(np.int64) * 12 + index.month.to_numpy(np.int64) - 1
+    if index.tz is not None:
+        index = index.tz_localize(None)
+    # Days are a division away; the few distinct days are turned into months
+    # once and looked up.
+    days = index.values.astype("datetime64[D]").astype(np.int64)
+    if days.size == 0:
+        return days
+    low = int(days.min())
+    span = int(days.max()) - low + 1
+    if span > 4 * days.size:
+        return index.values.astype("datetime64[M]").astype(np.int64) + 1970 * 12
+    table = (np.arange(low, low + span).astype("datetime64[D]").astype("datetime64[M]").astype(np.int64)
+             + 1970 * 12)
+    return table[days - low]
 
 
 def month_text(number):
@@ -88,6 +101,26 @@ def start_of(month_number, frequency):
     return year, month + 1 if frequency == MONTHLY else month // 3 + 1
 
 
+def starts_of(month_numbers, frequency):
+    """(years, periods) of month numbers, as start_of gives each."""
+    month_numbers = np.asarray(month_numbers, dtype=np.int64)
+    years, months = np.divmod(month_numbers, 12)
+    return years, months + 1 if frequency == MONTHLY else months // 3 + 1
+
+
+def month_starts(months, frequency):
+    """First days of the periods of month numbers, as datetime64[ns]."""
+    months = np.asarray(months, dtype=np.int64)
+    if frequency == QUARTERLY:
+        months = months - months % 3
+    if months.size == 0:
+        return np.zeros(0, "datetime64[ns]")
+    # Few distinct months: convert those and look the rows up.
+    low = int(months.min())
+    table = (np.arange(low, int(months.max()) + 1) - 1970 * 12).astype("datetime64[M]").astype("datetime64[ns]")
+    return table[months - low]
+
+
 def period_starts(first_months, counts, frequency):
     """First days of `counts[i]` periods from first_months[i] on, for every i, as datetime64."""
     step = _STEP[frequency]
@@ -98,6 +131,4 @@ def period_starts(first_months, counts, frequency):
     first = np.asarray(first_months, dtype=np.int64)
     if frequency == QUARTERLY:
         first = first - first % 3
-    months = first[owner] + (np.arange(total) - offsets[owner]) * step
-    # Months since 1970-01 as datetime64[M], then to days.
-    return (months - 1970 * 12).astype("datetime64[M]").astype("datetime64[ns]")
+    return month_starts(first[owner] + (np.arange(total) - offsets[owner]) * step, frequency)

@@ -23,12 +23,12 @@ def _adjust_partition(part, date, var, by, tables, frequency, threads, options):
     return result
 
 
-def _meta(ddf, date, by, tables):
+def _meta(ddf, date, variables, by, tables):
     import pandas as pd
 
     meta = pd.DataFrame({c: pd.Series(dtype=ddf._meta[c].dtype) for c in by})
     meta[date] = pd.Series(dtype="datetime64[ns]")
-    meta["variable"] = pd.Series(dtype=object)
+    meta["variable"] = pd.Series(pd.Categorical([], categories=variables))
     for t in tables:
         meta[t] = pd.Series(dtype=np.float64)
     return meta
@@ -46,11 +46,12 @@ def adjust_frame(ddf, date, var, by=None, tables=x11sa.DEFAULT_TABLES, *, freque
         raise TypeError(f"x11sa.dask.adjust_frame() takes a Dask DataFrame, not {type(ddf).__name__}.")
     by = [by] if isinstance(by, str) else list(by or [])
     tables = [str(t).upper() for t in ([tables] if isinstance(tables, str) else tables)]
-    missing = [c for c in [date] + by + ([var] if isinstance(var, str) else list(var)) if c not in ddf.columns]
+    variables = [var] if isinstance(var, str) else list(var)
+    missing = [c for c in [date] + by + variables if c not in ddf.columns]
     if missing:
         raise ValueError(f"x11sa.dask.adjust_frame(): the frame has no column {missing[0]!r}.")
     # Every row of a group in one partition: a shuffle on the BY columns, or
     # one partition when the whole frame is one series.
     grouped = ddf.shuffle(on=by) if by else ddf.repartition(npartitions=1)
     return grouped.map_partitions(_adjust_partition, date, var, by, tables, frequency, threads, options,
-                                  meta=_meta(ddf, date, by, tables), align_dataframes=False)
+                                  meta=_meta(ddf, date, variables, by, tables), align_dataframes=False)

@@ -74,7 +74,7 @@ AdjustedSeries adjust_series(std::span<const double> values, const SeriesOptions
       xexit(exit_level::kResource);
     }
     SeriesStep series = series_step(values.size(), options, host);
-    series.options.keep_diagnostics = true;
+    series.options.keep_diagnostics = options.diagnostics;
     const StepOptions& step = series.options;
     level = series.exit_level;
     if (level > exit_level::kWarning) xexit(level);

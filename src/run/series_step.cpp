@@ -64,13 +64,15 @@ SeriesStep series_step(std::size_t values, const SeriesOptions& options, Host& h
   // variable 1.
   step.vars.analysis = {0};
   if (!options.prior_factors.empty()) step.vars.prior_factors = 1;
-  // Every table is captured, in the order of OUT=; the trading-day tables
-  // only for monthly series.
+  // The tables asked for (or every table) are captured, in the order of
+  // OUT=; the trading-day tables only for monthly series.
   for (int k = 0; k < kOutTableCount; ++k) {
     const Table t = out_table(k);
     const bool trading_day = t == Table::B14 || t == Table::B16 || t == Table::B18 || t == Table::B19 ||
                              t == Table::C14 || t == Table::C16 || t == Table::C18 || t == Table::C19;
-    if (monthly || !trading_day) step.out_names[static_cast<std::size_t>(k)] = {std::string(table_name(t))};
+    const bool wanted = options.tables.empty() || std::find(options.tables.begin(), options.tables.end(), t) !=
+                                                      options.tables.end();
+    if (wanted && (monthly || !trading_day)) step.out_names[static_cast<std::size_t>(k)] = {std::string(table_name(t))};
   }
   return result;
 }
