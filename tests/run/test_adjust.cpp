@@ -2,6 +2,7 @@
 // the same checks on its options.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -62,6 +63,17 @@ TEST(AdjustSeries, MatchesTheReferenceTablesOfAMonthlyRun) {
   EXPECT_EQ(r.f2->mcd, want["MCD"].get<int>());
   EXPECT_TRUE(near(r.f2->run_irregular, want["F2"]["table_c"]["I"]));
   EXPECT_TRUE(near(r.f2->ic_ratio[0], want["F2"]["table_d"][0]));
+
+  // Only the tables asked for, and without the diagnostics: the same numbers.
+  o.tables = {x11sa::Table::D12, x11sa::Table::D11};
+  o.diagnostics = false;
+  const AdjustedSeries lean = adjust_series(column(ref, "A1"), o);
+  EXPECT_EQ(lean.names, (std::vector<std::string>{"D11", "D12"}));
+  EXPECT_TRUE(std::ranges::equal(lean.table("D11"), r.table("D11")));
+  EXPECT_FALSE(lean.seasonality || lean.f2 || lean.e4);
+  EXPECT_EQ(lean.henderson, r.henderson);
+  o = SeriesOptions{};
+  o.start_year = 1949;
 
   // The sliding spans rerun the chain on shorter stretches afterwards; the
   // trend reported stays the series' own.
