@@ -23,3 +23,11 @@ head -n 8 airline_sa.csv
 echo "   ... $(($(wc -l < airline_sa.csv) - 1)) rows"
 echo
 echo "== HTML report with every table and the charts: build/demo/airline.html"
+
+# The Python package, built beside the command.
+python_dir=$(cd "$(dirname "$bin")" && pwd)/python
+if [ -d "$python_dir/x11sa" ] && /usr/bin/python3 -c 'import pandas' 2>/dev/null; then
+  echo
+  echo "== Python: examples/adjust.py (PYTHONPATH=build/python /usr/bin/python3 examples/adjust.py)"
+  PYTHONPATH="$python_dir" /usr/bin/python3 "$here/adjust.py"
+fi
