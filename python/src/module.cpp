@@ -47,24 +47,33 @@ int thread_count(int threads, std::size_t work) {
 }
 
 // Runs job(i) for i in [0, count) on `threads` threads, the calling one
-// among them; the first exception a job throws is rethrown here.
+// among them, which is called without the interpreter's lock. The first
+// exception a job throws is rethrown here; so is KeyboardInterrupt, which
+// the calling thread looks for between its jobs.
 template <class Job>
 void parallel_for(std::size_t count, int threads, Job&& job) {
   std::atomic<std::size_t> next{0};
   std::exception_ptr fault;
   std::atomic<bool> failed{false};
-  auto work = [&] {
+  auto fail = [&](std::exception_ptr e) {
+    if (!failed.exchange(true)) fault = std::move(e);
+  };
+  auto work = [&](bool calling_thread) {
     for (std::size_t i = next++; i < count && !failed; i = next++) {
       try {
         job(i);
       } catch (...) {
-        if (!failed.exchange(true)) fault = std::current_exception();
+        fail(std::current_exception());
+      }
+      if (calling_thread && i % 64 == 63) {
+        const py::gil_scoped_acquire locked;
+        if (PyErr_CheckSignals() != 0) fail(std::make_exception_ptr(py::error_already_set()));
       }
     }
   };
   std::vector<std::jthread> helpers;
-  for (int t = 1; t < threads; ++t) helpers.emplace_back(work);
-  work();
+  for (int t = 1; t < threads; ++t) helpers.emplace_back(work, false);
+  work(true);
   helpers.clear();
   if (fault) std::rethrow_exception(fault);
 }

@@ -68,3 +68,22 @@ def test_a_group_that_cannot_be_adjusted(panel):
     assert out.loc[out["sex"] != "child", "D11"].notna().all()
     info = out.attrs["x11sa"].set_index("sex")
     assert info.loc["child", "exit_level"] > 4 and any(l.startswith("ERROR") for l in info.loc["child", "log"])
+
+
+def test_a_long_frame_can_be_interrupted(panel):
+    import _thread
+    import threading
+
+    copies = 5000  # about a second of work
+    many = pd.DataFrame({"sex": np.repeat(np.arange(2 * copies), len(panel) // 2),
+                         "date": np.tile(pd.date_range("1974-01-01", periods=len(panel) // 2, freq="MS"), 2 * copies),
+                         "deaths": np.tile(panel.loc[panel["sex"] == "male", "deaths"].to_numpy(), 2 * copies)})
+    timer = threading.Timer(0.3, _thread.interrupt_main)
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            x11sa.adjust_frame(many, date="date", var="deaths", by="sex", threads=2)
+    finally:
+        timer.cancel()
+    # The package is still usable afterwards.
+    assert len(x11sa.adjust_frame(panel, date="date", var="deaths", by="sex")) == len(panel)
