@@ -92,6 +92,31 @@ void Listing::line(std::string_view text) {
   ++used_;
 }
 
+void Listing::paragraph(std::string_view text) {
+  if (!out_.enabled()) return;
+  // Escaped first: the escapes take columns too.
+  const std::string escaped = has_control_chars(text) ? visible_text(text) : std::string();
+  if (!escaped.empty()) text = escaped;
+  std::string& indented = indented_;
+  wrap_paragraph(text, static_cast<std::size_t>(linesize_), 2, [&](std::size_t indent, std::string_view part) {
+    if (indent == 0) {
+      line(part);
+      return;
+    }
+    indented.assign(indent, ' ');
+    indented += part;
+    line(indented);
+  });
+}
+
+int Listing::paragraph_lines(std::string_view text) const {
+  const std::string escaped = has_control_chars(text) ? visible_text(text) : std::string();
+  if (!escaped.empty()) text = escaped;
+  int lines = 0;
+  wrap_paragraph(text, static_cast<std::size_t>(linesize_), 2, [&](std::size_t, std::string_view) { ++lines; });
+  return lines;
+}
+
 void Listing::skip(int lines) {
   for (int i = 0; i < lines && used_ < pagesize_; ++i) line("");
 }

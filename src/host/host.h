@@ -78,6 +78,12 @@ class Listing {
   [[nodiscard]] const std::vector<std::string>& titles() const noexcept { return titles_; }
   // Writes one line (cut to the line size), starting a page when needed.
   void line(std::string_view text);
+  // Writes `text` as a paragraph: wrapped at blanks to the line size, the
+  // lines after the first indented two columns more than its own leading
+  // blanks.
+  void paragraph(std::string_view text);
+  // Lines paragraph(text) writes.
+  [[nodiscard]] int paragraph_lines(std::string_view text) const;
   void skip(int lines = 1);
   void new_page();
   // Lines left on the current page (0 before the first page).
@@ -95,6 +101,7 @@ class Listing {
   int used_ = 0;
   long pages_ = 0;
   std::vector<std::string> titles_;
+  std::string indented_;  // scratch of paragraph()
 };
 
 struct HostSettings {

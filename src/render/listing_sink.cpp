@@ -113,12 +113,18 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
 
   const std::size_t panels = (periods.size() + per_panel - 1) / per_panel;
   const bool has_summary = std::any_of(t.rows.begin(), t.rows.end(), summary_row);
-  // A table starts on a new page rather than break across two.
-  listing_.keep_together(static_cast<int>(2 + panels * (2 + t.rows.size() + (has_summary ? 1 : 0)) +
-                                          (t.notes.empty() ? 0 : 1 + t.notes.size())));
-  listing_.skip(1);
   const std::string name = t.name == "XXX" ? std::string() : t.name;
-  centred(listing_, name.empty() ? t.title : fmt::format("{}   {}", name, t.title));
+  const std::string title = name.empty() ? t.title : fmt::format("{}   {}", name, t.title);
+  // A table starts on a new page rather than break across two.
+  int note_lines = 0;
+  for (const auto& note : t.notes) note_lines += listing_.paragraph_lines(note);
+  const int title_lines = static_cast<int>(centred_lines(listing_, title));
+  listing_.keep_together(1 + title_lines + static_cast<int>(panels * (2 + t.rows.size() + (has_summary ? 1 : 0))) +
+                         (t.notes.empty() ? 0 : 1 + note_lines));
+  // One longer than a page keeps at least its title with its first row.
+  listing_.keep_together(1 + title_lines + 3);
+  listing_.skip(1);
+  centred(listing_, title);
 
   std::string& text = line_;
   auto right = [&text](std::string_view s, std::size_t w) {
@@ -174,7 +180,7 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
     }
   }
   if (!t.notes.empty()) listing_.skip(1);
-  for (const auto& note : t.notes) listing_.line(note);
+  for (const auto& note : t.notes) listing_.paragraph(note);
 }
 
 void X11ListingSink::chart(const OdsTable& t) {
@@ -212,10 +218,10 @@ void X11ListingSink::weight_list(const OdsTable& t) {
   } else {
     listing_.skip(1);
   }
-  listing_.line(t.title);
+  listing_.paragraph(t.title);
   for (const auto& row : t.rows)
     if (!row.empty())
-      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.line(*s);
+      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.paragraph(*s);
 }
 
 void X11ListingSink::preface(const OdsTable& t) {
@@ -223,7 +229,7 @@ void X11ListingSink::preface(const OdsTable& t) {
   listing_.new_page();
   for (const auto& row : t.rows)
     if (!row.empty())
-      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.line(*s);
+      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.paragraph(*s);
 }
 
 }  // namespace x11sa

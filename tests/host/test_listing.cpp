@@ -1,7 +1,9 @@
-// The listing: lines cut to the line size in characters, titles centred on
-// every page, pages of the page size, and output to a FILE as to a string.
+// The listing: lines cut to the line size in characters, paragraphs and
+// titles wrapped at blanks, titles centred on every page, pages of the page
+// size, and output to a FILE as to a string.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -34,6 +36,70 @@ TEST(Listing, CutsLongLinesBetweenCharactersAndDropsTrailingBlanks) {
   EXPECT_EQ(text_width(lines[0]), 64u);
   EXPECT_EQ(lines[1], std::string(64, 'x'));
   EXPECT_EQ(lines[2], "value");
+}
+
+// The words of the lines, in order.
+std::vector<std::string> words_of(const std::vector<std::string>& lines) {
+  std::vector<std::string> words;
+  for (const auto& l : lines)
+    for (std::size_t at = l.find_first_not_of(' '); at != std::string::npos; at = l.find_first_not_of(' ', at)) {
+      const std::size_t end = std::min(l.find(' ', at), l.size());
+      words.push_back(l.substr(at, end - at));
+      at = end;
+    }
+  return words;
+}
+
+TEST(Listing, ParagraphsWrapAtBlanksAndContinueIndented) {
+  std::string out;
+  Listing listing(TextOut(&out), 64, 100);
+  const std::string text =
+      "  Irregular values outside of 2.5-sigma limits are excluded from trading day regression, "
+      "and the months left out are listed in B14 and C14 with their irregular values.";
+  listing.paragraph(text);
+  const auto lines = lines_of(out);
+  EXPECT_EQ(static_cast<int>(lines.size()), listing.paragraph_lines(text));
+  ASSERT_EQ(lines.size(), 3u) << out;
+  EXPECT_EQ(words_of(lines), words_of({text}));
+  EXPECT_EQ(lines[0].rfind("  Irregular", 0), 0u);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_LE(lines[i].size(), 64u) << lines[i];
+    if (i > 0) {
+      EXPECT_EQ(lines[i].find_first_not_of(' '), 4u) << lines[i];  // two more than the first
+    }
+    // Each line ends where the next word would not have fitted.
+    if (i + 1 < lines.size()) {
+      EXPECT_GT(lines[i].size() + 1 + words_of({lines[i + 1]})[0].size(), 64u) << lines[i];
+    }
+  }
+}
+
+TEST(Listing, AWordWiderThanTheLineBreaksBetweenCharactersAndGoesOn) {
+  std::string out;
+  Listing listing(TextOut(&out), 64, 100);
+  std::string accented;
+  for (int i = 0; i < 70; ++i) accented += "\xC3\xA9";  // e acute, two bytes
+  listing.paragraph(accented + " end\tof\ntext");
+  const auto lines = lines_of(out);
+  ASSERT_EQ(lines.size(), 2u) << out;
+  EXPECT_EQ(lines[0], accented.substr(0, 128));
+  // The rest of the word, then the text with its control characters shown.
+  EXPECT_EQ(lines[1], "  " + accented.substr(128) + " end\\tof\\ntext");
+}
+
+TEST(Listing, TitlesWiderThanTheLineWrapAndEachLineIsCentred) {
+  std::string out;
+  Listing listing(TextOut(&out), 64, 100);
+  const std::string title = "D12   Final Trend Cycle - Henderson Curve: 13-Term Moving Average, I/C Ratio 1.092";
+  centred(listing, title);
+  const auto lines = lines_of(out);
+  ASSERT_EQ(lines.size(), centred_lines(listing, title));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(words_of(lines), words_of({title}));
+  for (const auto& l : lines) {
+    const std::size_t lead = l.find_first_not_of(' ');
+    EXPECT_EQ(lead, (64 - (l.size() - lead)) / 2) << l;
+  }
 }
 
 TEST(Listing, FirstColumnsCountsCharactersNotBytes) {
