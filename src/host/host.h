@@ -67,7 +67,7 @@ class Log {
 };
 
 // The listing: fixed-width lines on pages of `pagesize` lines, each page
-// opened by a form feed and the current title lines.
+// opened by a form feed, the current title lines and the page number.
 class Listing {
  public:
   Listing(TextOut out, int linesize, int pagesize) : out_(out), linesize_(linesize), pagesize_(pagesize) {}
@@ -85,6 +85,9 @@ class Listing {
   // Lines paragraph(text) writes.
   [[nodiscard]] int paragraph_lines(std::string_view text) const;
   void skip(int lines = 1);
+  // Starts a page: a form feed (but before the first), then the header:
+  // the titles centred, the first line ending with the page number, and a
+  // blank line.
   void new_page();
   // Lines left on the current page (0 before the first page).
   [[nodiscard]] int lines_left() const noexcept;
@@ -95,6 +98,10 @@ class Listing {
   void flush() { out_.flush(); }
 
  private:
+  // Calls `emit(line)` for each line of the header of page `page`.
+  template <class Emit>
+  void header(long page, Emit&& emit) const;
+
   TextOut out_;
   int linesize_;
   int pagesize_;

@@ -1,6 +1,7 @@
 // The listings of the example and golden programs at the narrowest and the
-// usual line size: every line fits, and every word the output objects hold
-// is printed whole, never cut at the line's end nor split across two lines.
+// usual line size: every line fits, every page is numbered, and every word
+// the output objects hold is printed whole, never cut at the line's end nor
+// split across two lines.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -110,19 +111,29 @@ std::map<std::string, long> object_words(const std::vector<OdsTable>& tables) {
   return words;
 }
 
-TEST(ListingLayout, GoldenListingsFitTheLineAndPrintEveryWordWhole) {
+TEST(ListingLayout, GoldenListingsFitTheLineNumberEveryPageAndPrintEveryWordWhole) {
   for (const fs::path& file : golden_programs())
     for (const int linesize : {64, 132}) {
       const ProgramOutput out = run_file(file, linesize);
       const std::string where = file.filename().string() + " at " + std::to_string(linesize);
       // The listing's words, but for the page headers: the lines of each
-      // page up to its first blank line.
+      // page up to its first blank line, the first ending with the page's
+      // number at the end of the line.
       std::map<std::string, long> printed;
       bool header = true;
+      bool page_starts = true;
+      long page = 0;
       for (std::string line : lines_of(out.listing)) {
         if (!line.empty() && line[0] == '\f') {
           line.erase(0, 1);
-          header = true;
+          header = page_starts = true;
+        }
+        if (page_starts) {
+          const std::string number = " Page " + std::to_string(++page);
+          EXPECT_TRUE(line.size() > number.size() && line.substr(line.size() - number.size()) == number &&
+                      text_width(line) == static_cast<std::size_t>(linesize))
+              << where << ": " << line;
+          page_starts = false;
         }
         EXPECT_LE(text_width(line), static_cast<std::size_t>(linesize)) << where << ": " << line;
         if (header) {
