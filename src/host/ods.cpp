@@ -399,16 +399,37 @@ std::size_t longest_word(std::string_view text) {
 
 }  // namespace
 
-void ListingSink::table(const OdsTable& table) {
-  if (!listing_.enabled()) return;
-  start_table(table);
-  const std::size_t ncol = table.columns.size();
-  if (ncol == 0) {
-    listing_.skip(1);
-    if (!table.title.empty()) centred(listing_, table.title);
-    for (const auto& note : table.notes) listing_.paragraph(note);
+std::string_view ListingSink::heading(const OdsTable& table, std::size_t c) {
+  const auto& col = table.columns[c];
+  return col.label.empty() ? col.name : col.label;
+}
+
+std::string_view ListingSink::cell_text(std::size_t r, std::size_t c) const {
+  const std::size_t k = r * widths_.size() + c;
+  const std::size_t from = k == 0 ? 0 : cell_ends_[k - 1];
+  return std::string_view(cell_texts_).substr(from, cell_ends_[k] - from);
+}
+
+void ListingSink::wrapped(const OdsTable& table, std::string_view text, std::size_t c, bool is_heading,
+                          std::vector<std::string>& out) const {
+  out.clear();
+  if (widths_[c] >= natural_widths_[c]) {
+    out.emplace_back(text);
     return;
   }
+  // Texts wrap as paragraphs; headings and numbers plainly.
+  const bool paragraph = !is_heading && table.columns[c].type == ColType::Char;
+  wrap_paragraph(text, widths_[c], paragraph ? 2 : 0, [&](std::size_t indent, std::string_view part) {
+    out.push_back(std::string(indent, ' ') + std::string(part));
+  });
+}
+
+std::size_t ListingSink::lay_out(const OdsTable& table) {
+  std::size_t note_lines = 0;
+  for (const auto& note : table.notes) note_lines += static_cast<std::size_t>(listing_.paragraph_lines(note));
+  const std::size_t title_lines = table.title.empty() ? 1 : centred_lines(listing_, table.title);
+  const std::size_t ncol = table.columns.size();
+  if (ncol == 0) return 1 + (table.title.empty() ? 0 : title_lines) + note_lines;
   // Cell texts, formatted once into one buffer (cell k of the row-major
   // order spans [ends[k-1], ends[k])), and column widths.
   std::string& texts = cell_texts_;
@@ -417,11 +438,7 @@ void ListingSink::table(const OdsTable& table) {
   texts.clear();
   ends.clear();
   width.assign(ncol, 0);
-  auto heading = [&](std::size_t c) -> std::string_view {
-    const auto& col = table.columns[c];
-    return col.label.empty() ? col.name : col.label;
-  };
-  for (std::size_t c = 0; c < ncol; ++c) width[c] = text_width(heading(c));
+  for (std::size_t c = 0; c < ncol; ++c) width[c] = text_width(heading(table, c));
   for (const auto& row : table.rows)
     for (std::size_t c = 0; c < ncol; ++c) {
       const std::size_t from = texts.size();
@@ -431,11 +448,6 @@ void ListingSink::table(const OdsTable& table) {
       const std::string_view cell = std::string_view(texts).substr(from);
       width[c] = std::max(width[c], table.columns[c].type == ColType::Num ? cell.size() : text_width(cell));
     }
-  auto cell_text = [&](std::size_t r, std::size_t c) {
-    const std::size_t k = r * ncol + c;
-    const std::size_t from = k == 0 ? 0 : ends[k - 1];
-    return std::string_view(texts).substr(from, ends[k] - from);
-  };
   const std::size_t line = static_cast<std::size_t>(listing_.linesize());
 
   // Columns too wide for the line are narrowed, their headings and texts
@@ -449,7 +461,7 @@ void ListingSink::table(const OdsTable& table) {
     width[0] = std::min(width[0], line);
   } else {
     auto least = [&](std::size_t c) {
-      std::size_t w = longest_word(heading(c));
+      std::size_t w = longest_word(heading(table, c));
       for (std::size_t r = 0; r < table.rows.size(); ++r) w = std::max(w, longest_word(cell_text(r, c)));
       return w;
     };
@@ -464,27 +476,8 @@ void ListingSink::table(const OdsTable& table) {
   bool any_narrowed = false;
   for (std::size_t c = 0; c < ncol; ++c) any_narrowed = any_narrowed || width[c] < natural[c];
 
-  // The lines of a text in column c: one, or its wrapped lines when the
-  // column is narrowed (texts as paragraphs, headings and numbers plainly).
-  std::vector<std::string>& pieces = pieces_;
-  auto lines_of = [&](std::string_view text, std::size_t c, bool is_heading, std::vector<std::string>& out) {
-    out.clear();
-    if (width[c] >= natural[c]) {
-      out.emplace_back(text);
-      return;
-    }
-    const bool paragraph = !is_heading && table.columns[c].type == ColType::Char;
-    wrap_paragraph(text, width[c], paragraph ? 2 : 0, [&](std::size_t indent, std::string_view part) {
-      out.push_back(std::string(indent, ' ') + std::string(part));
-    });
-  };
-  auto line_count = [&](std::string_view text, std::size_t c, bool is_heading) {
-    lines_of(text, c, is_heading, pieces);
-    return pieces.size();
-  };
-
-  // Lay the columns out in panels that fit the line; the first column
-  // repeats in every panel as the row label.
+  // Panels that fit the line; the first column repeats in every panel as
+  // the row label.
   std::vector<std::size_t>& panel_ends = panel_ends_;
   panel_ends.clear();
   for (std::size_t c = ncol > 1 ? 1 : 0, used = 0; c < ncol; ++c) {
@@ -495,33 +488,51 @@ void ListingSink::table(const OdsTable& table) {
     used += 2 + width[c];
   }
   panel_ends.push_back(ncol);
-  {
-    // Lines of each panel: its heading and its rows, each as tall as its
-    // tallest cell.
-    std::size_t lines = 0;
-    for (std::size_t p = 0, from = ncol > 1 ? 1 : 0; p < panel_ends.size(); from = panel_ends[p++]) {
-      if (!any_narrowed) {
-        lines += 2 + table.rows.size();
-        continue;
-      }
-      auto tallest = [&](auto&& count) {
-        std::size_t most = ncol > 1 ? count(0) : 1;
-        for (std::size_t c = from; c < panel_ends[p]; ++c) most = std::max(most, count(c));
-        return most;
-      };
-      lines += 1 + tallest([&](std::size_t c) { return line_count(heading(c), c, true); });
-      for (std::size_t r = 0; r < table.rows.size(); ++r)
-        lines += tallest([&](std::size_t c) { return line_count(cell_text(r, c), c, false); });
+  // Lines of each panel: a blank, its heading and its rows, each as tall as
+  // its tallest cell.
+  std::size_t lines = 1 + title_lines + note_lines;
+  for (std::size_t p = 0, from = ncol > 1 ? 1 : 0; p < panel_ends.size(); from = panel_ends[p++]) {
+    if (!any_narrowed) {
+      lines += 2 + table.rows.size();
+      continue;
     }
-    std::size_t note_lines = 0;
-    for (const auto& note : table.notes) note_lines += static_cast<std::size_t>(listing_.paragraph_lines(note));
-    const std::size_t title_lines = table.title.empty() ? 1 : centred_lines(listing_, table.title);
-    listing_.keep_together(static_cast<int>(1 + title_lines + lines + note_lines));
-    // One longer than a page keeps at least its title with its first row.
-    listing_.keep_together(static_cast<int>(1 + title_lines + 3));
+    auto tallest = [&](auto&& text_of, bool is_heading) {
+      auto count = [&](std::size_t c) {
+        wrapped(table, text_of(c), c, is_heading, pieces_);
+        return pieces_.size();
+      };
+      std::size_t most = ncol > 1 ? count(0) : 1;
+      for (std::size_t c = from; c < panel_ends[p]; ++c) most = std::max(most, count(c));
+      return most;
+    };
+    lines += 1 + tallest([&](std::size_t c) { return heading(table, c); }, true);
+    for (std::size_t r = 0; r < table.rows.size(); ++r)
+      lines += tallest([&](std::size_t c) { return cell_text(r, c); }, false);
   }
+  return lines;
+}
+
+std::size_t ListingSink::plain_lines(const OdsTable& table) { return lay_out(table); }
+
+void ListingSink::table(const OdsTable& table) {
+  if (!listing_.enabled()) return;
+  start_table(table);
+  const std::size_t lines = lay_out(table);
+  const std::size_t ncol = table.columns.size();
+  if (ncol == 0) {
+    listing_.skip(1);
+    if (!table.title.empty()) centred(listing_, table.title);
+    for (const auto& note : table.notes) listing_.paragraph(note);
+    return;
+  }
+  const std::size_t title_lines = table.title.empty() ? 1 : centred_lines(listing_, table.title);
+  listing_.keep_together(static_cast<int>(lines));
+  // One longer than a page keeps at least its title with its first row.
+  listing_.keep_together(static_cast<int>(1 + title_lines + 3));
   listing_.skip(1);
   if (!table.title.empty()) centred(listing_, table.title);
+  const std::vector<std::size_t>& width = widths_;
+  const std::vector<std::size_t>& natural = natural_widths_;
   std::vector<std::size_t>& cols = panel_;
   std::vector<std::vector<std::string>>& cell_lines = cell_lines_;
   std::string& text = line_text_;
@@ -551,7 +562,7 @@ void ListingSink::table(const OdsTable& table) {
     if (cell_lines.size() < cols.size()) cell_lines.resize(cols.size());
     std::size_t height = 0;
     for (std::size_t k = 0; k < cols.size(); ++k) {
-      lines_of(cell(cols[k]), cols[k], is_heading, cell_lines[k]);
+      wrapped(table, cell(cols[k]), cols[k], is_heading, cell_lines[k]);
       height = std::max(height, cell_lines[k].size());
     }
     // Headings sit on their column, their first lines above; the lines of
@@ -569,12 +580,12 @@ void ListingSink::table(const OdsTable& table) {
       listing_.line(text);
     }
   };
-  for (std::size_t p = 0, from = ncol > 1 ? 1 : 0; p < panel_ends.size(); from = panel_ends[p++]) {
+  for (std::size_t p = 0, from = ncol > 1 ? 1 : 0; p < panel_ends_.size(); from = panel_ends_[p++]) {
     cols.clear();
     if (ncol > 1) cols.push_back(0);
-    for (std::size_t c = from; c < panel_ends[p]; ++c) cols.push_back(c);
+    for (std::size_t c = from; c < panel_ends_[p]; ++c) cols.push_back(c);
     listing_.skip(1);
-    write_row([&](std::size_t c) { return heading(c); }, true);
+    write_row([&](std::size_t c) { return heading(table, c); }, true);
     for (std::size_t r = 0; r < table.rows.size(); ++r)
       write_row([&](std::size_t c) { return cell_text(r, c); }, false);
   }

@@ -110,9 +110,23 @@ class ListingSink : public OdsSink {
  protected:
   // Starts a page when the table's page title differs from the current one.
   void start_table(const OdsTable& table);
+  // Lines table() takes for `table` in the plain layout, from the blank line
+  // before its title to its last note.
+  [[nodiscard]] std::size_t plain_lines(const OdsTable& table);
   Listing& listing_;
 
  private:
+  // Formats the cells, sets the column widths and the panels in the
+  // scratch members below; returns the lines the table takes.
+  std::size_t lay_out(const OdsTable& table);
+  static std::string_view heading(const OdsTable& table, std::size_t c);
+  // Text of cell (r, c) as lay_out formatted it.
+  [[nodiscard]] std::string_view cell_text(std::size_t r, std::size_t c) const;
+  // The lines of a text of column c: itself, or its lines wrapped to the
+  // column's width when lay_out narrowed the column.
+  void wrapped(const OdsTable& table, std::string_view text, std::size_t c, bool is_heading,
+               std::vector<std::string>& out) const;
+
   // Scratch of table(), kept to spare allocations table after table.
   std::string cell_texts_;
   std::vector<std::size_t> cell_ends_;

@@ -31,8 +31,49 @@ int column_index(const OdsTable& t, std::string_view name) {
 
 }  // namespace
 
+void X11ListingSink::begin_step(const std::string& proc, int line) {
+  release_held();
+  ListingSink::begin_step(proc, line);
+}
+
+void X11ListingSink::end_step(int exit_level) {
+  release_held();
+  ListingSink::end_step(exit_level);
+}
+
+void X11ListingSink::open_group(const std::vector<OdsGroup>& path) {
+  release_held();
+  ListingSink::open_group(path);
+}
+
+void X11ListingSink::close_group(const std::vector<OdsGroup>& path) {
+  release_held();
+  ListingSink::close_group(path);
+}
+
+void X11ListingSink::release_held(const OdsTable* next) {
+  if (!held_) return;
+  const OdsTable held = std::move(*held_);
+  held_.reset();
+  start_table(held);
+  if (next != nullptr && next->page_title == held.page_title)
+    listing_.keep_together(static_cast<int>(plain_lines(held) + plain_lines(*next)));
+  ListingSink::table(held);
+}
+
 void X11ListingSink::table(const OdsTable& table) {
   if (!listing_.enabled()) return;
+  // A convergence summary and the model report after it read as one: the
+  // summary never ends a page that the estimates it describes do not share.
+  const bool plain = !starts_with(table.template_path, "lum.x11.month.type") &&
+                     !starts_with(table.template_path, "lum.x11.qtr.type") &&
+                     table.template_path != "lum.x11.preface" && table.template_path != "lum.x11.weights" &&
+                     !starts_with(table.template_path, "lum.x11.chart");
+  release_held(plain ? &table : nullptr);
+  if (table.template_path == "lum.x11.ArimaConvergeSum") {
+    held_ = table;
+    return;
+  }
   if (starts_with(table.template_path, "lum.x11.month.type") || starts_with(table.template_path, "lum.x11.qtr.type")) {
     month_by_year(table);
   } else if (table.template_path == "lum.x11.preface") {

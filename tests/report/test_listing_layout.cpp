@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "host/host.h"
+#include "host/message_ids.h"
+#include "host/messages.h"
 #include "host/program.h"
 #include "render/listing_sink.h"
 #include "report/capture_sink.h"
@@ -146,6 +148,47 @@ TEST(ListingLayout, GoldenListingsFitTheLineNumberEveryPageAndPrintEveryWordWhol
       for (const auto& [word, count] : object_words(out.tables))
         EXPECT_GE(printed[word], count) << where << ": '" << word << "' is cut or split";
     }
+}
+
+// With every report of the automatic choice: each candidate's convergence
+// summary comes first, then the estimates it describes, in the objects all
+// outputs share and on one page of the listing.
+TEST(ListingLayout, EachConvergenceSummaryPrecedesTheEstimatesItDescribesOnTheirPage) {
+  const std::string summary = msgtext(text_id::kConvergenceSummary);
+  const std::string model = msgtext(text_id::kArimaModel);
+  for (const int linesize : {64, 132}) {
+    const ProgramOutput out = run_file(X11SA_SOURCE_ROOT "/tests/golden/programs/arima_auto.x11sa", linesize);
+    std::vector<std::string> names;
+    for (const OdsTable& t : out.tables) names.push_back(t.name);
+    const std::vector<std::string> estimation = {"ConvergenceSummary", "ModelDescription", "ParameterEstimates",
+                                                 "FitStatistics",      "ChiSqAuto",        "CriteriaSummary"};
+    int candidates = 0;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (names[i] == estimation[0]) {
+        ++candidates;
+        ASSERT_LE(i + estimation.size(), names.size());
+        EXPECT_EQ(std::vector<std::string>(names.begin() + static_cast<long>(i),
+                                           names.begin() + static_cast<long>(i + estimation.size())),
+                  estimation);
+      }
+    EXPECT_EQ(candidates, 5);
+    // Page by page: a summary's title is followed on its page by the model's.
+    int summaries = 0;
+    bool waiting = false;
+    for (const std::string& line : lines_of(out.listing)) {
+      if (!line.empty() && line[0] == '\f') {
+        EXPECT_FALSE(waiting) << "a page ends between a summary and its model at " << linesize;
+      }
+      const std::size_t first = line.find_first_not_of(" \f");
+      const std::string_view text = first == std::string::npos ? std::string_view() : std::string_view(line).substr(first);
+      if (text == summary) {
+        ++summaries;
+        waiting = true;
+      }
+      if (text == model) waiting = false;
+    }
+    EXPECT_EQ(summaries, 5) << linesize;
+  }
 }
 
 }  // namespace
