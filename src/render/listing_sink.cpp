@@ -63,27 +63,26 @@ void X11ListingSink::release_held(const OdsTable* next) {
 
 void X11ListingSink::table(const OdsTable& table) {
   if (!listing_.enabled()) return;
+  const std::string_view tp = table.template_path;
+  enum class Layout { MonthByYear, Preface, Weights, Chart, Plain };
+  const Layout layout = starts_with(tp, "lum.x11.month.type") || starts_with(tp, "lum.x11.qtr.type") ? Layout::MonthByYear
+                        : tp == "lum.x11.preface"                                                    ? Layout::Preface
+                        : tp == "lum.x11.weights"                                                    ? Layout::Weights
+                        : starts_with(tp, "lum.x11.chart")                                           ? Layout::Chart
+                                                                                                     : Layout::Plain;
   // A convergence summary and the model report after it read as one: the
   // summary never ends a page that the estimates it describes do not share.
-  const bool plain = !starts_with(table.template_path, "lum.x11.month.type") &&
-                     !starts_with(table.template_path, "lum.x11.qtr.type") &&
-                     table.template_path != "lum.x11.preface" && table.template_path != "lum.x11.weights" &&
-                     !starts_with(table.template_path, "lum.x11.chart");
-  release_held(plain ? &table : nullptr);
-  if (table.template_path == "lum.x11.ArimaConvergeSum") {
+  release_held(layout == Layout::Plain ? &table : nullptr);
+  if (tp == "lum.x11.ArimaConvergeSum") {
     held_ = table;
     return;
   }
-  if (starts_with(table.template_path, "lum.x11.month.type") || starts_with(table.template_path, "lum.x11.qtr.type")) {
-    month_by_year(table);
-  } else if (table.template_path == "lum.x11.preface") {
-    preface(table);
-  } else if (table.template_path == "lum.x11.weights") {
-    weight_list(table);
-  } else if (starts_with(table.template_path, "lum.x11.chart")) {
-    chart(table);
-  } else {
-    ListingSink::table(table);
+  switch (layout) {
+    case Layout::MonthByYear: month_by_year(table); break;
+    case Layout::Preface: preface(table); break;
+    case Layout::Weights: weight_list(table); break;
+    case Layout::Chart: chart(table); break;
+    case Layout::Plain: ListingSink::table(table); break;
   }
 }
 
