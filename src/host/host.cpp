@@ -92,8 +92,59 @@ void Listing::line(std::string_view text) {
   ++used_;
 }
 
+void Listing::paragraph(std::string_view text) {
+  if (!out_.enabled()) return;
+  // Escaped first: the escapes take columns too.
+  const std::string escaped = has_control_chars(text) ? visible_text(text) : std::string();
+  if (!escaped.empty()) text = escaped;
+  std::string& indented = indented_;
+  wrap_paragraph(text, static_cast<std::size_t>(linesize_), 2, [&](std::size_t indent, std::string_view part) {
+    if (indent == 0) {
+      line(part);
+      return;
+    }
+    indented.assign(indent, ' ');
+    indented += part;
+    line(indented);
+  });
+}
+
+int Listing::paragraph_lines(std::string_view text) const {
+  const std::string escaped = has_control_chars(text) ? visible_text(text) : std::string();
+  if (!escaped.empty()) text = escaped;
+  int lines = 0;
+  wrap_paragraph(text, static_cast<std::size_t>(linesize_), 2, [&](std::size_t, std::string_view) { ++lines; });
+  return lines;
+}
+
 void Listing::skip(int lines) {
   for (int i = 0; i < lines && used_ < pagesize_; ++i) line("");
+}
+
+template <class Emit>
+void Listing::header(long page, Emit&& emit) const {
+  // The page number ends the first line; the first title keeps its centred
+  // place where the number fits beside it, else moves left as far as needed.
+  const std::string number = fmt::format("Page {}", page);
+  const std::size_t line = static_cast<std::size_t>(linesize_);
+  const std::size_t room = line - std::min(line, number.size() + 2);
+  std::string text;
+  bool first = true;
+  for (const auto& title : titles_) {
+    const std::string escaped = has_control_chars(title) ? visible_text(title) : std::string();
+    const std::string_view t = escaped.empty() ? std::string_view(title) : std::string_view(escaped);
+    wrap_paragraph(t, first ? room : line, 0, [&](std::size_t /*indent*/, std::string_view part) {
+      const std::size_t width = text_width(part);
+      const std::size_t centred = (line - std::min(line, width)) / 2;
+      text.assign(first ? std::min(centred, room - std::min(room, width)) : centred, ' ');
+      text += part;
+      if (first) text.append(line - std::min(line, text_width(text) + number.size()), ' ') += number;
+      emit(std::string_view(text));
+      first = false;
+    });
+  }
+  if (first) emit(std::string(line - std::min(line, number.size()), ' ') + number);
+  emit(std::string_view());
 }
 
 void Listing::new_page() {
@@ -101,26 +152,17 @@ void Listing::new_page() {
   if (pages_ > 0) out_.write("\f");
   ++pages_;
   used_ = 0;
-  for (const auto& title : titles_) {
-    const std::string escaped = has_control_chars(title) ? visible_text(title) : std::string();
-    const std::string_view t = escaped.empty() ? std::string_view(title) : std::string_view(escaped);
-    const int width = static_cast<int>(text_width(t));
-    const int margin = std::max(0, (linesize_ - width) / 2);
-    out_.write(std::string(static_cast<std::size_t>(margin), ' '));
-    out_.write(first_columns(t, static_cast<std::size_t>(linesize_)));
-    out_.write("\n");
+  header(pages_, [&](std::string_view text) {
+    out_.write_line(text);
     ++used_;
-  }
-  if (!titles_.empty()) {
-    out_.write("\n");
-    ++used_;
-  }
+  });
 }
 
 void Listing::keep_together(int lines) {
   if (!out_.enabled() || pages_ == 0) return;
-  const int page_room = pagesize_ - static_cast<int>(titles_.size()) - (titles_.empty() ? 0 : 1);
-  if (lines > lines_left() && lines <= page_room) new_page();
+  int header_lines = 0;
+  header(pages_ + 1, [&](std::string_view) { ++header_lines; });
+  if (lines > lines_left() && lines <= pagesize_ - header_lines) new_page();
 }
 
 int Listing::lines_left() const noexcept { return pages_ == 0 ? 0 : std::max(0, pagesize_ - used_); }

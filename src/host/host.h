@@ -67,7 +67,7 @@ class Log {
 };
 
 // The listing: fixed-width lines on pages of `pagesize` lines, each page
-// opened by a form feed and the current title lines.
+// opened by a form feed, the current title lines and the page number.
 class Listing {
  public:
   Listing(TextOut out, int linesize, int pagesize) : out_(out), linesize_(linesize), pagesize_(pagesize) {}
@@ -78,7 +78,16 @@ class Listing {
   [[nodiscard]] const std::vector<std::string>& titles() const noexcept { return titles_; }
   // Writes one line (cut to the line size), starting a page when needed.
   void line(std::string_view text);
+  // Writes `text` as a paragraph: wrapped at blanks to the line size, the
+  // lines after the first indented two columns more than its own leading
+  // blanks.
+  void paragraph(std::string_view text);
+  // Lines paragraph(text) writes.
+  [[nodiscard]] int paragraph_lines(std::string_view text) const;
   void skip(int lines = 1);
+  // Starts a page: a form feed (but before the first), then the header:
+  // the titles centred, the first line ending with the page number, and a
+  // blank line.
   void new_page();
   // Lines left on the current page (0 before the first page).
   [[nodiscard]] int lines_left() const noexcept;
@@ -89,12 +98,17 @@ class Listing {
   void flush() { out_.flush(); }
 
  private:
+  // Calls `emit(line)` for each line of the header of page `page`.
+  template <class Emit>
+  void header(long page, Emit&& emit) const;
+
   TextOut out_;
   int linesize_;
   int pagesize_;
   int used_ = 0;
   long pages_ = 0;
   std::vector<std::string> titles_;
+  std::string indented_;  // scratch of paragraph()
 };
 
 struct HostSettings {

@@ -161,6 +161,7 @@ inline constexpr int kStatDeviation = 253;
 inline constexpr int kStatWeightsTotal = 254;
 inline constexpr int kRatioTableSummary = 260;
 inline constexpr int kTableSummary = 261;
+inline constexpr int kAdditiveTableSummary = 262;
 
 // Trading day.
 inline constexpr int kPreliminaryTradingDayRegression = 117;

@@ -215,11 +215,16 @@ constexpr std::array kMessages = std::to_array<Message>({
     {242, Text, "Dec"},
     {251, Text, "Total"},
     {252, Text, "Avg"},
-    {253, Text, "S.D."},
+    // The root mean square deviation from 100 (from 0 when additive) of an
+    // irregular table's year, and of its months in the summary row.
+    {253, Text, "RMSD"},
     {254, Text, "Total"},
-    {260, Text, "Total: {0}  Mean: {1}  S.D.: {2}"},
-    {261, Text, "Total: {0}  Mean: {1}  S.D.: {2}"},
-    {275, Text, "Total: {0}  Mean: {1}  S.D.: {2}"},
+    // Footnotes: the total, mean and root mean square deviation from 100 (0
+    // when additive) of every value; ratio tables have only the total.
+    {260, Text, "Total: {0}"},
+    {261, Text, "Total: {0}  Mean: {1}  RMS dev. from 100: {2}"},
+    {262, Text, "Total: {0}  Mean: {1}  RMS dev. from 0: {2}"},
+    {275, Text, "Total: {0}  Mean: {1}  RMS dev. from 100: {2}"},
     {280, Text, "Day          Weight"},
     {281, Text, "Prior Daily Weights"},
     {282, Text, "Moving Seasonality Ratio"},

@@ -323,9 +323,52 @@ std::string_view first_columns(std::string_view text, std::size_t columns) noexc
   return text;
 }
 
+WrappedLine wrap_line(std::string_view text, std::size_t columns) noexcept {
+  auto after_blanks = [&](std::size_t at) {
+    const std::size_t next = text.find_first_not_of(' ', at);
+    return next == std::string_view::npos ? std::string_view() : text.substr(next);
+  };
+  if (text.size() <= columns || text_width(text) <= columns) return {text, {}};
+  const std::size_t lead = text.find_first_not_of(' ');
+  if (lead == std::string_view::npos) return {first_columns(text, columns), {}};
+  // The break: the first blank of the last run of blanks that starts within
+  // the line after a word, or a blank just past its end.
+  std::size_t at = std::string_view::npos;
+  std::size_t seen = 0;
+  for (std::size_t i = lead; i < text.size(); ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) continue;  // continues a character
+    const bool starts_blanks = text[i] == ' ' && text[i - 1] != ' ';
+    if (lead + seen == columns) {
+      if (starts_blanks || text[i] == ' ') at = i;
+      break;
+    }
+    if (starts_blanks) at = i;
+    ++seen;
+  }
+  if (at == std::string_view::npos) {
+    // A word wider than the line: broken where the line is full, and at
+    // least one character taken.
+    std::string_view head = first_columns(text, columns);
+    if (head.empty()) head = first_columns(text, 1);
+    return {head, after_blanks(head.size())};
+  }
+  std::string_view head = text.substr(0, at);
+  head = head.substr(0, head.find_last_not_of(' ') + 1);
+  return {head, after_blanks(at)};
+}
+
 void centred(Listing& listing, std::string_view text) {
-  const int margin = std::max(0, (listing.linesize() - static_cast<int>(text_width(text))) / 2);
-  listing.line(std::string(static_cast<std::size_t>(margin), ' ') + std::string(text));
+  const std::size_t line = static_cast<std::size_t>(listing.linesize());
+  wrap_paragraph(text, line, 0, [&](std::size_t /*indent*/, std::string_view part) {
+    const std::size_t margin = (line - std::min(line, text_width(part))) / 2;
+    listing.line(std::string(margin, ' ') + std::string(part));
+  });
+}
+
+std::size_t centred_lines(const Listing& listing, std::string_view text) {
+  std::size_t lines = 0;
+  wrap_paragraph(text, static_cast<std::size_t>(listing.linesize()), 0, [&](std::size_t, std::string_view) { ++lines; });
+  return lines;
 }
 
 void ListingSink::open_group(const std::vector<OdsGroup>& /*path*/) {}
@@ -340,16 +383,53 @@ void ListingSink::start_table(const OdsTable& table) {
   }
 }
 
-void ListingSink::table(const OdsTable& table) {
-  if (!listing_.enabled()) return;
-  start_table(table);
-  const std::size_t ncol = table.columns.size();
-  if (ncol == 0) {
-    listing_.skip(1);
-    if (!table.title.empty()) centred(listing_, table.title);
-    for (const auto& note : table.notes) listing_.line(note);
+namespace {
+
+// Columns of the widest blank-separated word of `text`.
+std::size_t longest_word(std::string_view text) {
+  std::size_t longest = 0;
+  for (std::size_t at = text.find_first_not_of(' '); at != std::string_view::npos;
+       at = text.find_first_not_of(' ', at)) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    longest = std::max(longest, text_width(text.substr(at, end - at)));
+    at = end;
+  }
+  return longest;
+}
+
+}  // namespace
+
+std::string_view ListingSink::heading(const OdsTable& table, std::size_t c) {
+  const auto& col = table.columns[c];
+  return col.label.empty() ? col.name : col.label;
+}
+
+std::string_view ListingSink::cell_text(std::size_t r, std::size_t c) const {
+  const std::size_t k = r * widths_.size() + c;
+  const std::size_t from = k == 0 ? 0 : cell_ends_[k - 1];
+  return std::string_view(cell_texts_).substr(from, cell_ends_[k] - from);
+}
+
+void ListingSink::wrapped(const OdsTable& table, std::string_view text, std::size_t c, bool is_heading,
+                          std::vector<std::string>& out) const {
+  out.clear();
+  if (widths_[c] >= natural_widths_[c]) {
+    out.emplace_back(text);
     return;
   }
+  // Texts wrap as paragraphs; headings and numbers plainly.
+  const bool paragraph = !is_heading && table.columns[c].type == ColType::Char;
+  wrap_paragraph(text, widths_[c], paragraph ? 2 : 0, [&](std::size_t indent, std::string_view part) {
+    out.push_back(std::string(indent, ' ') + std::string(part));
+  });
+}
+
+std::size_t ListingSink::lay_out(const OdsTable& table) {
+  std::size_t note_lines = 0;
+  for (const auto& note : table.notes) note_lines += static_cast<std::size_t>(listing_.paragraph_lines(note));
+  const std::size_t title_lines = table.title.empty() ? 1 : centred_lines(listing_, table.title);
+  const std::size_t ncol = table.columns.size();
+  if (ncol == 0) return 1 + (table.title.empty() ? 0 : title_lines) + note_lines;
   // Cell texts, formatted once into one buffer (cell k of the row-major
   // order spans [ends[k-1], ends[k])), and column widths.
   std::string& texts = cell_texts_;
@@ -358,10 +438,7 @@ void ListingSink::table(const OdsTable& table) {
   texts.clear();
   ends.clear();
   width.assign(ncol, 0);
-  for (std::size_t c = 0; c < ncol; ++c) {
-    const auto& col = table.columns[c];
-    width[c] = text_width(col.label.empty() ? col.name : col.label);
-  }
+  for (std::size_t c = 0; c < ncol; ++c) width[c] = text_width(heading(table, c));
   for (const auto& row : table.rows)
     for (std::size_t c = 0; c < ncol; ++c) {
       const std::size_t from = texts.size();
@@ -371,72 +448,148 @@ void ListingSink::table(const OdsTable& table) {
       const std::string_view cell = std::string_view(texts).substr(from);
       width[c] = std::max(width[c], table.columns[c].type == ColType::Num ? cell.size() : text_width(cell));
     }
-  auto cell_text = [&](std::size_t r, std::size_t c) {
-    const std::size_t k = r * ncol + c;
-    const std::size_t from = k == 0 ? 0 : ends[k - 1];
-    return std::string_view(texts).substr(from, ends[k] - from);
-  };
-  // Lay the columns out in panels that fit the line; the first column
-  // repeats in every panel as the row label.
   const std::size_t line = static_cast<std::size_t>(listing_.linesize());
-  {
-    std::size_t panels = 0;
-    for (std::size_t c = ncol > 1 ? 1 : 0, used = 0; c < ncol; ++c) {
-      if (used == 0 || used + 2 + width[c] > line) {
-        ++panels;
-        used = (ncol > 1 ? width[0] : 0);
-      }
-      used += 2 + width[c];
-    }
-    listing_.keep_together(static_cast<int>(2 + std::max<std::size_t>(panels, 1) * (2 + table.rows.size()) +
-                                            table.notes.size()));
+
+  // Columns too wide for the line are narrowed, their headings and texts
+  // wrapped at blanks within them. The row label column (the first, which
+  // every panel repeats) gives way first, down to its longest word, so that
+  // the others fit beside it whole; then each other column takes the room
+  // left beside it.
+  std::vector<std::size_t>& natural = natural_widths_;
+  natural = width;
+  if (ncol == 1) {
+    width[0] = std::min(width[0], line);
+  } else {
+    auto least = [&](std::size_t c) {
+      std::size_t w = longest_word(heading(table, c));
+      for (std::size_t r = 0; r < table.rows.size(); ++r) w = std::max(w, longest_word(cell_text(r, c)));
+      return w;
+    };
+    std::size_t widest = 0;
+    for (std::size_t c = 1; c < ncol; ++c)
+      if (width[0] + 2 + width[c] > line) widest = std::max(widest, least(c));
+    const std::size_t target = line > widest + 2 ? line - 2 - widest : 0;
+    if (widest > 0 && width[0] > target) width[0] = std::max(target, std::min(least(0), line / 2));
+    for (std::size_t c = 1; c < ncol; ++c)
+      if (width[0] + 2 + width[c] > line) width[c] = std::max<std::size_t>(1, line - std::min(line, width[0] + 2));
   }
-  std::size_t start = ncol > 1 ? 1 : 0;
-  bool first_panel = true;
+  bool any_narrowed = false;
+  for (std::size_t c = 0; c < ncol; ++c) any_narrowed = any_narrowed || width[c] < natural[c];
+
+  // Panels that fit the line; the first column repeats in every panel as
+  // the row label.
+  std::vector<std::size_t>& panel_ends = panel_ends_;
+  panel_ends.clear();
+  for (std::size_t c = ncol > 1 ? 1 : 0, used = 0; c < ncol; ++c) {
+    if (used == 0 || used + 2 + width[c] > line) {
+      if (used != 0) panel_ends.push_back(c);
+      used = (ncol > 1 ? width[0] : 0);
+    }
+    used += 2 + width[c];
+  }
+  panel_ends.push_back(ncol);
+  // Lines of each panel: a blank, its heading and its rows, each as tall as
+  // its tallest cell.
+  std::size_t lines = 1 + title_lines + note_lines;
+  for (std::size_t p = 0, from = ncol > 1 ? 1 : 0; p < panel_ends.size(); from = panel_ends[p++]) {
+    if (!any_narrowed) {
+      lines += 2 + table.rows.size();
+      continue;
+    }
+    auto tallest = [&](auto&& text_of, bool is_heading) {
+      auto count = [&](std::size_t c) {
+        wrapped(table, text_of(c), c, is_heading, pieces_);
+        return pieces_.size();
+      };
+      std::size_t most = ncol > 1 ? count(0) : 1;
+      for (std::size_t c = from; c < panel_ends[p]; ++c) most = std::max(most, count(c));
+      return most;
+    };
+    lines += 1 + tallest([&](std::size_t c) { return heading(table, c); }, true);
+    for (std::size_t r = 0; r < table.rows.size(); ++r)
+      lines += tallest([&](std::size_t c) { return cell_text(r, c); }, false);
+  }
+  return lines;
+}
+
+std::size_t ListingSink::plain_lines(const OdsTable& table) { return lay_out(table); }
+
+void ListingSink::table(const OdsTable& table) {
+  if (!listing_.enabled()) return;
+  start_table(table);
+  const std::size_t lines = lay_out(table);
+  const std::size_t ncol = table.columns.size();
+  if (ncol == 0) {
+    listing_.skip(1);
+    if (!table.title.empty()) centred(listing_, table.title);
+    for (const auto& note : table.notes) listing_.paragraph(note);
+    return;
+  }
+  const std::size_t title_lines = table.title.empty() ? 1 : centred_lines(listing_, table.title);
+  listing_.keep_together(static_cast<int>(lines));
+  // One longer than a page keeps at least its title with its first row.
+  listing_.keep_together(static_cast<int>(1 + title_lines + 3));
   listing_.skip(1);
   if (!table.title.empty()) centred(listing_, table.title);
-  while (first_panel || start < ncol) {
-    std::vector<std::size_t>& cols = panel_;
-    cols.clear();
-    std::size_t used = 0;
-    if (ncol > 1) {
-      cols.push_back(0);
-      used = width[0];
-    }
-    while (start < ncol && (cols.size() <= 1 || used + 2 + width[start] <= line)) {
-      used += 2 + width[start];
-      cols.push_back(start++);
-    }
-    if (ncol <= 1) start = ncol;
-    first_panel = false;
-    listing_.skip(1);
-    std::string& text = line_text_;
-    text.clear();
-    auto put = [&text](std::string_view s, std::size_t w, bool right, bool ascii = false) {
-      const std::size_t shown = ascii ? s.size() : text_width(s);
-      const std::size_t pad = w > shown ? w - shown : 0;
-      if (right) text.append(pad, ' ');
-      text += s;
-      if (!right) text.append(pad, ' ');
-    };
-    for (std::size_t k = 0; k < cols.size(); ++k) {
-      const auto& col = table.columns[cols[k]];
-      if (k > 0) text += "  ";
-      put(col.label.empty() ? col.name : col.label, width[cols[k]], col.type == ColType::Num);
-    }
-    listing_.line(text);
-    for (std::size_t r = 0; r < table.rows.size(); ++r) {
+  const std::vector<std::size_t>& width = widths_;
+  const std::vector<std::size_t>& natural = natural_widths_;
+  std::vector<std::size_t>& cols = panel_;
+  std::vector<std::vector<std::string>>& cell_lines = cell_lines_;
+  std::string& text = line_text_;
+  auto put = [&text](std::string_view s, std::size_t w, bool right, bool ascii = false) {
+    const std::size_t shown = ascii ? s.size() : text_width(s);
+    const std::size_t pad = w > shown ? w - shown : 0;
+    if (right) text.append(pad, ' ');
+    text += s;
+    if (!right) text.append(pad, ' ');
+  };
+  // One line, or as many as the tallest cell, of the panel's columns:
+  // `cell(c)` gives each column's text.
+  auto write_row = [&](auto&& cell, bool is_heading) {
+    bool single = true;
+    for (const std::size_t c : cols) single = single && width[c] >= natural[c];
+    if (single) {
       text.clear();
       for (std::size_t k = 0; k < cols.size(); ++k) {
         const std::size_t c = cols[k];
         if (k > 0) text += "  ";
         const bool numeric = table.columns[c].type == ColType::Num;
-        put(cell_text(r, c), width[c], numeric, numeric);
+        put(cell(c), width[c], numeric, numeric && !is_heading);
+      }
+      listing_.line(text);
+      return;
+    }
+    if (cell_lines.size() < cols.size()) cell_lines.resize(cols.size());
+    std::size_t height = 0;
+    for (std::size_t k = 0; k < cols.size(); ++k) {
+      wrapped(table, cell(cols[k]), cols[k], is_heading, cell_lines[k]);
+      height = std::max(height, cell_lines[k].size());
+    }
+    // Headings sit on their column, their first lines above; the lines of
+    // a row start together.
+    for (std::size_t i = 0; i < height; ++i) {
+      text.clear();
+      for (std::size_t k = 0; k < cols.size(); ++k) {
+        const std::size_t c = cols[k];
+        const std::vector<std::string>& parts = cell_lines[k];
+        const std::size_t skip = is_heading ? height - parts.size() : 0;
+        const std::string_view part = i >= skip && i - skip < parts.size() ? parts[i - skip] : std::string_view();
+        if (k > 0) text += "  ";
+        put(part, width[c], table.columns[c].type == ColType::Num);
       }
       listing_.line(text);
     }
+  };
+  for (std::size_t p = 0, from = ncol > 1 ? 1 : 0; p < panel_ends_.size(); from = panel_ends_[p++]) {
+    cols.clear();
+    if (ncol > 1) cols.push_back(0);
+    for (std::size_t c = from; c < panel_ends_[p]; ++c) cols.push_back(c);
+    listing_.skip(1);
+    write_row([&](std::size_t c) { return heading(table, c); }, true);
+    for (std::size_t r = 0; r < table.rows.size(); ++r)
+      write_row([&](std::size_t c) { return cell_text(r, c); }, false);
   }
-  for (const auto& note : table.notes) listing_.line(note);
+  for (const auto& note : table.notes) listing_.paragraph(note);
 }
 
 }  // namespace x11sa

@@ -2,6 +2,7 @@
 // (the listing, the HTML report, JSON) as each table closes.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -109,14 +110,32 @@ class ListingSink : public OdsSink {
  protected:
   // Starts a page when the table's page title differs from the current one.
   void start_table(const OdsTable& table);
+  // Lines table() takes for `table` in the plain layout, from the blank line
+  // before its title to its last note.
+  [[nodiscard]] std::size_t plain_lines(const OdsTable& table);
   Listing& listing_;
 
  private:
+  // Formats the cells, sets the column widths and the panels in the
+  // scratch members below; returns the lines the table takes.
+  std::size_t lay_out(const OdsTable& table);
+  static std::string_view heading(const OdsTable& table, std::size_t c);
+  // Text of cell (r, c) as lay_out formatted it.
+  [[nodiscard]] std::string_view cell_text(std::size_t r, std::size_t c) const;
+  // The lines of a text of column c: itself, or its lines wrapped to the
+  // column's width when lay_out narrowed the column.
+  void wrapped(const OdsTable& table, std::string_view text, std::size_t c, bool is_heading,
+               std::vector<std::string>& out) const;
+
   // Scratch of table(), kept to spare allocations table after table.
   std::string cell_texts_;
   std::vector<std::size_t> cell_ends_;
   std::vector<std::size_t> widths_;
+  std::vector<std::size_t> natural_widths_;
   std::vector<std::size_t> panel_;
+  std::vector<std::size_t> panel_ends_;
+  std::vector<std::string> pieces_;
+  std::vector<std::vector<std::string>> cell_lines_;
   std::string line_text_;
 };
 
@@ -126,8 +145,39 @@ class ListingSink : public OdsSink {
 // between characters, never inside one.
 [[nodiscard]] std::string_view first_columns(std::string_view text, std::size_t columns) noexcept;
 
-// Writes `text` centred within the listing's line size.
+// The first line of `text` wrapped to `columns` columns, and the rest. The
+// line ends after the last word that fits; the blanks at the break belong
+// to neither part. Leading blanks are the line's indentation, never a
+// break. A first word wider than the line is broken where the line is
+// full, between characters.
+struct WrappedLine {
+  std::string_view line;
+  std::string_view rest;
+};
+[[nodiscard]] WrappedLine wrap_line(std::string_view text, std::size_t columns) noexcept;
+
+// Calls `emit(indent, line)` for each line of `text` wrapped to `columns`
+// columns, as a paragraph: the first line as the text starts, the others
+// indented by the text's leading blanks plus `hanging` (at most half the
+// width), so that they read as its continuation. An empty text is one
+// empty line.
+template <class Emit>
+void wrap_paragraph(std::string_view text, std::size_t columns, std::size_t hanging, Emit&& emit) {
+  const std::size_t lead = std::min(text.find_first_not_of(' '), text.size());
+  const std::size_t indent = std::min(lead + hanging, columns / 2);
+  WrappedLine w = wrap_line(text, columns);
+  emit(std::size_t{0}, w.line);
+  while (!w.rest.empty()) {
+    w = wrap_line(w.rest, columns - indent);
+    emit(indent, w.line);
+  }
+}
+
+// Writes `text` centred within the listing's line size; a text wider than
+// the line is wrapped and each of its lines centred.
 void centred(Listing& listing, std::string_view text);
+// Lines centred(listing, text) writes.
+[[nodiscard]] std::size_t centred_lines(const Listing& listing, std::string_view text);
 
 // Text of a numeric cell: fixed decimals when given, else up to 10
 // significant digits; "" for missing.

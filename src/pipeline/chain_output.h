@@ -40,6 +40,7 @@ struct PrintedTable {
 struct ChartTables {
   SeriesLayout layout;
   std::span<const double> d8, d9, d10, d11, d12, d13, e3;
+  std::span<const double> b1;  // the series the adjustment starts from
 };
 
 class ChainOutput {

@@ -596,7 +596,7 @@ void charts(VariableChain& v) {
   if (!printing(v.options)) return;
   ChainTables& t = v.tables;
   v.out.print_charts(ChartTables{v.layout, t[Table::D8], t[ChainSeries::D9All], t[Table::D10], t[Table::D11], t[Table::D12],
-                                 t[Table::D13], t[Table::E3]});
+                                 t[Table::D13], t[Table::E3], t[Table::B1]});
 }
 
 }  // namespace x11sa

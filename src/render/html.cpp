@@ -78,7 +78,7 @@ td.num { text-align: right; font-variant-numeric: tabular-nums; }
 tr.summary td { border-top: 2px solid #999; font-weight: 600; }
 p.note { font-size: 0.85em; color: #333; margin: 0.3em 0; }
 pre.preface { background: #f7f7f7; padding: 0.8em; font-size: 0.85em; }
-svg.chart { max-width: 100%; height: auto; }
+svg.chart, svg.legend { max-width: 100%; height: auto; }
 .exit { font-size: 0.9em; color: #555; }
 )";
 

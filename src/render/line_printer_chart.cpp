@@ -53,7 +53,12 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
       series.push_back(c);
     }
   }
-  const std::size_t nseries = series.size();
+  std::string_view symbols;
+  for (const auto& [k, v] : t.entries)
+    if (k == "symbols") symbols = v;
+  // The series with a symbol, when the chart names them; the others are
+  // for the graphic charts only.
+  const std::size_t nseries = symbols.empty() ? series.size() : std::min(series.size(), symbols.size());
   // The range of every value of the chart, kept in locals while it runs
   // (through memory, each step would wait on the store of the last).
   bool any = false;
@@ -72,9 +77,6 @@ void line_printer_chart(const OdsTable& t, int linesize, TextLines& out) {
   if (!scale) return;
   const AxisScale& sc = *scale;
   const int width = std::min(linesize, 7 + sc.ticks * sc.tick_spacing + 1);
-  std::string_view symbols;
-  for (const auto& [k, v] : t.entries)
-    if (k == "symbols") symbols = v;
   // The axes are the same on every panel.
   TextLines top_axis;
   TextLines bottom_axis;

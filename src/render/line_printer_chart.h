@@ -32,7 +32,9 @@ struct TextLines {
 };
 
 // The line-printer form of a chart object, within `linesize` columns: the
-// value axis on top and at the bottom, one line per row. Replaces `out`.
+// value axis on top and at the bottom, one line per row, each series drawn
+// with its character of the "symbols" entry (series beyond it are left out;
+// without the entry all are drawn, as '*'). Replaces `out`.
 void line_printer_chart(const OdsTable& chart, int linesize, TextLines& out);
 [[nodiscard]] std::vector<std::string> line_printer_chart(const OdsTable& chart, int linesize);
 

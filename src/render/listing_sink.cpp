@@ -31,18 +31,58 @@ int column_index(const OdsTable& t, std::string_view name) {
 
 }  // namespace
 
+void X11ListingSink::begin_step(const std::string& proc, int line) {
+  release_held();
+  ListingSink::begin_step(proc, line);
+}
+
+void X11ListingSink::end_step(int exit_level) {
+  release_held();
+  ListingSink::end_step(exit_level);
+}
+
+void X11ListingSink::open_group(const std::vector<OdsGroup>& path) {
+  release_held();
+  ListingSink::open_group(path);
+}
+
+void X11ListingSink::close_group(const std::vector<OdsGroup>& path) {
+  release_held();
+  ListingSink::close_group(path);
+}
+
+void X11ListingSink::release_held(const OdsTable* next) {
+  if (!held_) return;
+  const OdsTable held = std::move(*held_);
+  held_.reset();
+  start_table(held);
+  if (next != nullptr && next->page_title == held.page_title)
+    listing_.keep_together(static_cast<int>(plain_lines(held) + plain_lines(*next)));
+  ListingSink::table(held);
+}
+
 void X11ListingSink::table(const OdsTable& table) {
   if (!listing_.enabled()) return;
-  if (starts_with(table.template_path, "lum.x11.month.type") || starts_with(table.template_path, "lum.x11.qtr.type")) {
-    month_by_year(table);
-  } else if (table.template_path == "lum.x11.preface") {
-    preface(table);
-  } else if (table.template_path == "lum.x11.weights") {
-    weight_list(table);
-  } else if (starts_with(table.template_path, "lum.x11.chart")) {
-    chart(table);
-  } else {
-    ListingSink::table(table);
+  const std::string_view tp = table.template_path;
+  enum class Layout { MonthByYear, Preface, Weights, Chart, Plain };
+  const Layout layout = starts_with(tp, "lum.x11.month.type") || starts_with(tp, "lum.x11.qtr.type") ? Layout::MonthByYear
+                        : tp == "lum.x11.preface"                                                    ? Layout::Preface
+                        : tp == "lum.x11.weights"                                                    ? Layout::Weights
+                        : starts_with(tp, "lum.x11.chart")                                           ? Layout::Chart
+                                                                                                     : Layout::Plain;
+  // A convergence summary and the model report after it read as one: the
+  // summary never ends a page that the estimates it describes do not share.
+  release_held(layout == Layout::Plain ? &table : nullptr);
+  if (tp == "lum.x11.ArimaConvergeSum") {
+    held_ = table;
+    return;
+  }
+  switch (layout) {
+    case Layout::MonthByYear: month_by_year(table); break;
+    case Layout::Preface: preface(table); break;
+    case Layout::Weights: weight_list(table); break;
+    case Layout::Chart: chart(table); break;
+    case Layout::Plain: ListingSink::table(table); break;
   }
 }
 
@@ -113,12 +153,18 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
 
   const std::size_t panels = (periods.size() + per_panel - 1) / per_panel;
   const bool has_summary = std::any_of(t.rows.begin(), t.rows.end(), summary_row);
-  // A table starts on a new page rather than break across two.
-  listing_.keep_together(static_cast<int>(2 + panels * (2 + t.rows.size() + (has_summary ? 1 : 0)) +
-                                          (t.notes.empty() ? 0 : 1 + t.notes.size())));
-  listing_.skip(1);
   const std::string name = t.name == "XXX" ? std::string() : t.name;
-  centred(listing_, name.empty() ? t.title : fmt::format("{}   {}", name, t.title));
+  const std::string title = name.empty() ? t.title : fmt::format("{}   {}", name, t.title);
+  // A table starts on a new page rather than break across two.
+  int note_lines = 0;
+  for (const auto& note : t.notes) note_lines += listing_.paragraph_lines(note);
+  const int title_lines = static_cast<int>(centred_lines(listing_, title));
+  listing_.keep_together(1 + title_lines + static_cast<int>(panels * (2 + t.rows.size() + (has_summary ? 1 : 0))) +
+                         (t.notes.empty() ? 0 : 1 + note_lines));
+  // One longer than a page keeps at least its title with its first row.
+  listing_.keep_together(1 + title_lines + 3);
+  listing_.skip(1);
+  centred(listing_, title);
 
   std::string& text = line_;
   auto right = [&text](std::string_view s, std::size_t w) {
@@ -174,7 +220,7 @@ void X11ListingSink::month_by_year(const OdsTable& t) {
     }
   }
   if (!t.notes.empty()) listing_.skip(1);
-  for (const auto& note : t.notes) listing_.line(note);
+  for (const auto& note : t.notes) listing_.paragraph(note);
 }
 
 void X11ListingSink::chart(const OdsTable& t) {
@@ -212,10 +258,10 @@ void X11ListingSink::weight_list(const OdsTable& t) {
   } else {
     listing_.skip(1);
   }
-  listing_.line(t.title);
+  listing_.paragraph(t.title);
   for (const auto& row : t.rows)
     if (!row.empty())
-      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.line(*s);
+      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.paragraph(*s);
 }
 
 void X11ListingSink::preface(const OdsTable& t) {
@@ -223,7 +269,7 @@ void X11ListingSink::preface(const OdsTable& t) {
   listing_.new_page();
   for (const auto& row : t.rows)
     if (!row.empty())
-      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.line(*s);
+      if (const auto* s = std::get_if<std::string>(&row.front())) listing_.paragraph(*s);
 }
 
 }  // namespace x11sa

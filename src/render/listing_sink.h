@@ -2,6 +2,7 @@
 // their classic layouts; every other object in the host's plain layout.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,17 @@ namespace x11sa {
 class X11ListingSink : public ListingSink {
  public:
   explicit X11ListingSink(Listing& listing) : ListingSink(listing) {}
+  void begin_step(const std::string& proc, int line) override;
+  void end_step(int exit_level) override;
+  void open_group(const std::vector<OdsGroup>& path) override;
+  void close_group(const std::vector<OdsGroup>& path) override;
   void table(const OdsTable& table) override;
 
  private:
+  // Writes the held convergence summary, on one page with the `next` plain
+  // table when they fit there together.
+  void release_held(const OdsTable* next = nullptr);
+
   void month_by_year(const OdsTable& table);
   void preface(const OdsTable& table);
   void chart(const OdsTable& table);
@@ -27,6 +36,9 @@ class X11ListingSink : public ListingSink {
   std::string line_;
   std::string year_;
   TextLines chart_;
+  // The convergence summary of an ARIMA estimation, held back until the
+  // report after it, the estimates it describes, comes.
+  std::optional<OdsTable> held_;
 };
 
 }  // namespace x11sa

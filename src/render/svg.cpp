@@ -32,10 +32,42 @@ std::string text(const OdsCell& c) {
   return format_cell(c, -1);
 }
 
-// One line chart of the series against the row labels.
+// Text is measured as this many pixels per character at the charts' font
+// sizes: wide enough for the usual sans-serif faces.
+constexpr double kCharWidth = 7.0;
+constexpr int kLegendRow = 16;  // pixels from one legend row to the next
+
+// The legend: a swatch and the label of each series, in rows that wrap
+// within [x0, x1]. Returns the markup and the rows it takes.
+std::pair<std::string, int> legend_items(const std::vector<Series>& series, double x0, double x1) {
+  std::string out;
+  double x = x0;
+  int row = 0;
+  for (std::size_t k = 0; k < series.size(); ++k) {
+    const double item = 22 + kCharWidth * static_cast<double>(text_width(series[k].label));
+    if (x > x0 && x + item > x1) {
+      x = x0;
+      ++row;
+    }
+    const char* colour = kColours[k % std::size(kColours)];
+    const int y = 12 + row * kLegendRow;
+    out += fmt::format("<line x1=\"{:.0f}\" y1=\"{}\" x2=\"{:.0f}\" y2=\"{}\" stroke=\"{}\" stroke-width=\"3\"/>\n", x, y,
+                       x + 18, y, colour);
+    out += fmt::format("<text x=\"{:.0f}\" y=\"{}\" font-size=\"12\">{}</text>\n", x + 22, y + 4,
+                       html_escape(series[k].label));
+    x += item + 18;
+  }
+  return {out, series.empty() ? 0 : row + 1};
+}
+
+// One line chart of the series against the row labels, with its legend
+// above the plot when `legend`.
 std::string line_chart(const std::vector<std::string>& labels, const std::vector<Series>& series, int width,
                        int height, bool legend) {
-  const int left = 64, right = 16, top = legend ? 28 : 12, bottom = 40;
+  const int left = 64, right = 16, bottom = 40;
+  const auto [legend_markup, legend_rows] =
+      legend ? legend_items(series, left, width - right) : std::pair<std::string, int>{};
+  const int top = legend ? 12 + legend_rows * kLegendRow : 12;
   const int plot_w = width - left - right;
   const int plot_h = height - top - bottom;
   double lo = 0, hi = 0;
@@ -106,18 +138,7 @@ std::string line_chart(const std::vector<std::string>& labels, const std::vector
     }
     flush();
   }
-  if (legend) {
-    double x = left;
-    for (std::size_t k = 0; k < series.size(); ++k) {
-      const char* colour = kColours[k % std::size(kColours)];
-      out += fmt::format("<line x1=\"{:.0f}\" y1=\"12\" x2=\"{:.0f}\" y2=\"12\" stroke=\"{}\" stroke-width=\"3\"/>\n", x,
-                         x + 18, colour);
-      out += fmt::format("<text x=\"{:.0f}\" y=\"16\" font-size=\"12\">{}</text>\n", x + 22,
-                         html_escape(series[k].label));
-      x += 40 + 7.0 * static_cast<double>(series[k].label.size());
-    }
-  }
-  return out + "</svg>\n";
+  return out + legend_markup + "</svg>\n";
 }
 
 }  // namespace
@@ -159,14 +180,24 @@ std::string svg_chart(const OdsTable& t) {
     if (panels.find(p) == panels.end()) order.push_back(p);
     panels[p].push_back(&r);
   }
-  std::string out = "<div class=\"panels\" style=\"display:flex;flex-wrap:wrap;gap:8px\">\n";
-  bool first = true;
+  // One legend for all the panels, above them, as wide as three panels.
+  std::string out;
+  if (!order.empty()) {
+    const std::vector<Series> series = collect(panels[order.front()]).second;
+    const int width = 3 * 300 + 2 * 8;
+    const auto [markup, rows] = legend_items(series, 8, width - 8);
+    const int height = 8 + rows * kLegendRow;
+    out += fmt::format(
+        "<svg class=\"legend\" xmlns=\"http://www.w3.org/2000/svg\" width=\"{}\" height=\"{}\" viewBox=\"0 0 {} {}\" "
+        "role=\"img\">\n{}</svg>\n",
+        width, height, width, height, markup);
+  }
+  out += "<div class=\"panels\" style=\"display:flex;flex-wrap:wrap;gap:8px\">\n";
   for (const auto& p : order) {
     const auto [labels, series] = collect(panels[p]);
     out += "<div><div style=\"font-size:0.85em;font-weight:600\">" + html_escape(p) + "</div>\n";
-    out += line_chart(labels, series, 300, 200, first);
+    out += line_chart(labels, series, 300, 200, false);
     out += "</div>\n";
-    first = false;
   }
   return out + "</div>\n";
 }

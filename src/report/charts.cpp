@@ -1,5 +1,6 @@
 #include "report/charts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <string>
@@ -21,6 +22,7 @@ struct SeriesRef {
   const char* name;   // column name
   std::string label;  // legend
   std::span<const double> values;
+  bool line_printer = true;  // drawn in the listing's chart too
 };
 
 OdsCell num(double v) { return is_missing(v) || !std::isfinite(v) ? OdsCell{} : OdsCell{v}; }
@@ -52,14 +54,16 @@ void emit_chart(OdsManager& ods, const SeriesCalendar& calendar, int g, int titl
   std::string heading;
   for (int m : headings) heading += fmt::format("{}{}", heading.empty() ? "" : "\n", msgtext(m));
   ods.set_entry("headings", heading);
-  ods.set_entry("symbols", std::string(kSymbols, series.size()));
+  const auto printed = std::count_if(series.begin(), series.end(), [](const SeriesRef& s) { return s.line_printer; });
+  ods.set_entry("symbols", std::string(kSymbols, static_cast<std::size_t>(printed)));
   ods.add_column(OdsColumn{"Label", panels ? "Year" : "Date", panels ? ColType::Num : ColType::Char, 0});
   if (panels) ods.add_column(OdsColumn{"Panel", "Period", ColType::Char, -1});
   for (const auto& s : series) ods.add_column(OdsColumn{s.name, s.label, ColType::Num, -1});
   const long n = calendar.count;
   // Each row holds its label cells, then one cell per series.
   auto add_row = [&](std::vector<OdsCell>&& row, long i) {
-    for (const auto& s : series) row.push_back(num(s.values[static_cast<std::size_t>(i)]));
+    for (const auto& s : series)
+      row.push_back(static_cast<std::size_t>(i) < s.values.size() ? num(s.values[static_cast<std::size_t>(i)]) : OdsCell{});
     ods.add_row(std::move(row));
   };
   if (!panels) {
@@ -111,7 +115,10 @@ void print_charts(OdsManager& ods, const ChartSeries& series, const SeriesCalend
   if (wanted[1])
     emit_chart(ods, calendar, 1, kChartAdjustedAndTrend,
                {kLegendAdjusted, kLegendTrend, kLegendAdjustedSpare, kLegendOverlap},
-               {{"D11", "D11 seasonally adjusted (X)", series.d11}, {"D12", "D12 trend-cycle (0)", series.d12}}, false);
+               {{"D11", "D11 seasonally adjusted (X)", series.d11},
+                {"D12", "D12 trend-cycle (0)", series.d12},
+                {"B1", series.prior_adjusted ? "B1 prior-adjusted series" : "B1 original series", series.b1, false}},
+               false);
   const std::vector<SeriesRef> si = {{"D8", add ? "D8 SI differences (X)" : "D8 SI ratios (X)", series.d8},
                                      {"D9", "D9 modified SI (0)", series.d9},
                                      {"D10", "D10 seasonal factors (+)", series.d10}};

@@ -260,19 +260,18 @@ void print_month_year_table(OdsManager& ods, Table table, std::span<const double
   row.emplace_back();
   ods.add_row(std::move(row));
 
-  double total = kMissing;
-  double mean = kMissing;
-  double dev = kMissing;
+  // The footnote names only the statistics the table has: none without a
+  // value, the total alone for ratios.
   if (sums.count > 0) {
-    total = fuzzed(sums.total);
+    auto num = [&](double v) { return format_cell(OdsCell{fuzzed(v)}, stat_dec); };
     if (rules.sums == Sums::TotalsAndSquares) {
-      mean = fuzzed(sums.total / sums.count);
-      dev = fuzzed(rms_from_base(sums.squares, sums.total, sums.count, base));
+      ods.add_note(msgtext(options.mode == Mode::Additive ? text_id::kAdditiveTableSummary : text_id::kTableSummary,
+                           num(sums.total), num(sums.total / sums.count),
+                           num(rms_from_base(sums.squares, sums.total, sums.count, base))));
+    } else {
+      ods.add_note(msgtext(text_id::kRatioTableSummary, num(sums.total)));
     }
   }
-  auto num = [&](double v) { return is_missing(v) ? std::string(".") : format_cell(OdsCell{v}, stat_dec); };
-  ods.add_note(msgtext(layout == TableLayout::Ratio ? text_id::kRatioTableSummary : text_id::kTableSummary, num(total),
-                       num(mean), num(dev)));
   ods.close_table();
 }
 

@@ -40,11 +40,11 @@ struct MonthYearTableOptions {
 // for it, titled, laid out and summed as the table catalogue says. Levels
 // have yearly totals, ratios and factors yearly averages, irregulars the
 // yearly root mean square deviation from 100 (0 when additive); each has a
-// summary row (period averages, or deviations for irregulars) and a footnote
-// with the total of every value and, but for ratios, their mean and
-// deviation. Weights and plain tables have the values only. `trend` names
-// the Henderson trend in the titles of B7, C7, D7 and D12; without one (the
-// quarterly trends) they show a length of 0. The cell decimals: NDEC=, or
+// summary row (period averages, or deviations for irregulars) and, when
+// the table has values, a footnote with the total of every value and, but
+// for ratios, their mean and deviation. Weights and plain tables have the
+// values only. `trend` names the Henderson trend in the titles of B7, C7,
+// D7 and D12; without one (the quarterly trends) they show a length of 0. The cell decimals: NDEC=, or
 // none for whole numbers, else as many as keep about seven significant
 // digits, at most three; the statistics have at least three.
 void print_month_year_table(OdsManager& ods, Table table, std::span<const double> values,

@@ -124,8 +124,11 @@ void FlowOutput::print_charts(const ChartTables& c) {
   auto observed = [&](std::span<const double> v) {
     return v.subspan(static_cast<std::size_t>(l.begin()), static_cast<std::size_t>(l.observations));
   };
-  const ChartSeries series{observed(c.d8),  observed(c.d9),  observed(c.d10), observed(c.d11),
-                           observed(c.d12), observed(c.d13), observed(c.e3)};
+  const ChartSeries series{
+      observed(c.d8),  observed(c.d9),  observed(c.d10), observed(c.d11),
+      observed(c.d12), observed(c.d13), observed(c.e3),  observed(c.b1),
+      MonthYearTableOptions::of(options_.method, options_.print, options_.vars.prior_factors.has_value())
+          .prior_adjusted};
   x11sa::print_charts(host_.ods(), series, SeriesCalendar{l.frequency, l.first_year, l.first_period, l.observations},
                       options_.method.mode, options_.print);
 }

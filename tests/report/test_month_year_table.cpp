@@ -54,12 +54,13 @@ TEST_F(MonthYearTable, ValuesFallUnderTheirYearAndMonthWithYearTotals) {
   EXPECT_EQ(value(t, 0, 14), 55.0);  // 1 + ... + 10
   EXPECT_EQ(value(t, 3, 0), -1.0);   // the summary row: period means
   EXPECT_EQ(value(t, 3, 1), (11.0 + 23.0) / 2);
-  EXPECT_EQ(t.notes.at(0).rfind("Total: 325.000  Mean: 13.000  S.D.: ", 0), 0u) << t.notes[0];
+  EXPECT_EQ(t.notes.at(0).rfind("Total: 325.000  Mean: 13.000  RMS dev. from 100: ", 0), 0u) << t.notes[0];
 }
 
 TEST_F(MonthYearTable, RowStatisticsAndFootnoteOfEachLayout) {
   // Irregulars deviate from 100 (or 0 additive), factors average and sum
-  // only their total; statistics within the fuzz of 0 are 0, not "-0.000".
+  // only their total, and the footnote names only the statistics there
+  // are; statistics within the fuzz of 0 are 0, not "-0.000".
   const struct {
     Table table;
     Mode mode;
@@ -68,11 +69,12 @@ TEST_F(MonthYearTable, RowStatisticsAndFootnoteOfEachLayout) {
     std::string note;
   } cases[] = {
       {Table::D13, Mode::Multiplicative, alternating(24, 98, 102), 2.0, 2.0,
-       "Total: 2400.000  Mean: 100.000  S.D.: 2.000"},
-      {Table::D13, Mode::Additive, alternating(24, -2, 2), 2.0, 2.0, "Total: 0.000  Mean: 0.000  S.D.: 2.000"},
-      {Table::D10, Mode::Multiplicative, alternating(24, 98, 102), 100.0, 98.0, "Total: 2400.000  Mean: .  S.D.: ."},
+       "Total: 2400.000  Mean: 100.000  RMS dev. from 100: 2.000"},
+      {Table::D13, Mode::Additive, alternating(24, -2, 2), 2.0, 2.0,
+       "Total: 0.000  Mean: 0.000  RMS dev. from 0: 2.000"},
+      {Table::D10, Mode::Multiplicative, alternating(24, 98, 102), 100.0, 98.0, "Total: 2400.000"},
       {Table::D13, Mode::Additive, std::vector<double>(12, -1e-10), 0.0, 0.0,
-       "Total: 0.000  Mean: 0.000  S.D.: 0.000"}};
+       "Total: 0.000  Mean: 0.000  RMS dev. from 0: 0.000"}};
   for (const auto& c : cases) {
     options.mode = c.mode;
     const OdsTable t = print(c.table, c.x);
@@ -87,6 +89,9 @@ TEST_F(MonthYearTable, RowStatisticsAndFootnoteOfEachLayout) {
   std::vector<double> gap = alternating(36, 98, 102);
   std::fill(gap.begin() + 12, gap.begin() + 24, kMissing);
   EXPECT_TRUE(is_missing(value(print(Table::D10, gap), 1, 14)));  // a year without values
+  // Without a value there is no statistic to name, and no footnote.
+  for (const Table table : {Table::D10, Table::D11, Table::D13})
+    EXPECT_TRUE(print(table, std::vector<double>(24, kMissing)).notes.empty()) << table_name(table);
 }
 
 // End columns of the blank-separated words of a line.
