@@ -144,11 +144,6 @@ double parse_number(std::string_view s) noexcept {
   return v;
 }
 
-double parse_date_cell(std::string_view s) noexcept {
-  const auto d = parse_iso_date(s);
-  return d ? *d : kMissing;
-}
-
 // Missing values sort lowest and are all equal; others compare by value.
 int compare_numbers(double a, double b) noexcept {
   const bool ma = std::isnan(a);
@@ -285,6 +280,7 @@ struct ScannedField {
   std::size_t begin = 0;  // the content, without quotes
   std::size_t end = 0;
   std::size_t doubled_quotes = 0;
+  long line = 0;  // line ends passed in the row before the field starts
   bool quoted = false;
 };
 
@@ -340,6 +336,7 @@ Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
   std::size_t i = 0;
   for (;;) {
     ScannedField f;
+    f.line = lines_;
     if (i < n && d[i] == '"') {
       f.quoted = true;
       const long quote_line = first_line + lines_;
@@ -422,34 +419,66 @@ Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
   }
 }
 
+// A cell, as a message shows it: where it lies and what it holds.
+struct CellFound {
+  long line = 0;  // in the file
+  std::string text;
+};
+
+// How the cells of a column read, beyond its type: what a step that needs
+// numbers or dates from it finds.
+struct CellCounts {
+  long numbers = 0;
+  long dates = 0;  // of any form of parse_date_text()
+  long not_numbers = 0;
+  long not_dates = 0;
+  std::optional<CellFound> first_not_number;
+  std::optional<CellFound> first_not_date;
+};
+
 // What the cells of a column seen so far allow it to be.
 struct ColumnScan {
   bool numbers_only = true;  // every cell a number or missing
   bool dates_only = true;    // every cell an ISO date or missing
   std::size_t max_length = 0;
+  CellCounts cells;
 
-  void add(std::string_view content, std::size_t length, bool has_quotes) {
+  // `content` as in the file (doubled quotes not undone), on file line `line`.
+  void add(std::string_view content, std::size_t length, bool has_quotes, long line) {
     max_length = std::max(max_length, length);
+    const std::string_view s = trim_blanks(content);
+    if (!has_quotes && is_missing_mark(s)) return;
+    // A number is never a date text, nor a date a number.
+    const bool number = !has_quotes && is_number_text(s);
+    const bool iso_date = !has_quotes && !number && parse_iso_date(s).has_value();
+    const bool date = iso_date || (!has_quotes && !number && parse_date_text(s).has_value());
+    auto found = [&](std::optional<CellFound>& first, long& count) {
+      if (count++ == 0) first = CellFound{line, has_quotes ? unescape_quotes(content) : std::string(s)};
+    };
+    if (number) ++cells.numbers;
+    else found(cells.first_not_number, cells.not_numbers);
+    if (date) ++cells.dates;
+    else found(cells.first_not_date, cells.not_dates);
     if (!numbers_only && !dates_only) return;
     if (has_quotes) {
       numbers_only = dates_only = false;
       return;
     }
-    const std::string_view s = trim_blanks(content);
-    if (is_missing_mark(s)) return;
-    if (numbers_only && is_number_text(s)) {
+    if (numbers_only && number) {
       dates_only = false;
       return;
     }
-    if (dates_only && parse_iso_date(s)) {
+    if (dates_only && iso_date) {
       numbers_only = false;
       return;
     }
     numbers_only = dates_only = false;
   }
+
+  static std::string unescape_quotes(std::string_view content);
 };
 
-std::string unescape_quotes(std::string_view content) {
+std::string ColumnScan::unescape_quotes(std::string_view content) {
   std::string out;
   out.reserve(content.size());
   for (std::size_t i = 0; i < content.size(); ++i) {
@@ -473,7 +502,32 @@ bool is_library_name(std::string_view s) noexcept { return s.size() <= 8 && is_v
 // ===========================================================================
 // Names and libraries
 
-std::string DataSetName::display() const { return (libref.empty() ? std::string("WORK") : libref) + "." + member; }
+std::string DataSetName::display() const {
+  if (is_file()) return "'" + visible_text(path, 400) + "'";
+  return (libref.empty() ? std::string("WORK") : libref) + "." + member;
+}
+
+DataSetName DataSetName::file(std::string path) {
+  DataSetName name;
+  name.path = std::move(path);
+  return name;
+}
+
+std::string valid_name_of(std::string_view header, int column) {
+  if (header.empty()) return fmt::format("V{}", column);
+  std::string name;
+  if (is_digit(header.front())) name += '_';
+  const auto* p = reinterpret_cast<const unsigned char*>(header.data());
+  for (std::size_t i = 0; i < header.size() && name.size() < kMaxNameLength;) {
+    const char c = header[i];
+    const bool kept = is_digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    name += kept ? c : '_';
+    // A character of several bytes becomes one underscore.
+    const std::size_t len = p[i] < 0x80 ? 1 : utf8_sequence_length(p + i, header.size() - i);
+    i += len == 0 ? 1 : len;
+  }
+  return name;
+}
 
 std::optional<DataSetName> DataSetName::parse(std::string_view text) {
   DataSetName name;
@@ -595,10 +649,14 @@ std::size_t split_row(std::string_view text, bool at_eof, RowBuffer& row) {
 
 struct InputDataSet::Impl {
   std::string name;
+  std::string file_name;  // the path as messages about cells show it
   FileWindow file;
   std::size_t data_start = 0;  // first data row
   std::size_t data_end = 0;    // end of the last row; only empty lines follow
   std::vector<VarInfo> vars;
+  std::vector<CellCounts> cells;  // per variable
+  std::vector<RenamedColumn> renamed;
+  std::vector<std::string> upper_names;  // of the variables, to find clashes
   long nobs = 0;
 
   std::vector<int> by;
@@ -625,7 +683,11 @@ struct InputDataSet::Impl {
     const VarInfo& v = vars[col];
     if (v.type != VarType::Numeric) return kMissing;
     const std::string_view s = trim_blanks(text(row, col));
-    if (v.is_date) return is_missing_mark(s) ? kMissing : parse_date_cell(s);
+    if (v.is_date) {
+      if (is_missing_mark(s)) return kMissing;
+      const auto d = parse_date_text(s);
+      return d ? *d : kMissing;
+    }
     return parse_number(s);
   }
 
@@ -778,26 +840,20 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   std::vector<std::string> names;
   for (const ScannedField& f : checker.fields()) {
     const std::string_view raw = row_text.substr(f.begin, f.end - f.begin);
-    const std::string unescaped = f.doubled_quotes > 0 ? unescape_quotes(raw) : std::string(raw);
+    const std::string unescaped = f.doubled_quotes > 0 ? ColumnScan::unescape_quotes(raw) : std::string(raw);
     names.emplace_back(trim_blanks(unescaped));
   }
   advance();
 
-  std::unordered_map<std::string, std::size_t> seen;
+  // Headers that are not names become names; a clash of names matters only
+  // to a step that uses one of the columns (name_clash()).
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string& n = names[i];
-    if (n.empty()) return fail(fmt::format("Data set {}: column {} of the header has no name.", display_name, i + 1));
-    if (!is_valid_name(n))
-      return fail(fmt::format(
-          "Data set {}: the header name \"{}\" (column {}) is not a valid variable name; names use letters, "
-          "digits and underscores, do not start with a digit and have at most 32 characters.",
-          display_name, printable(n), i + 1));
-    const auto [it, fresh] = seen.emplace(to_upper(n), i);
-    if (!fresh)
-      return fail(fmt::format(
-          "Data set {}: the header names the variable \"{}\" twice (columns {} and {}); names must differ, "
-          "ignoring case.",
-          display_name, n, it->second + 1, i + 1));
+    std::string& n = names[i];
+    if (is_valid_name(n)) continue;
+    const int column = static_cast<int>(i) + 1;
+    std::string name = valid_name_of(n, column);
+    impl->renamed.push_back(RenamedColumn{column, std::move(n), name});
+    n = std::move(name);
   }
 
   // Rows: equal widths, and what each column's cells allow it to be. Empty
@@ -834,7 +890,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
     for (std::size_t c = 0; c < ncols; ++c) {
       const ScannedField& f = fields[c];
       columns[c].add(row_text.substr(f.begin, f.end - f.begin), f.end - f.begin - f.doubled_quotes,
-                     f.doubled_quotes > 0);
+                     f.doubled_quotes > 0, row_line + f.line);
     }
     ++impl->nobs;
     advance();
@@ -848,7 +904,9 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   for (std::size_t i = 0; i < ncols; ++i) {
     VarInfo& v = impl->vars[i];
     v.name = std::move(names[i]);
-    const ColumnScan& c = columns[i];
+    impl->upper_names.push_back(to_upper(v.name));
+    ColumnScan& c = columns[i];
+    impl->cells.push_back(std::move(c.cells));
     if (c.numbers_only || c.dates_only) {
       v.type = VarType::Numeric;
       v.is_date = !c.numbers_only;
@@ -858,6 +916,8 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
       v.length = static_cast<int>(std::clamp<std::size_t>(c.max_length, 1, INT_MAX));
     }
   }
+  for (const RenamedColumn& r : impl->renamed) impl->vars[static_cast<std::size_t>(r.column - 1)].label = r.header;
+  impl->file_name = visible_text(path.rfind("./", 0) == 0 ? std::string_view(path).substr(2) : path, 400);
   impl->current.cells.resize(ncols);
   impl->probe.cells.resize(ncols);
   impl->reset_reading();
@@ -888,6 +948,55 @@ std::optional<std::string> InputDataSet::locate(const std::string& folder, std::
 const std::string& InputDataSet::name() const noexcept { return impl_->name; }
 const std::vector<VarInfo>& InputDataSet::vars() const noexcept { return impl_->vars; }
 long InputDataSet::nobs() const noexcept { return impl_->nobs; }
+
+const std::vector<RenamedColumn>& InputDataSet::renamed_columns() const noexcept { return impl_->renamed; }
+
+std::vector<int> InputDataSet::name_clash(int var) const {
+  const Impl& s = *impl_;
+  std::vector<int> columns;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return columns;
+  const std::string& name = s.upper_names[static_cast<std::size_t>(var)];
+  for (std::size_t k = 0; k < s.upper_names.size(); ++k)
+    if (s.upper_names[k] == name) columns.push_back(static_cast<int>(k));
+  if (columns.size() < 2) columns.clear();
+  return columns;
+}
+
+long InputDataSet::cells_reading_as(int var, CellReading how) const noexcept {
+  const Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return 0;
+  const CellCounts& c = s.cells[static_cast<std::size_t>(var)];
+  return how == CellReading::Numbers ? c.numbers : c.dates;
+}
+
+Status InputDataSet::read_as(int var, CellReading how) {
+  Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return Failure{"no such variable"};
+  VarInfo& v = s.vars[static_cast<std::size_t>(var)];
+  if (v.type == VarType::Numeric) return {};
+  const CellCounts& c = s.cells[static_cast<std::size_t>(var)];
+  const bool numbers = how == CellReading::Numbers;
+  const long bad = numbers ? c.not_numbers : c.not_dates;
+  const std::optional<CellFound>& first = numbers ? c.first_not_number : c.first_not_date;
+  if (bad > 0 && first) {
+    std::string text = fmt::format("{} line {}, column {}: '{}' is ", s.file_name, first->line, v.name,
+                                   printable(first->text));
+    if (numbers) {
+      text += "not a number; write a missing value as an empty cell, ., NA or NaN.";
+    } else {
+      text += fmt::format("not a date: {}.", date_text_problem(first->text));
+    }
+    if (bad == 2)
+      text += fmt::format(" 1 more cell of {} is not a {} either.", v.name, numbers ? "number" : "date");
+    else if (bad > 2)
+      text += fmt::format(" {} more cells of {} are not {} either.", bad - 1, v.name, numbers ? "numbers" : "dates");
+    return Failure{std::move(text)};
+  }
+  v.type = VarType::Numeric;
+  v.is_date = !numbers;
+  v.length = 8;
+  return {};
+}
 
 int InputDataSet::find_var(std::string_view name) const noexcept {
   const auto& vars = impl_->vars;
@@ -1055,6 +1164,11 @@ Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& 
   if (!is_valid_name(member)) {
     return Failure{fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid data set name.", final_path, member)};
   }
+  return create_at(final_path, std::move(columns));
+}
+
+Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create_at(const std::string& final_path,
+                                                                std::vector<OutColumn> columns) {
   if (columns.empty()) {
     return Failure{fmt::format("Cannot write data set \"{}\": it has no variables.", final_path)};
   }
@@ -1082,6 +1196,12 @@ Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& 
   }
   impl->buffer += '\n';
   return std::make_unique<OutputDataSet>(Key{}, std::move(impl));
+}
+
+Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& folder, const DataSetName& name,
+                                                             std::vector<OutColumn> columns) {
+  if (!name.is_file()) return create(folder, name.member, std::move(columns));
+  return create_at(name.path, std::move(columns));
 }
 
 std::unique_ptr<OutputDataSet> OutputDataSet::recorder(const OutputDataSet& like, HostRecording& recording,
