@@ -280,7 +280,6 @@ struct ScannedField {
   std::size_t begin = 0;  // the content, without quotes
   std::size_t end = 0;
   std::size_t doubled_quotes = 0;
-  long line = 0;  // line ends passed in the row before the field starts
   bool quoted = false;
 };
 
@@ -336,7 +335,6 @@ Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
   std::size_t i = 0;
   for (;;) {
     ScannedField f;
-    f.line = lines_;
     if (i < n && d[i] == '"') {
       f.quoted = true;
       const long quote_line = first_line + lines_;
@@ -419,56 +417,28 @@ Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
   }
 }
 
-// A cell, as a message shows it: where it lies and what it holds.
-struct CellFound {
-  long line = 0;  // in the file
-  std::string text;
-};
-
-// How the cells of a column read, beyond its type: what a step that needs
-// numbers or dates from it finds.
-struct CellCounts {
-  long numbers = 0;
-  long dates = 0;  // of any form of parse_date_text()
-  long not_numbers = 0;
-  long not_dates = 0;
-  std::optional<CellFound> first_not_number;
-  std::optional<CellFound> first_not_date;
-};
-
 // What the cells of a column seen so far allow it to be.
 struct ColumnScan {
   bool numbers_only = true;  // every cell a number or missing
   bool dates_only = true;    // every cell an ISO date or missing
+  long leading_numbers = 0;  // number cells before the first that is none
   std::size_t max_length = 0;
-  CellCounts cells;
 
-  // `content` as in the file (doubled quotes not undone), on file line `line`.
-  void add(std::string_view content, std::size_t length, bool has_quotes, long line) {
+  void add(std::string_view content, std::size_t length, bool has_quotes) {
     max_length = std::max(max_length, length);
-    const std::string_view s = trim_blanks(content);
-    if (!has_quotes && is_missing_mark(s)) return;
-    // A number is never a date text, nor a date a number.
-    const bool number = !has_quotes && is_number_text(s);
-    const bool iso_date = !has_quotes && !number && parse_iso_date(s).has_value();
-    const bool date = iso_date || (!has_quotes && !number && parse_date_text(s).has_value());
-    auto found = [&](std::optional<CellFound>& first, long& count) {
-      if (count++ == 0) first = CellFound{line, has_quotes ? unescape_quotes(content) : std::string(s)};
-    };
-    if (number) ++cells.numbers;
-    else found(cells.first_not_number, cells.not_numbers);
-    if (date) ++cells.dates;
-    else found(cells.first_not_date, cells.not_dates);
     if (!numbers_only && !dates_only) return;
     if (has_quotes) {
       numbers_only = dates_only = false;
       return;
     }
-    if (numbers_only && number) {
+    const std::string_view s = trim_blanks(content);
+    if (is_missing_mark(s)) return;
+    if (numbers_only && is_number_text(s)) {
+      ++leading_numbers;
       dates_only = false;
       return;
     }
-    if (dates_only && iso_date) {
+    if (dates_only && parse_iso_date(s)) {
       numbers_only = false;
       return;
     }
@@ -476,6 +446,39 @@ struct ColumnScan {
   }
 
   static std::string unescape_quotes(std::string_view content);
+};
+
+// A cell, as a message shows it: where it lies and what it holds.
+struct CellFound {
+  long line = 0;  // in the file
+  std::string text;
+};
+
+// How the cells of a column read, whatever its type: what a step that needs
+// numbers or dates from it finds. Missing cells count for nothing.
+struct CellCounts {
+  long numbers = 0;
+  long dates = 0;  // of any form of parse_date_text()
+  long not_numbers = 0;
+  long not_dates = 0;
+  std::optional<CellFound> first_not_number;
+  std::optional<CellFound> first_not_date;
+
+  // A cell's text (quotes undone) on file line `line`.
+  void add(std::string_view text, long line) {
+    const std::string_view s = trim_blanks(text);
+    if (is_missing_mark(s)) return;
+    // A number is never a date text, nor a date a number.
+    const bool number = is_number_text(s);
+    const bool date = !number && parse_date_text(s).has_value();
+    auto found = [&](std::optional<CellFound>& first, long& count) {
+      if (count++ == 0) first = CellFound{line, std::string(s)};
+    };
+    if (number) ++numbers;
+    else found(first_not_number, not_numbers);
+    if (date) ++dates;
+    else found(first_not_date, not_dates);
+  }
 };
 
 std::string ColumnScan::unescape_quotes(std::string_view content) {
@@ -652,9 +655,13 @@ struct InputDataSet::Impl {
   std::string file_name;  // the path as messages about cells show it
   FileWindow file;
   std::size_t data_start = 0;  // first data row
+  long data_start_line = 0;    // its line in the file
   std::size_t data_end = 0;    // end of the last row; only empty lines follow
   std::vector<VarInfo> vars;
-  std::vector<CellCounts> cells;  // per variable
+  std::vector<long> leading_numbers;  // per variable, as ColumnScan counts them
+  // Per variable, once asked for: a second look at its cells, which the
+  // opening scan leaves alone once a column is text, to keep opening fast.
+  std::vector<std::optional<CellCounts>> cells;
   std::vector<RenamedColumn> renamed;
   std::vector<std::string> upper_names;  // of the variables, to find clashes
   long nobs = 0;
@@ -694,6 +701,7 @@ struct InputDataSet::Impl {
   // Reads the row at `pos` into `row`; false when there is none (the end of
   // the data, or of a file that shrank since it was opened).
   bool read_row(std::size_t pos, RowBuffer& row, std::size_t& next);
+  [[nodiscard]] const CellCounts& cells_of(std::size_t col);
   [[nodiscard]] bool same_key(const RowBuffer& row) const;
   [[nodiscard]] int order_against_key(const RowBuffer& row) const;
   void take_key(const RowBuffer& row);
@@ -715,6 +723,27 @@ bool InputDataSet::Impl::read_row(std::size_t pos, RowBuffer& row, std::size_t& 
     if (at_eof) return false;
     want = std::max(kBlockBytes, 2 * v.size());
   }
+}
+
+const CellCounts& InputDataSet::Impl::cells_of(std::size_t col) {
+  if (cells[col]) return *cells[col];
+  CellCounts& counts = cells[col].emplace();
+  RowBuffer row;
+  row.cells.resize(vars.size());
+  std::size_t pos = data_start;
+  long line = data_start_line;
+  auto line_ends = [](std::string_view text) { return static_cast<long>(std::count(text.begin(), text.end(), '\n')); };
+  for (std::size_t next = 0; read_row(pos, row, next); pos = next) {
+    // Line breaks inside quoted values count as lines of the file.
+    long cell_line = line;
+    for (std::size_t c = 0; c < col; ++c) cell_line += line_ends(text(row, c));
+    counts.add(text(row, col), cell_line);
+    line = cell_line;
+    for (std::size_t c = col; c < vars.size(); ++c) line += line_ends(text(row, c));
+    const std::string_view end = file.at(next - 1, 1);
+    if (!end.empty() && end.front() == '\n') ++line;
+  }
+  return counts;
 }
 
 bool InputDataSet::Impl::same_key(const RowBuffer& row) const {
@@ -861,6 +890,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   const std::size_t ncols = names.size();
   std::vector<ColumnScan> columns(ncols);
   impl->data_start = pos;
+  impl->data_start_line = line;
   std::size_t empty_run_start = 0;
   long empty_run_rows = 0;
   long empty_run_line = 0;
@@ -890,7 +920,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
     for (std::size_t c = 0; c < ncols; ++c) {
       const ScannedField& f = fields[c];
       columns[c].add(row_text.substr(f.begin, f.end - f.begin), f.end - f.begin - f.doubled_quotes,
-                     f.doubled_quotes > 0, row_line + f.line);
+                     f.doubled_quotes > 0);
     }
     ++impl->nobs;
     advance();
@@ -905,8 +935,8 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
     VarInfo& v = impl->vars[i];
     v.name = std::move(names[i]);
     impl->upper_names.push_back(to_upper(v.name));
-    ColumnScan& c = columns[i];
-    impl->cells.push_back(std::move(c.cells));
+    const ColumnScan& c = columns[i];
+    impl->leading_numbers.push_back(c.leading_numbers);
     if (c.numbers_only || c.dates_only) {
       v.type = VarType::Numeric;
       v.is_date = !c.numbers_only;
@@ -918,6 +948,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   }
   for (const RenamedColumn& r : impl->renamed) impl->vars[static_cast<std::size_t>(r.column - 1)].label = r.header;
   impl->file_name = visible_text(path.rfind("./", 0) == 0 ? std::string_view(path).substr(2) : path, 400);
+  impl->cells.resize(ncols);
   impl->current.cells.resize(ncols);
   impl->probe.cells.resize(ncols);
   impl->reset_reading();
@@ -962,10 +993,16 @@ std::vector<int> InputDataSet::name_clash(int var) const {
   return columns;
 }
 
-long InputDataSet::cells_reading_as(int var, CellReading how) const noexcept {
+long InputDataSet::leading_numbers(int var) const noexcept {
   const Impl& s = *impl_;
   if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return 0;
-  const CellCounts& c = s.cells[static_cast<std::size_t>(var)];
+  return s.leading_numbers[static_cast<std::size_t>(var)];
+}
+
+long InputDataSet::cells_reading_as(int var, CellReading how) {
+  Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return 0;
+  const CellCounts& c = s.cells_of(static_cast<std::size_t>(var));
   return how == CellReading::Numbers ? c.numbers : c.dates;
 }
 
@@ -974,7 +1011,7 @@ Status InputDataSet::read_as(int var, CellReading how) {
   if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return Failure{"no such variable"};
   VarInfo& v = s.vars[static_cast<std::size_t>(var)];
   if (v.type == VarType::Numeric) return {};
-  const CellCounts& c = s.cells[static_cast<std::size_t>(var)];
+  const CellCounts& c = s.cells_of(static_cast<std::size_t>(var));
   const bool numbers = how == CellReading::Numbers;
   const long bad = numbers ? c.not_numbers : c.not_dates;
   const std::optional<CellFound>& first = numbers ? c.first_not_number : c.first_not_date;

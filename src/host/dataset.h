@@ -111,8 +111,13 @@ class InputDataSet {
   [[nodiscard]] std::vector<int> name_clash(int var) const;
 
   // How many cells of `var` read as numbers, or as dates of any form of
-  // parse_date_text(); missing cells count for neither.
-  [[nodiscard]] long cells_reading_as(int var, CellReading how) const noexcept;
+  // parse_date_text(); missing cells count for neither. The first call for
+  // a variable reads its cells again.
+  [[nodiscard]] long cells_reading_as(int var, CellReading how);
+  // The cells of `var` that are numbers before the first that is not one
+  // (all of them, in a numeric variable): many in a column of numbers
+  // spoilt by a few cells, none in a column of text. Known from opening.
+  [[nodiscard]] long leading_numbers(int var) const noexcept;
   // Reads character variable `var` as numbers, or as dates, from now on,
   // when every cell that is not missing reads so; a numeric variable is
   // left as it is. The failure names the first cell that does not: the

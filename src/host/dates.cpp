@@ -119,6 +119,8 @@ constexpr std::array<const char*, 12> kFullMonthNames = {"JANUARY", "FEBRUARY", 
                                                          "MAY",     "JUNE",     "JULY",      "AUGUST",
                                                          "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
 
+bool is_ascii_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
 bool all_digits(std::string_view s) noexcept {
   if (s.empty()) return false;
   for (const char c : s)
@@ -232,7 +234,7 @@ DateScan scan_date_text(std::string_view s) noexcept {
   }
   // Jan 1990, Jan-1990, Jan1990, January 1990.
   std::size_t letters = 0;
-  while (letters < n && std::isalpha(static_cast<unsigned char>(s[letters])) != 0) ++letters;
+  while (letters < n && is_ascii_letter(s[letters])) ++letters;
   if (letters >= 3) {
     const std::string_view word = s.substr(0, letters);
     int month = 0;
@@ -442,6 +444,12 @@ std::optional<double> parse_iso_date(std::string_view text) noexcept {
 std::optional<double> parse_date_text(std::string_view text) noexcept {
   // The ISO forms, by far the most common, at their fixed positions first.
   if (const auto iso = parse_iso_date(text)) return iso;
+  // Data sets ask this of every text cell, most of them no date at all:
+  // each form has 6 characters at least and starts with a digit or a letter.
+  std::size_t first = 0;
+  while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
+  if (text.size() - first < 6 || !(is_ascii_letter(text[first]) || (text[first] >= '0' && text[first] <= '9')))
+    return std::nullopt;
   const DateScan d = scan_date_text(text);
   if (d.fault != DateFault::None) return std::nullopt;
   return d.date;

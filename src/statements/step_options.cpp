@@ -556,7 +556,8 @@ void StepReader::variables(const ParsedStatement& proc, const ParsedStatement* f
       if (taken(k)) continue;
       if (all[i].type == VarType::Numeric && !all[i].is_date) {
         if (name_is_its_own(k)) vars.analysis.push_back(k);
-      } else if (all[i].type == VarType::Character && 2 * input_->cells_reading_as(k, CellReading::Numbers) > input_->nobs()) {
+      } else if (all[i].type == VarType::Character && input_->leading_numbers(k) > 0 &&
+                 2 * input_->cells_reading_as(k, CellReading::Numbers) > input_->nobs()) {
         // Mostly numbers: most likely meant to be adjusted.
         const Status read = input_->read_as(k, CellReading::Numbers);
         if (!read) host_.log().note(fmt::format("Variable {} is not adjusted, since not all of its cells are numbers: {}",
