@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -293,6 +294,26 @@ TEST_F(DataSetTest, CellsThatCannotBeReadAreFoundByTheirLineInTheFile) {
   EXPECT_EQ(when.error(), fs::path(dir_ / "t.csv").string() +
                               " line 5, column when: '1990Q5' is not a date: there is no quarter 5.");
   EXPECT_EQ(ds->vars()[1].type, VarType::Character);  // a failed reading changes nothing
+
+  // Far into a file, past its first blocks, after many quoted values over
+  // several lines: the line counted as the file is written.
+  std::string big = "id,note,v\n";
+  long line = 2;
+  long bad_line = 0;
+  for (int r = 0; r < 100000; ++r) {
+    const int breaks = r % 7 == 0 ? r % 3 + 1 : 0;
+    if (r == 87654) bad_line = line + breaks;  // after the note's line breaks
+    big += fmt::format("{},\"note{}\",{}{}", r, std::string(static_cast<std::size_t>(breaks), '\n'),
+                       r == 87654 ? "1e" : "1.5", r % 2 == 0 ? "\r\n" : "\n");
+    line += breaks + 1;
+  }
+  ASSERT_GT(big.size(), std::size_t{1} << 20);  // past the first block
+  ds = open_ok(big);
+  ASSERT_NE(ds, nullptr);
+  const Status far = ds->read_as(2, CellReading::Numbers);
+  ASSERT_FALSE(far.ok());
+  EXPECT_NE(far.error().find(fmt::format(" line {}, column v: '1e' is not a number", bad_line)), std::string::npos)
+      << far.error();
 
   // Every cell a date: the column reads as the days of its quarters.
   ds = open_ok("when,v\n1990Q1,1\n,2\n 1990-Q3 ,3\n");
