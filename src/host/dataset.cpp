@@ -444,8 +444,6 @@ struct ColumnScan {
     }
     numbers_only = dates_only = false;
   }
-
-  static std::string unescape_quotes(std::string_view content);
 };
 
 // A cell, as a message shows it: where it lies and what it holds.
@@ -481,7 +479,7 @@ struct CellCounts {
   }
 };
 
-std::string ColumnScan::unescape_quotes(std::string_view content) {
+std::string unescape_quotes(std::string_view content) {
   std::string out;
   out.reserve(content.size());
   for (std::size_t i = 0; i < content.size(); ++i) {
@@ -869,7 +867,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   std::vector<std::string> names;
   for (const ScannedField& f : checker.fields()) {
     const std::string_view raw = row_text.substr(f.begin, f.end - f.begin);
-    const std::string unescaped = f.doubled_quotes > 0 ? ColumnScan::unescape_quotes(raw) : std::string(raw);
+    const std::string unescaped = f.doubled_quotes > 0 ? unescape_quotes(raw) : std::string(raw);
     names.emplace_back(trim_blanks(unescaped));
   }
   advance();

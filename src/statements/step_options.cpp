@@ -426,8 +426,8 @@ void StepReader::pdweights_statement(const ParsedStatement& s) {
 
 // A variable of the input data set by name; none, with an error, when it is
 // absent, its name is not its own, or its cells cannot be read as `needs`
-// says. A character variable whose cells are numbers (or dates) but for a
-// few is an error of the data naming the first such cell.
+// says: a character variable with no number (or date) at all is the wrong
+// variable, one with some is data with a bad cell, which the error names.
 int StepReader::resolve_var(const std::string& name, const char* role, Needs needs, SourcePos pos) {
   const int k = input_->find_var(name);
   if (k < 0) {
