@@ -431,7 +431,16 @@ void StepReader::pdweights_statement(const ParsedStatement& s) {
 int StepReader::resolve_var(const std::string& name, const char* role, Needs needs, SourcePos pos) {
   const int k = input_->find_var(name);
   if (k < 0) {
-    statement_error(pos, fmt::format("Variable {} named in {} is not on data set {}.", name, role, input_->name()),
+    // A file of one column whose header holds semicolons or tabs is most
+    // likely one that separates its values with them.
+    const auto& renamed = input_->renamed_columns();
+    const bool other_separator = input_->vars().size() == 1 && !renamed.empty() &&
+                                 renamed.front().header.find_first_of(";\t") != std::string::npos;
+    statement_error(pos,
+                    fmt::format("Variable {} named in {} is not on data set {}.{}", name, role, input_->name(),
+                                other_separator ? " Its values seem to be separated by semicolons or tabs; data sets "
+                                                  "separate them by commas."
+                                                : ""),
                     exit_level::kStatement);
     return -1;
   }

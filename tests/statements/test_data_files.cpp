@@ -164,6 +164,15 @@ TEST(DataFiles, HeaderCellsThatAreNotNamesAreRenamedWithANote) {
       << unused.log;
   // Without VAR every numeric column is adjusted: the clash is used.
   EXPECT_EQ(run_in(dir, "proc x11 data=clash noprint; monthly date=month; run;").level(), 1012);
+
+  // A file separated by semicolons has one column, named from its header.
+  dir.write("semi.csv", "month;sales\n1990-01;1\n");
+  const auto semi = run_in(dir, "proc x11 data=semi noprint; monthly date=month; var sales; run;");
+  EXPECT_EQ(semi.level(), 3000) << semi.log;
+  EXPECT_TRUE(semi.logged("\"month;sales\" becomes month_sales.")) << semi.log;
+  EXPECT_TRUE(semi.logged("Variable sales named in VAR is not on data set WORK.semi. Its values seem to be separated "
+                          "by semicolons or tabs; data sets separate them by commas."))
+      << semi.log;
 }
 
 // A cell that keeps a column from being read as the step needs is named by
