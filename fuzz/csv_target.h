@@ -164,6 +164,18 @@ inline std::string read_csv_everything(const std::uint8_t* data, std::size_t siz
 
   if (std::string p = detail::read_groups(*ds, {0}, {}, true, rows, groups); !p.empty()) return p;
   if (rows != ds->nobs()) return fmt::format("read {} rows of {} with NOTSORTED", rows, ds->nobs());
+
+  // Columns read as numbers or dates, as a step that needs them reads them:
+  // a cell that stops it is named on one line; what reads is read again.
+  for (int v = 0; v < nvars; ++v) {
+    const CellReading how = v % 2 == 0 ? CellReading::Numbers : CellReading::Dates;
+    if (ds->cells_reading_as(v, how) > ds->nobs()) return "more cells read than there are rows";
+    const Status read = ds->read_as(v, how);
+    if (!read && read.error().find_first_of("\r\n") != std::string::npos)
+      return "a cell error of more than one line: " + read.error();
+    if (!read && read.error().find(" line ") == std::string::npos) return "a cell error without its line: " + read.error();
+  }
+  if (std::string p = detail::read_groups(*ds, {}, {}, false, rows, groups); !p.empty()) return p;
   return {};
 }
 

@@ -91,7 +91,7 @@ OutputDataSets::OutputDataSets(const StepOptions& step, std::span<const VarInfo>
     return cols;
   };
   auto create = [&](const OutputDataSetRef& ref, std::vector<OutColumn> cols) {
-    auto ds = OutputDataSet::create(ref.folder, ref.name.member, std::move(cols));
+    auto ds = OutputDataSet::create(ref.folder, ref.name, std::move(cols));
     if (!ds) {
       host.log().error(fmt::format("The data set {} cannot be created: {}", ref.name.display(), ds.error()));
       level_ = std::max(level_, exit_level::kResource);

@@ -26,6 +26,7 @@ struct SeriesInput::Settings {
   std::vector<int> analysis, by;
   std::optional<int> date, prior_factors;
   std::vector<std::string> names;  // of the analysis variables
+  std::string date_name;
   std::string prior_factors_name;
   std::size_t memory_limit = 0;
 };
@@ -77,7 +78,7 @@ bool transpose(UtilFile& in, UtilFile& out, long nrow, long ncol) {
   return true;
 }
 
-SeriesInput::Settings settings_of(const StepOptions& step, std::vector<std::string> names,
+SeriesInput::Settings settings_of(const StepOptions& step, std::vector<std::string> names, std::string date_name,
                                   std::string prior_factors_name, const Host& host) {
   SeriesInput::Settings s;
   const AdjustmentOptions& m = step.method;
@@ -93,6 +94,7 @@ SeriesInput::Settings settings_of(const StepOptions& step, std::vector<std::stri
   s.date = step.vars.date;
   s.prior_factors = step.vars.prior_factors;
   s.names = std::move(names);
+  s.date_name = std::move(date_name);
   s.prior_factors_name = std::move(prior_factors_name);
   s.memory_limit = host.settings().util_memory_limit;
   return s;
@@ -156,6 +158,7 @@ class GroupReader {
   }
 
   GroupData finish() {
+    if (!held_date_faults_.empty()) other_frequency_dates();
     GroupData g;
     if (!failed_ && kept_ == 0) {
       // Nothing to adjust is an error of the data, with or without BY groups.
@@ -213,7 +216,10 @@ class GroupReader {
     return true;
   }
 
-  // Each kept row must be the period after the one before.
+  // Each kept row must be the period after the one before. While every
+  // step so far is one of the other frequency (a month under QUARTERLY,
+  // three months under MONTHLY) the faults are held back: dates of the
+  // other frequency throughout get one message that says so instead.
   void check_date(long number, double date) {
     if (bad_date(number, date)) return;
     if (kept_ == 1) {
@@ -221,19 +227,49 @@ class GroupReader {
       set_first_period(date);
       return;
     }
+    const double months = interval_boundaries_crossed("MONTH", previous_, date);
+    if (other_frequency_ && months != (s_.frequency == Frequency::Monthly ? 3.0 : 1.0)) {
+      other_frequency_ = false;
+      for (const HeldDateFault& f : held_date_faults_) date_fault(f.previous, f.date, f.number);
+      held_date_faults_.clear();
+    }
     const double step = interval_boundaries_crossed(interval_of(s_.frequency), previous_, date);
     if (is_missing(step) || step != 1.0) {
-      if (date_faults_ < kListedDateFaults) {
-        host_.msg(message_id::kDatesNotConsecutive, format_period(previous_, s_.frequency),
-                  format_period(date, s_.frequency), number);
-      } else if (!told_more_date_faults_) {
-        host_.msg(message_id::kMoreDatesNotConsecutive);
-        told_more_date_faults_ = true;
-      }
-      ++date_faults_;
+      if (other_frequency_) held_date_faults_.push_back(HeldDateFault{previous_, date, number});
+      else date_fault(previous_, date, number);
       raise(data_error_);
     }
     previous_ = date;
+  }
+
+  void date_fault(double previous, double date, long number) {
+    if (date_faults_ < kListedDateFaults) {
+      host_.msg(message_id::kDatesNotConsecutive, format_period(previous, s_.frequency),
+                format_period(date, s_.frequency), number);
+    } else if (!told_more_date_faults_) {
+      host_.msg(message_id::kMoreDatesNotConsecutive);
+      told_more_date_faults_ = true;
+    }
+    ++date_faults_;
+  }
+
+  // The dates were those of the other frequency from the first to the
+  // last: the one message the group gets, and nothing more is read.
+  void other_frequency_dates() {
+    held_date_faults_.clear();
+    failed_ = true;
+    const double first = calendar_.first_date;
+    if (s_.frequency == Frequency::Quarterly) {
+      host_.log().error(fmt::format(
+          "The DATE= variable {} holds monthly dates ({} to {}, one month apart), but the QUARTERLY statement reads "
+          "quarters; use the MONTHLY statement for a monthly series.",
+          s_.date_name, format_monyy(first, 7), format_monyy(previous_, 7)));
+    } else {
+      host_.log().error(fmt::format(
+          "The DATE= variable {} holds quarterly dates ({} to {}, three months apart), but the MONTHLY statement "
+          "reads months; use the QUARTERLY statement for a quarterly series.",
+          s_.date_name, format_yyq(first, 6), format_yyq(previous_, 6)));
+    }
   }
 
   // A variable's series runs from its first value to the first missing value
@@ -368,6 +404,13 @@ class GroupReader {
   double previous_ = kMissing;
   long date_faults_ = 0;
   bool told_more_date_faults_ = false;
+  struct HeldDateFault {
+    double previous;
+    double date;
+    long number;
+  };
+  bool other_frequency_ = true;
+  std::vector<HeldDateFault> held_date_faults_;
   bool told_missing_prior_factors_ = false;
   bool failed_ = false;
   int level_ = exit_level::kNormal;
@@ -407,7 +450,8 @@ SeriesInput::SeriesInput(const StepOptions& step, InputDataSet& data, Host& host
   for (int k : step.vars.analysis) names.push_back(data.vars()[static_cast<std::size_t>(k)].name);
   const std::string prior_factors_name =
       step.vars.prior_factors ? data.vars()[static_cast<std::size_t>(*step.vars.prior_factors)].name : std::string();
-  settings_ = std::make_unique<const Settings>(settings_of(step, std::move(names), prior_factors_name, host));
+  const std::string date_name = step.vars.date ? data.vars()[static_cast<std::size_t>(*step.vars.date)].name : std::string();
+  settings_ = std::make_unique<const Settings>(settings_of(step, std::move(names), date_name, prior_factors_name, host));
   data_.set_by(step.vars.by, step.vars.by_descending, step.vars.by_notsorted);
 }
 
@@ -443,7 +487,7 @@ std::optional<GroupData> SeriesInput::next_group(Host& host) {
 
 GroupData read_series(const StepOptions& step, std::string name, std::span<const double> values,
                       std::span<const double> prior_factors, Host& host) {
-  const SeriesInput::Settings settings = settings_of(step, {std::move(name)}, "prior_factors", host);
+  const SeriesInput::Settings settings = settings_of(step, {std::move(name)}, std::string(), "prior_factors", host);
   if (settings.prior_factors && prior_factors.size() != values.size())
     xebug_exit("a series in memory needs one prior factor per value");
   detail::GroupReader reader(settings, host);

@@ -102,8 +102,8 @@ struct GroupData {
   // (exit_level::data_error) for a missing or out-of-range date, dates that
   // are not consecutive periods, a bad prior factor, no kept row, or no
   // variable that can be adjusted. Above kWarning the group is not adjusted;
-  // after a bad date or prior factor, or without rows, nothing but the
-  // messages and the BY values is read.
+  // after a bad date or prior factor, dates of the other frequency, or
+  // without rows, nothing but the messages and the BY values is read.
   int exit_level = exit_level::kNormal;
 
   // At least three years of rows and a variable that can be adjusted.

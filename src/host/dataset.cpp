@@ -144,11 +144,6 @@ double parse_number(std::string_view s) noexcept {
   return v;
 }
 
-double parse_date_cell(std::string_view s) noexcept {
-  const auto d = parse_iso_date(s);
-  return d ? *d : kMissing;
-}
-
 // Missing values sort lowest and are all equal; others compare by value.
 int compare_numbers(double a, double b) noexcept {
   const bool ma = std::isnan(a);
@@ -426,6 +421,7 @@ Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
 struct ColumnScan {
   bool numbers_only = true;  // every cell a number or missing
   bool dates_only = true;    // every cell an ISO date or missing
+  long leading_numbers = 0;  // number cells before the first that is none
   std::size_t max_length = 0;
 
   void add(std::string_view content, std::size_t length, bool has_quotes) {
@@ -438,6 +434,7 @@ struct ColumnScan {
     const std::string_view s = trim_blanks(content);
     if (is_missing_mark(s)) return;
     if (numbers_only && is_number_text(s)) {
+      ++leading_numbers;
       dates_only = false;
       return;
     }
@@ -446,6 +443,39 @@ struct ColumnScan {
       return;
     }
     numbers_only = dates_only = false;
+  }
+};
+
+// A cell, as a message shows it: where it lies and what it holds.
+struct CellFound {
+  long line = 0;  // in the file
+  std::string text;
+};
+
+// How the cells of a column read, whatever its type: what a step that needs
+// numbers or dates from it finds. Missing cells count for nothing.
+struct CellCounts {
+  long numbers = 0;
+  long dates = 0;  // of any form of parse_date_text()
+  long not_numbers = 0;
+  long not_dates = 0;
+  std::optional<CellFound> first_not_number;
+  std::optional<CellFound> first_not_date;
+
+  // A cell's text (quotes undone) on file line `line`.
+  void add(std::string_view text, long line) {
+    const std::string_view s = trim_blanks(text);
+    if (is_missing_mark(s)) return;
+    // A number is never a date text, nor a date a number.
+    const bool number = is_number_text(s);
+    const bool date = !number && parse_date_text(s).has_value();
+    auto found = [&](std::optional<CellFound>& first, long& count) {
+      if (count++ == 0) first = CellFound{line, std::string(s)};
+    };
+    if (number) ++numbers;
+    else found(first_not_number, not_numbers);
+    if (date) ++dates;
+    else found(first_not_date, not_dates);
   }
 };
 
@@ -473,7 +503,32 @@ bool is_library_name(std::string_view s) noexcept { return s.size() <= 8 && is_v
 // ===========================================================================
 // Names and libraries
 
-std::string DataSetName::display() const { return (libref.empty() ? std::string("WORK") : libref) + "." + member; }
+std::string DataSetName::display() const {
+  if (is_file()) return "'" + visible_text(path, 400) + "'";
+  return (libref.empty() ? std::string("WORK") : libref) + "." + member;
+}
+
+DataSetName DataSetName::file(std::string path) {
+  DataSetName name;
+  name.path = std::move(path);
+  return name;
+}
+
+std::string valid_name_of(std::string_view header, int column) {
+  if (header.empty()) return fmt::format("V{}", column);
+  std::string name;
+  if (is_digit(header.front())) name += '_';
+  const auto* p = reinterpret_cast<const unsigned char*>(header.data());
+  for (std::size_t i = 0; i < header.size() && name.size() < kMaxNameLength;) {
+    const char c = header[i];
+    const bool kept = is_digit(c) || c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    name += kept ? c : '_';
+    // A character of several bytes becomes one underscore.
+    const std::size_t len = p[i] < 0x80 ? 1 : utf8_sequence_length(p + i, header.size() - i);
+    i += len == 0 ? 1 : len;
+  }
+  return name;
+}
 
 std::optional<DataSetName> DataSetName::parse(std::string_view text) {
   DataSetName name;
@@ -595,10 +650,18 @@ std::size_t split_row(std::string_view text, bool at_eof, RowBuffer& row) {
 
 struct InputDataSet::Impl {
   std::string name;
+  std::string file_name;  // the path as messages about cells show it
   FileWindow file;
   std::size_t data_start = 0;  // first data row
+  long data_start_line = 0;    // its line in the file
   std::size_t data_end = 0;    // end of the last row; only empty lines follow
   std::vector<VarInfo> vars;
+  std::vector<long> leading_numbers;  // per variable, as ColumnScan counts them
+  // Per variable, once asked for: a second look at its cells, which the
+  // opening scan leaves alone once a column is text, to keep opening fast.
+  std::vector<std::optional<CellCounts>> cells;
+  std::vector<RenamedColumn> renamed;
+  std::vector<std::string> upper_names;  // of the variables, to find clashes
   long nobs = 0;
 
   std::vector<int> by;
@@ -625,13 +688,18 @@ struct InputDataSet::Impl {
     const VarInfo& v = vars[col];
     if (v.type != VarType::Numeric) return kMissing;
     const std::string_view s = trim_blanks(text(row, col));
-    if (v.is_date) return is_missing_mark(s) ? kMissing : parse_date_cell(s);
+    if (v.is_date) {
+      if (is_missing_mark(s)) return kMissing;
+      const auto d = parse_date_text(s);
+      return d ? *d : kMissing;
+    }
     return parse_number(s);
   }
 
   // Reads the row at `pos` into `row`; false when there is none (the end of
   // the data, or of a file that shrank since it was opened).
   bool read_row(std::size_t pos, RowBuffer& row, std::size_t& next);
+  [[nodiscard]] const CellCounts& cells_of(std::size_t col);
   [[nodiscard]] bool same_key(const RowBuffer& row) const;
   [[nodiscard]] int order_against_key(const RowBuffer& row) const;
   void take_key(const RowBuffer& row);
@@ -653,6 +721,27 @@ bool InputDataSet::Impl::read_row(std::size_t pos, RowBuffer& row, std::size_t& 
     if (at_eof) return false;
     want = std::max(kBlockBytes, 2 * v.size());
   }
+}
+
+const CellCounts& InputDataSet::Impl::cells_of(std::size_t col) {
+  if (cells[col]) return *cells[col];
+  CellCounts& counts = cells[col].emplace();
+  RowBuffer row;
+  row.cells.resize(vars.size());
+  std::size_t pos = data_start;
+  long line = data_start_line;
+  auto line_ends = [](std::string_view text) { return static_cast<long>(std::count(text.begin(), text.end(), '\n')); };
+  for (std::size_t next = 0; read_row(pos, row, next); pos = next) {
+    // Line breaks inside quoted values count as lines of the file.
+    long cell_line = line;
+    for (std::size_t c = 0; c < col; ++c) cell_line += line_ends(text(row, c));
+    counts.add(text(row, col), cell_line);
+    line = cell_line;
+    for (std::size_t c = col; c < vars.size(); ++c) line += line_ends(text(row, c));
+    const std::string_view end = file.at(next - 1, 1);
+    if (!end.empty() && end.front() == '\n') ++line;
+  }
+  return counts;
 }
 
 bool InputDataSet::Impl::same_key(const RowBuffer& row) const {
@@ -783,21 +872,15 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   }
   advance();
 
-  std::unordered_map<std::string, std::size_t> seen;
+  // Headers that are not names become names; a clash of names matters only
+  // to a step that uses one of the columns (name_clash()).
   for (std::size_t i = 0; i < names.size(); ++i) {
-    const std::string& n = names[i];
-    if (n.empty()) return fail(fmt::format("Data set {}: column {} of the header has no name.", display_name, i + 1));
-    if (!is_valid_name(n))
-      return fail(fmt::format(
-          "Data set {}: the header name \"{}\" (column {}) is not a valid variable name; names use letters, "
-          "digits and underscores, do not start with a digit and have at most 32 characters.",
-          display_name, printable(n), i + 1));
-    const auto [it, fresh] = seen.emplace(to_upper(n), i);
-    if (!fresh)
-      return fail(fmt::format(
-          "Data set {}: the header names the variable \"{}\" twice (columns {} and {}); names must differ, "
-          "ignoring case.",
-          display_name, n, it->second + 1, i + 1));
+    std::string& n = names[i];
+    if (is_valid_name(n)) continue;
+    const int column = static_cast<int>(i) + 1;
+    std::string name = valid_name_of(n, column);
+    impl->renamed.push_back(RenamedColumn{column, std::move(n), name});
+    n = std::move(name);
   }
 
   // Rows: equal widths, and what each column's cells allow it to be. Empty
@@ -805,6 +888,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   const std::size_t ncols = names.size();
   std::vector<ColumnScan> columns(ncols);
   impl->data_start = pos;
+  impl->data_start_line = line;
   std::size_t empty_run_start = 0;
   long empty_run_rows = 0;
   long empty_run_line = 0;
@@ -848,7 +932,9 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
   for (std::size_t i = 0; i < ncols; ++i) {
     VarInfo& v = impl->vars[i];
     v.name = std::move(names[i]);
+    impl->upper_names.push_back(to_upper(v.name));
     const ColumnScan& c = columns[i];
+    impl->leading_numbers.push_back(c.leading_numbers);
     if (c.numbers_only || c.dates_only) {
       v.type = VarType::Numeric;
       v.is_date = !c.numbers_only;
@@ -858,6 +944,9 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
       v.length = static_cast<int>(std::clamp<std::size_t>(c.max_length, 1, INT_MAX));
     }
   }
+  for (const RenamedColumn& r : impl->renamed) impl->vars[static_cast<std::size_t>(r.column - 1)].label = r.header;
+  impl->file_name = visible_text(path.rfind("./", 0) == 0 ? std::string_view(path).substr(2) : path, 400);
+  impl->cells.resize(ncols);
   impl->current.cells.resize(ncols);
   impl->probe.cells.resize(ncols);
   impl->reset_reading();
@@ -888,6 +977,61 @@ std::optional<std::string> InputDataSet::locate(const std::string& folder, std::
 const std::string& InputDataSet::name() const noexcept { return impl_->name; }
 const std::vector<VarInfo>& InputDataSet::vars() const noexcept { return impl_->vars; }
 long InputDataSet::nobs() const noexcept { return impl_->nobs; }
+
+const std::vector<RenamedColumn>& InputDataSet::renamed_columns() const noexcept { return impl_->renamed; }
+
+std::vector<int> InputDataSet::name_clash(int var) const {
+  const Impl& s = *impl_;
+  std::vector<int> columns;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return columns;
+  const std::string& name = s.upper_names[static_cast<std::size_t>(var)];
+  for (std::size_t k = 0; k < s.upper_names.size(); ++k)
+    if (s.upper_names[k] == name) columns.push_back(static_cast<int>(k));
+  if (columns.size() < 2) columns.clear();
+  return columns;
+}
+
+long InputDataSet::leading_numbers(int var) const noexcept {
+  const Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return 0;
+  return s.leading_numbers[static_cast<std::size_t>(var)];
+}
+
+long InputDataSet::cells_reading_as(int var, CellReading how) {
+  Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return 0;
+  const CellCounts& c = s.cells_of(static_cast<std::size_t>(var));
+  return how == CellReading::Numbers ? c.numbers : c.dates;
+}
+
+Status InputDataSet::read_as(int var, CellReading how) {
+  Impl& s = *impl_;
+  if (var < 0 || static_cast<std::size_t>(var) >= s.vars.size()) return Failure{"no such variable"};
+  VarInfo& v = s.vars[static_cast<std::size_t>(var)];
+  if (v.type == VarType::Numeric) return {};
+  const CellCounts& c = s.cells_of(static_cast<std::size_t>(var));
+  const bool numbers = how == CellReading::Numbers;
+  const long bad = numbers ? c.not_numbers : c.not_dates;
+  const std::optional<CellFound>& first = numbers ? c.first_not_number : c.first_not_date;
+  if (bad > 0 && first) {
+    std::string text = fmt::format("{} line {}, column {}: '{}' is ", s.file_name, first->line, v.name,
+                                   printable(first->text));
+    if (numbers) {
+      text += "not a number; write a missing value as an empty cell, ., NA or NaN.";
+    } else {
+      text += fmt::format("not a date: {}.", date_text_problem(first->text));
+    }
+    if (bad == 2)
+      text += fmt::format(" 1 more cell of {} is not a {} either.", v.name, numbers ? "number" : "date");
+    else if (bad > 2)
+      text += fmt::format(" {} more cells of {} are not {} either.", bad - 1, v.name, numbers ? "numbers" : "dates");
+    return Failure{std::move(text)};
+  }
+  v.type = VarType::Numeric;
+  v.is_date = !numbers;
+  v.length = 8;
+  return {};
+}
 
 int InputDataSet::find_var(std::string_view name) const noexcept {
   const auto& vars = impl_->vars;
@@ -1055,6 +1199,11 @@ Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& 
   if (!is_valid_name(member)) {
     return Failure{fmt::format("Cannot write data set \"{}\": \"{}\" is not a valid data set name.", final_path, member)};
   }
+  return create_at(final_path, std::move(columns));
+}
+
+Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create_at(const std::string& final_path,
+                                                                std::vector<OutColumn> columns) {
   if (columns.empty()) {
     return Failure{fmt::format("Cannot write data set \"{}\": it has no variables.", final_path)};
   }
@@ -1082,6 +1231,12 @@ Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& 
   }
   impl->buffer += '\n';
   return std::make_unique<OutputDataSet>(Key{}, std::move(impl));
+}
+
+Result<std::unique_ptr<OutputDataSet>> OutputDataSet::create(const std::string& folder, const DataSetName& name,
+                                                             std::vector<OutColumn> columns) {
+  if (!name.is_file()) return create(folder, name.member, std::move(columns));
+  return create_at(name.path, std::move(columns));
 }
 
 std::unique_ptr<OutputDataSet> OutputDataSet::recorder(const OutputDataSet& like, HostRecording& recording,

@@ -32,15 +32,35 @@ struct VarInfo {
 // A library name: a valid name of at most 8 characters.
 [[nodiscard]] bool is_library_name(std::string_view s) noexcept;
 
-// A two-level data set name. A one-level name belongs to WORK.
+// A data set: a two-level name (a one-level name belongs to WORK), or a
+// file given by its path.
 struct DataSetName {
-  std::string libref;  // upper case
-  std::string member;  // as written
-  [[nodiscard]] std::string display() const;  // "LIB.member"
+  std::string libref;  // upper case; empty for a file
+  std::string member;  // as written; empty for a file
+  std::string path;    // a file, as written: relative to the current folder or absolute
+  [[nodiscard]] bool is_file() const noexcept { return !path.empty(); }
+  [[nodiscard]] std::string display() const;  // "LIB.member", or the path in quotes
   // Parses "member" or "lib.member": letters, digits and underscores, not
   // starting with a digit, at most 32 characters each.
   [[nodiscard]] static std::optional<DataSetName> parse(std::string_view text);
+  // The file at `path`, taken as written (no extension added).
+  [[nodiscard]] static DataSetName file(std::string path);
 };
+
+// A header cell that is not a valid name, and the name its column gets:
+// letters, digits and underscores kept, every other character an
+// underscore, an underscore before a leading digit, at most 32 characters;
+// an empty header names column n "Vn".
+struct RenamedColumn {
+  int column = 0;  // 1-based
+  std::string header;
+  std::string name;
+};
+[[nodiscard]] std::string valid_name_of(std::string_view header, int column);
+
+// How the cells of a column can be read, whatever its type: a character
+// column can still be read as numbers or dates (InputDataSet::read_as).
+enum class CellReading { Numbers, Dates };
 
 // Librefs to folders. WORK is the current directory unless mapped.
 class Library {
@@ -78,9 +98,31 @@ class InputDataSet {
 
   [[nodiscard]] const std::string& name() const noexcept;
   [[nodiscard]] const std::vector<VarInfo>& vars() const noexcept;
-  // Index of a variable by name, ignoring case; -1 when absent.
+  // Index of a variable by name, ignoring case; -1 when absent. Of columns
+  // whose names clash, the first.
   [[nodiscard]] int find_var(std::string_view name) const noexcept;
   [[nodiscard]] long nobs() const noexcept;
+
+  // The header cells that were not valid names, in column order; the
+  // original header is the variable's label.
+  [[nodiscard]] const std::vector<RenamedColumn>& renamed_columns() const noexcept;
+  // The columns (0-based) whose names equal that of `var` ignoring case,
+  // `var` included; empty when its name is its own.
+  [[nodiscard]] std::vector<int> name_clash(int var) const;
+
+  // How many cells of `var` read as numbers, or as dates of any form of
+  // parse_date_text(); missing cells count for neither. The first call for
+  // a variable reads its cells again.
+  [[nodiscard]] long cells_reading_as(int var, CellReading how);
+  // The cells of `var` that are numbers before the first that is not one
+  // (all of them, in a numeric variable): many in a column of numbers
+  // spoilt by a few cells, none in a column of text. Known from opening.
+  [[nodiscard]] long leading_numbers(int var) const noexcept;
+  // Reads character variable `var` as numbers, or as dates, from now on,
+  // when every cell that is not missing reads so; a numeric variable is
+  // left as it is. The failure names the first cell that does not: the
+  // file, the line in the file, the column and the text.
+  [[nodiscard]] Status read_as(int var, CellReading how);
 
   // BY processing. `by` are variable indexes; `descending` marks those in
   // descending order; with `notsorted` groups are runs of equal values and
@@ -142,6 +184,11 @@ class OutputDataSet {
   [[nodiscard]] static Result<std::unique_ptr<OutputDataSet>> create(const std::string& folder,
                                                                     std::string_view member,
                                                                     std::vector<OutColumn> columns);
+  // The same for a data set by name: a member of `folder`, or a file at its
+  // path as written.
+  [[nodiscard]] static Result<std::unique_ptr<OutputDataSet>> create(const std::string& folder,
+                                                                    const DataSetName& name,
+                                                                    std::vector<OutColumn> columns);
   // A data set with the columns of `like` whose rows go, as written, to
   // `recording` as rows of data set `dataset`, never to a file: written
   // later, in order, through write_row_text() of `like`.
@@ -159,7 +206,7 @@ class OutputDataSet {
   [[nodiscard]] long rows_written() const noexcept;
   // Flushes, closes and renames into place.
   [[nodiscard]] Status commit();
-  // Final path (folder/member.csv, member in lower case).
+  // Final path (folder/member.csv, member in lower case; or the file's path).
   [[nodiscard]] const std::string& path() const noexcept;
 
   struct Impl;
@@ -171,6 +218,9 @@ class OutputDataSet {
   OutputDataSet(Key, std::unique_ptr<Impl> impl);
 
  private:
+  // The data set whose file is `final_path`.
+  [[nodiscard]] static Result<std::unique_ptr<OutputDataSet>> create_at(const std::string& final_path,
+                                                                       std::vector<OutColumn> columns);
   std::unique_ptr<Impl> impl_;
 };
 

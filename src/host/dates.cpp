@@ -101,6 +101,155 @@ std::optional<int> parse_digits(std::string_view s) noexcept {
   return v;
 }
 
+// ---------------------------------------------------------------------------
+// Date cells of data sets, in the forms of parse_date_text().
+
+enum class DateFault { None, NotADate, NoSuchMonth, NoSuchQuarter, NoSuchDay, TwoDigitYear, TimeOfDay, Slashes };
+
+struct DateScan {
+  double date = 0.0;
+  DateFault fault = DateFault::NotADate;
+  int year = 0;
+  int month = 0;
+  int number = 0;         // the month, quarter or day a fault names
+  std::string_view time;  // the time of day of a TimeOfDay fault
+};
+
+constexpr std::array<const char*, 12> kFullMonthNames = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
+                                                         "MAY",     "JUNE",     "JULY",      "AUGUST",
+                                                         "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+
+bool is_ascii_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool all_digits(std::string_view s) noexcept {
+  if (s.empty()) return false;
+  for (const char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Value of 1 to 4 digits (checked by the caller).
+int digits_value(std::string_view s) noexcept {
+  int v = 0;
+  for (const char c : s) v = v * 10 + (c - '0');
+  return v;
+}
+
+bool ieq(std::string_view a, std::string_view upper) noexcept {
+  if (a.size() != upper.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(a[i])) != upper[i]) return false;
+  return true;
+}
+
+DateScan fault(DateFault f, int year = 0, int month = 0, int number = 0) noexcept {
+  DateScan d;
+  d.fault = f;
+  d.year = year;
+  d.month = month;
+  d.number = number;
+  return d;
+}
+
+DateScan day_date(int year, int month, int day) noexcept {
+  if (month < 1 || month > 12) return fault(DateFault::NoSuchMonth, year, month, month);
+  if (day < 1 || day > days_in_month(year, month)) return fault(DateFault::NoSuchDay, year, month, day);
+  DateScan d;
+  d.fault = DateFault::None;
+  d.date = static_cast<double>(days_from_civil(year, month, day) + kEpochShift);
+  return d;
+}
+
+DateScan quarter_date(int year, int quarter) noexcept {
+  if (quarter < 1 || quarter > 4) return fault(DateFault::NoSuchQuarter, year, 0, quarter);
+  return day_date(year, 3 * quarter - 2, 1);
+}
+
+// The time of a timestamp after its date: 'T' or a blank, HH:MM, optionally
+// :SS and a fraction, then optionally Z or an offset (+HH:MM, +HHMM, +HH).
+// NotADate when it has another form, TimeOfDay when it is not midnight.
+DateScan timestamp_time(DateScan date, std::string_view t) noexcept {
+  if (t.size() < 6 || (t[0] != 'T' && t[0] != 't' && t[0] != ' ')) return fault(DateFault::NotADate);
+  t.remove_prefix(1);
+  std::size_t end = 5;
+  if (!all_digits(t.substr(0, 2)) || t[2] != ':' || !all_digits(t.substr(3, 2))) return fault(DateFault::NotADate);
+  if (end < t.size() && t[end] == ':') {
+    if (!all_digits(t.substr(end + 1, 2)) || end + 3 > t.size()) return fault(DateFault::NotADate);
+    end += 3;
+    if (end < t.size() && t[end] == '.') {
+      const std::size_t from = ++end;
+      while (end < t.size() && t[end] >= '0' && t[end] <= '9') ++end;
+      if (end == from) return fault(DateFault::NotADate);
+    }
+  }
+  const std::string_view time = t.substr(0, end);
+  std::string_view zone = t.substr(end);
+  if (zone.size() == 1 && (zone[0] == 'Z' || zone[0] == 'z')) {
+    zone = {};
+  } else if (!zone.empty()) {
+    if (zone[0] != '+' && zone[0] != '-') return fault(DateFault::NotADate);
+    zone.remove_prefix(1);
+    const bool ok = (zone.size() == 2 && all_digits(zone)) || (zone.size() == 4 && all_digits(zone)) ||
+                    (zone.size() == 5 && all_digits(zone.substr(0, 2)) && zone[2] == ':' && all_digits(zone.substr(3)));
+    if (!ok) return fault(DateFault::NotADate);
+  }
+  if (date.fault != DateFault::None) return date;
+  if (time.find_first_not_of("0:.") != std::string_view::npos) {
+    DateScan d = fault(DateFault::TimeOfDay);
+    d.time = time;
+    return d;
+  }
+  return date;
+}
+
+DateScan scan_date_text(std::string_view s) noexcept {
+  s = trim(s);
+  const std::size_t n = s.size();
+  // 01/02/1990 and the like: which number is the month is anyone's guess.
+  if (s.find('/') != std::string_view::npos && s.find_first_not_of("0123456789/") == std::string_view::npos &&
+      s.front() != '/' && s.back() != '/')
+    return fault(DateFault::Slashes);
+  if (n >= 6 && all_digits(s.substr(0, 4))) {
+    const int year = digits_value(s.substr(0, 4));
+    std::string_view rest = s.substr(4);
+    // ISO: 1990-01, 1990-01-31 and timestamps.
+    if (rest[0] == '-' && rest.size() >= 3 && all_digits(rest.substr(1, 2))) {
+      const int month = digits_value(rest.substr(1, 2));
+      if (rest.size() == 3) return day_date(year, month, 1);
+      if (rest.size() >= 6 && rest[3] == '-' && all_digits(rest.substr(4, 2))) {
+        const DateScan date = day_date(year, month, digits_value(rest.substr(4, 2)));
+        return rest.size() == 6 ? date : timestamp_time(date, rest.substr(6));
+      }
+      return fault(DateFault::NotADate);
+    }
+    // 1990Q1, 1990-Q1, 1990 Q1; 1990M01, 1990M1, 1990-M01.
+    if (rest[0] == '-' || rest[0] == ' ') rest.remove_prefix(1);
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+    const std::string_view number = rest.substr(1);
+    if ((letter == 'Q' || letter == 'M') && number.size() <= 2 && all_digits(number)) {
+      const int k = digits_value(number);
+      return letter == 'Q' ? quarter_date(year, k) : day_date(year, k, 1);
+    }
+    return fault(DateFault::NotADate);
+  }
+  // Jan 1990, Jan-1990, Jan1990, January 1990.
+  std::size_t letters = 0;
+  while (letters < n && is_ascii_letter(s[letters])) ++letters;
+  if (letters >= 3) {
+    const std::string_view word = s.substr(0, letters);
+    int month = 0;
+    for (std::size_t m = 0; m < 12; ++m)
+      if (ieq(word, kMonthNames[m]) || ieq(word, kFullMonthNames[m])) month = static_cast<int>(m) + 1;
+    std::string_view year = s.substr(letters);
+    if (!year.empty() && (year[0] == ' ' || year[0] == '-')) year.remove_prefix(1);
+    if (month == 0 || !all_digits(year)) return fault(DateFault::NotADate);
+    if (year.size() == 2) return fault(DateFault::TwoDigitYear);
+    if (year.size() != 4) return fault(DateFault::NotADate);
+    return day_date(digits_value(year), month, 1);
+  }
+  return fault(DateFault::NotADate);
+}
+
 }  // namespace
 
 bool date_in_range(double d) noexcept { return !std::isnan(d) && d >= kMinDate && d <= kMaxDate; }
@@ -290,6 +439,48 @@ std::optional<double> parse_iso_date(std::string_view text) noexcept {
   }
   if (m < 1 || m > 12 || d < 1 || d > days_in_month(y, m)) return std::nullopt;
   return static_cast<double>(days_from_civil(y, m, d) + kEpochShift);
+}
+
+std::optional<double> parse_date_text(std::string_view text) noexcept {
+  // The ISO forms, by far the most common, at their fixed positions first.
+  if (const auto iso = parse_iso_date(text)) return iso;
+  // Data sets ask this of every text cell, most of them no date at all:
+  // each form has 6 characters at least and starts with a digit or a letter.
+  std::size_t first = 0;
+  while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
+  if (text.size() - first < 6 || !(is_ascii_letter(text[first]) || (text[first] >= '0' && text[first] <= '9')))
+    return std::nullopt;
+  const DateScan d = scan_date_text(text);
+  if (d.fault != DateFault::None) return std::nullopt;
+  return d.date;
+}
+
+std::string date_text_problem(std::string_view text) {
+  const DateScan d = scan_date_text(text);
+  switch (d.fault) {
+    case DateFault::None:
+      return {};
+    case DateFault::NotADate:
+      break;
+    case DateFault::NoSuchMonth:
+      return fmt::format("there is no month {}", d.number);
+    case DateFault::NoSuchQuarter:
+      return fmt::format("there is no quarter {}", d.number);
+    case DateFault::NoSuchDay: {
+      std::string month = kFullMonthNames[static_cast<std::size_t>(d.month - 1)];
+      for (std::size_t i = 1; i < month.size(); ++i) month[i] = static_cast<char>(month[i] - 'A' + 'a');
+      return fmt::format("{} {} has no day {}", month, d.year, d.number);
+    }
+    case DateFault::TwoDigitYear:
+      return "its year has two digits; write the year in full (Jan 1990)";
+    case DateFault::TimeOfDay:
+      return fmt::format("it has the time of day {}; a timestamp is read as a date only at midnight (00:00:00)",
+                         d.time);
+    case DateFault::Slashes:
+      return "dates with slashes are not read, since 01/02/1990 could be in January or in February; write "
+             "them as 1990-01-31";
+  }
+  return "it is not in a form dates are read in, such as 1990-01-31, 1990-01, 1990Q1, 1990M01 or Jan 1990";
 }
 
 }  // namespace x11sa

@@ -62,4 +62,22 @@ void append_iso_date(std::string& out, double date);
 // result lies outside the valid range, so that callers can report that.
 [[nodiscard]] std::optional<double> parse_iso_date(std::string_view text) noexcept;
 
+// A date cell of a data set in any of the forms spreadsheets, pandas and R
+// write; letters in any case, blanks around it ignored:
+//   1990-01-31                      the day
+//   1990-01                         the first day of the month
+//   1990-01-31T00:00:00             a timestamp at midnight: 'T' or a blank
+//                                   before the time, seconds and a fraction
+//                                   optional, then optionally Z or an offset
+//                                   such as +00:00 (the date is read as written)
+//   1990Q1, 1990-Q1, 1990 Q1        the first day of the quarter
+//   1990M01, 1990M1, 1990-M01       the first day of the month
+//   Jan 1990, Jan-1990, Jan1990,    the first day of the month
+//   January 1990
+// Years have four digits and are taken as parse_iso_date() takes them.
+[[nodiscard]] std::optional<double> parse_date_text(std::string_view text) noexcept;
+// Why `text` is not a date of those forms, as a clause for a message
+// ("there is no quarter 5"); empty when it is one.
+[[nodiscard]] std::string date_text_problem(std::string_view text);
+
 }  // namespace x11sa

@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include "host/host.h"
+#include "host/text.h"
 #include "records/exit_levels.h"
 #include "records/table_catalogue.h"
 #include "statements/option_checks.h"
@@ -250,10 +251,32 @@ bool StepParser::in_range(const OptSpec& spec, const OptValue& v) {
   return !problem;
 }
 
+// A data set: lib.member or member, or a file path in quotes.
 bool StepParser::dataset(const Toks& t, std::size_t& i, OptValue& v, std::string_view opt) {
+  if (i < t.size() && t[i].kind == TokKind::String) {
+    if (t[i].text.empty()) {
+      error(t[i].pos, t[i].text, fmt::format("{}= needs a file path between the quotes.", opt));
+      ++i;
+      return false;
+    }
+    if (has_control_chars(t[i].text)) {
+      error(t[i].pos, t[i].text,
+            fmt::format("{}= needs a file path without line breaks, tabs or other control characters.", opt));
+      ++i;
+      return false;
+    }
+    v.pos = t[i].pos;
+    v.ds = DataSetName::file(t[i].text);
+    v.text = t[i].text;
+    v.quoted = true;
+    ++i;
+    return true;
+  }
   if (i >= t.size() || t[i].kind != TokKind::Word) {
     error(i < t.size() ? t[i].pos : t.back().pos, i < t.size() ? t[i].text : "",
-          fmt::format("{}= needs a data set name such as work.sales or sales.", opt));
+          fmt::format("{}= needs a data set name such as work.sales or sales, or a file path in quotes such as "
+                      "'exports/sales.csv'.",
+                      opt));
     if (i < t.size()) ++i;
     return false;
   }
@@ -263,6 +286,24 @@ bool StepParser::dataset(const Toks& t, std::size_t& i, OptValue& v, std::string
   if (i + 1 < t.size() && t[i].is_punct(".") && t[i + 1].kind == TokKind::Word) {
     name += "." + t[i + 1].text;
     i += 2;
+  }
+  // sales.2019.csv or exports/sales: a file path, which only quotes make one.
+  // The tokens of the rest of such a path: ".2019" is a number, "/x" two tokens.
+  auto path_piece = [&](std::size_t k) -> std::size_t {
+    if (k < t.size() && t[k].kind == TokKind::Number && t[k].text.front() == '.') return 1;
+    const bool joint = k < t.size() && (t[k].is_punct(".") || t[k].is_punct("/") || t[k].is_punct("-"));
+    return joint && k + 1 < t.size() && (t[k + 1].kind == TokKind::Word || t[k + 1].kind == TokKind::Number) ? 2 : 0;
+  };
+  if (path_piece(i) > 0 && !t[i].is_punct("-")) {
+    for (std::size_t n = path_piece(i); n > 0; n = path_piece(i)) {
+      for (std::size_t k = 0; k < n; ++k) name += t[i + k].text;
+      i += n;
+    }
+    error(pos, name,
+          fmt::format("{}= reads a name without quotes as library.member; write a file path in quotes: "
+                      "{}='{}'.",
+                      opt, opt, name));
+    return false;
   }
   auto ds = DataSetName::parse(name);
   if (!ds) {

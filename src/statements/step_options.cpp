@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
 
 #include <fmt/format.h>
 
 #include "host/dates.h"
 #include "host/host.h"
 #include "host/message_ids.h"
+#include "host/text.h"
 #include "records/exit_levels.h"
 #include "statements/option_checks.h"
 
@@ -22,6 +24,22 @@ std::string upper(std::string s) {
 }
 
 int whole(const OptValue& v) { return static_cast<int>(v.num); }
+
+// The error for a data set file given by its path that is not there; none
+// when something is (opening it says what is wrong with it, if anything).
+std::optional<std::string> missing_file_text(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (fs::symlink_status(path, ec).type() != fs::file_type::not_found) return std::nullopt;
+  std::string text = fmt::format("The file '{}' does not exist", visible_text(path, 200));
+  if (fs::path(path).is_relative()) {
+    const fs::path here = fs::current_path(ec);
+    if (!ec) text += fmt::format(" (a relative path is read from the current folder, {})", here.string());
+  }
+  if (fs::is_regular_file(path + ".csv", ec))
+    return text + fmt::format("; did you mean '{}.csv'?", visible_text(path, 200));
+  return text + ".";
+}
 
 // A MACURVES choice by its upper-case word; NONE leaves the choice to the method.
 std::optional<SeasonalCurve> curve_named(const std::string& word) {
@@ -81,7 +99,11 @@ class StepReader {
   void arima_statement(const ParsedStatement& s);
   void sspan_statement(const ParsedStatement& s);
   void pdweights_statement(const ParsedStatement& s);
-  int resolve_var(const std::string& name, const char* role, bool numeric, SourcePos pos);
+  enum class Needs { Anything, Numbers, NumbersOrDates };
+  int resolve_var(const std::string& name, const char* role, Needs needs, SourcePos pos);
+  bool name_is_its_own(int k);
+  void note_renamed_columns();
+  void note_unused_columns();
   void variables(const ParsedStatement& proc, const ParsedStatement* freq);
   void output_statement(const ParsedStatement& s);
   void cross_checks();
@@ -92,6 +114,8 @@ class StepReader {
   int level_;
   StepOptions o_;
   std::unique_ptr<InputDataSet> input_;
+  std::vector<int> clashes_told_;  // first columns of the name clashes reported
+  bool cells_unread_ = false;       // a variable's cells could not be read as needed
 
   // What the statements said that the options keep only in settled form.
   bool noprint_ = false;
@@ -106,6 +130,7 @@ class StepReader {
 // an error of the data set's status.
 std::optional<OutputDataSetRef> StepReader::output_data_set(const OptValue& v) {
   const DataSetName& n = *v.ds;
+  if (n.is_file()) return OutputDataSetRef{n, std::string()};
   const auto folder = host_.library().folder(n.libref);
   if (!folder) {
     statement_error(v.pos,
@@ -121,7 +146,15 @@ std::optional<OutputDataSetRef> StepReader::output_data_set(const OptValue& v) {
 void StepReader::open_input(const ParsedStatement& proc) {
   std::string name;
   std::string path;
-  if (const OptValue* v = proc.get("DATA")) {
+  if (const OptValue* v = proc.get("DATA"); v != nullptr && v->ds->is_file()) {
+    name = v->ds->display();
+    path = v->ds->path;
+    if (const auto missing = missing_file_text(path)) {
+      host_.log().error(*missing);
+      raise(exit_level::kResource);
+      return;
+    }
+  } else if (v != nullptr) {
     const DataSetName& n = *v->ds;
     name = n.display();
     const auto folder = host_.library().folder(n.libref);
@@ -158,6 +191,30 @@ void StepReader::open_input(const ParsedStatement& proc) {
   input_ = std::move(opened).value();
   host_.note_input(path);
   o_.input = InputDataSetRef{path, name};
+  note_renamed_columns();
+}
+
+// One note lists the header cells that were not names, with what they became.
+void StepReader::note_renamed_columns() {
+  const std::vector<RenamedColumn>& renamed = input_->renamed_columns();
+  if (renamed.empty()) return;
+  constexpr std::size_t kListed = 50;
+  std::string list;
+  for (std::size_t k = 0; k < renamed.size() && k < kListed; ++k) {
+    const RenamedColumn& r = renamed[k];
+    if (k > 0) list += ", ";
+    list += r.header.empty() ? fmt::format("column {} (no name) becomes {}", r.column, r.name)
+                             : fmt::format("\"{}\" becomes {}", visible_text(r.header, 64), r.name);
+  }
+  if (renamed.size() > kListed) list += fmt::format(", and {} more", renamed.size() - kListed);
+  host_.log().note(fmt::format("Data set {}: {}: {}.", input_->name(),
+                               renamed.size() == 1
+                                   ? std::string("a header cell is not a valid variable name, so its variable is "
+                                                 "named from it")
+                                   : fmt::format("{} header cells are not valid variable names, so their variables "
+                                                 "are named from them",
+                                                 renamed.size()),
+                               list));
 }
 
 void StepReader::proc_statement(const ParsedStatement& proc) {
@@ -368,22 +425,89 @@ void StepReader::pdweights_statement(const ParsedStatement& s) {
 }
 
 // A variable of the input data set by name; none, with an error, when it is
-// absent or of the wrong type.
-int StepReader::resolve_var(const std::string& name, const char* role, bool numeric, SourcePos pos) {
+// absent, its name is not its own, or its cells cannot be read as `needs`
+// says: a character variable with no number (or date) at all is the wrong
+// variable, one with some is data with a bad cell, which the error names.
+int StepReader::resolve_var(const std::string& name, const char* role, Needs needs, SourcePos pos) {
   const int k = input_->find_var(name);
   if (k < 0) {
-    statement_error(pos, fmt::format("Variable {} named in {} is not on data set {}.", name, role, input_->name()),
+    // A file of one column whose header holds semicolons or tabs is most
+    // likely one that separates its values with them.
+    const auto& renamed = input_->renamed_columns();
+    const bool other_separator = input_->vars().size() == 1 && !renamed.empty() &&
+                                 renamed.front().header.find_first_of(";\t") != std::string::npos;
+    statement_error(pos,
+                    fmt::format("Variable {} named in {} is not on data set {}.{}", name, role, input_->name(),
+                                other_separator ? " Its values seem to be separated by semicolons or tabs; data sets "
+                                                  "separate them by commas."
+                                                : ""),
                     exit_level::kStatement);
     return -1;
   }
-  if (numeric && input_->vars()[static_cast<std::size_t>(k)].type != VarType::Numeric) {
+  if (!name_is_its_own(k)) return -1;
+  if (needs == Needs::Anything || input_->vars()[static_cast<std::size_t>(k)].type == VarType::Numeric) return k;
+  const CellReading how = needs == Needs::NumbersOrDates && input_->cells_reading_as(k, CellReading::Dates) > 0
+                              ? CellReading::Dates
+                              : CellReading::Numbers;
+  if (input_->cells_reading_as(k, how) == 0) {
     statement_error(pos,
                     fmt::format("Variable {} named in {} is a character variable; {} needs a numeric variable.",
                                 name, role, role),
                     exit_level::kStatement);
     return -1;
   }
+  if (const Status read = input_->read_as(k, how); !read) {
+    host_.log().error(read.error());
+    raise(exit_level::kDataError);
+    cells_unread_ = true;
+    return -1;
+  }
   return k;
+}
+
+// Columns whose names clash cannot be told apart: an error once the step
+// uses one of them, given once per name.
+bool StepReader::name_is_its_own(int k) {
+  const std::vector<int> columns = input_->name_clash(k);
+  if (columns.empty()) return true;
+  if (std::find(clashes_told_.begin(), clashes_told_.end(), columns.front()) != clashes_told_.end()) return false;
+  clashes_told_.push_back(columns.front());
+  std::string list;
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    list += i == 0 ? "" : i + 1 == columns.size() ? " and " : ", ";
+    const VarInfo& v = input_->vars()[static_cast<std::size_t>(columns[i])];
+    list += std::to_string(columns[i] + 1);
+    if (!v.label.empty()) list += fmt::format(" (\"{}\")", visible_text(v.label, 64));
+  }
+  host_.log().error(fmt::format("Data set {}: columns {} {} the name {}, ignoring case, so the step cannot tell "
+                                "which is meant; give them different names in the file.",
+                                input_->name(), list, columns.size() == 2 ? "both have" : "all have",
+                                input_->vars()[static_cast<std::size_t>(k)].name));
+  raise(exit_level::kResource);
+  return false;
+}
+
+// What the step leaves unused that a user may have meant to use: columns
+// whose names clash, and, without a VAR statement, columns of numbers with
+// a cell that is not one.
+void StepReader::note_unused_columns() {
+  const StepVariables& vars = o_.vars;
+  auto used = [&](int k) {
+    return std::find(vars.by.begin(), vars.by.end(), k) != vars.by.end() ||
+           std::find(vars.id.begin(), vars.id.end(), k) != vars.id.end() || vars.date == k ||
+           vars.prior_factors == k || std::find(vars.analysis.begin(), vars.analysis.end(), k) != vars.analysis.end();
+  };
+  const auto& all = input_->vars();
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const int k = static_cast<int>(i);
+    const std::vector<int> clash = input_->name_clash(k);
+    if (!clash.empty() && clash.front() == k &&
+        std::find(clashes_told_.begin(), clashes_told_.end(), k) == clashes_told_.end() &&
+        std::none_of(clash.begin(), clash.end(), used))
+      host_.log().note(fmt::format("Data set {}: {} columns have the name {}, ignoring case; the step does not use "
+                                   "them.",
+                                   input_->name(), clash.size(), all[i].name));
+  }
 }
 
 void StepReader::variables(const ParsedStatement& proc, const ParsedStatement* freq) {
@@ -394,7 +518,7 @@ void StepReader::variables(const ParsedStatement& proc, const ParsedStatement* f
   }
   if (!input_) return;
   for (std::size_t i = 0; i < proc.by.size(); ++i) {
-    const int k = resolve_var(proc.by[i], "BY", false, proc.by_pos[i]);
+    const int k = resolve_var(proc.by[i], "BY", Needs::Anything, proc.by_pos[i]);
     if (k >= 0) {
       vars.by.push_back(k);
       vars.by_descending.push_back(proc.by_descending[i]);
@@ -402,27 +526,31 @@ void StepReader::variables(const ParsedStatement& proc, const ParsedStatement* f
   }
   vars.by_notsorted = proc.notsorted;
   for (std::size_t i = 0; i < proc.id.size(); ++i) {
-    const int k = resolve_var(proc.id[i], "ID", false, proc.id_pos[i]);
+    const int k = resolve_var(proc.id[i], "ID", Needs::Anything, proc.id_pos[i]);
     if (k >= 0 && std::find(vars.id.begin(), vars.id.end(), k) == vars.id.end()) vars.id.push_back(k);
   }
-  auto numeric_var = [&](const OptValue& v, const char* role) -> std::optional<int> {
-    const int k = resolve_var(v.text, role, true, v.pos);
+  auto numeric_var = [&](const OptValue& v, const char* role, Needs needs) -> std::optional<int> {
+    const int k = resolve_var(v.text, role, needs, v.pos);
     return k >= 0 ? std::optional(k) : std::nullopt;
   };
   if (freq != nullptr) {
-    if (const OptValue* v = freq->get("DATE")) vars.date = numeric_var(*v, "DATE=");
-    if (const OptValue* v = freq->get("PMFACTOR")) vars.prior_factors = numeric_var(*v, "PMFACTOR=");
+    if (const OptValue* v = freq->get("DATE")) vars.date = numeric_var(*v, "DATE=", Needs::NumbersOrDates);
+    if (const OptValue* v = freq->get("PMFACTOR")) vars.prior_factors = numeric_var(*v, "PMFACTOR=", Needs::Numbers);
   }
   auto taken = [&](int k) {
     return std::find(vars.by.begin(), vars.by.end(), k) != vars.by.end() ||
            std::find(vars.id.begin(), vars.id.end(), k) != vars.id.end() || vars.date == k ||
            vars.prior_factors == k;
   };
+  bool var_names_failed = false;
   if (proc.has_var) {
     for (std::size_t i = 0; i < proc.var.size(); ++i) {
       const std::string& n = proc.var[i];
-      const int k = resolve_var(n, "VAR", true, proc.var_pos[i]);
-      if (k < 0) continue;
+      const int k = resolve_var(n, "VAR", Needs::Numbers, proc.var_pos[i]);
+      if (k < 0) {
+        var_names_failed = true;
+        continue;
+      }
       if (std::find(vars.analysis.begin(), vars.analysis.end(), k) != vars.analysis.end()) {
         statement_error(proc.var_pos[i], fmt::format("Variable {} is named twice in the VAR statement.", n),
                         exit_level::kStatement);
@@ -432,12 +560,23 @@ void StepReader::variables(const ParsedStatement& proc, const ParsedStatement* f
     }
   } else {
     const auto& all = input_->vars();
-    for (std::size_t k = 0; k < all.size(); ++k)
-      if (all[k].type == VarType::Numeric && !all[k].is_date && !taken(static_cast<int>(k)))
-        vars.analysis.push_back(static_cast<int>(k));
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      const int k = static_cast<int>(i);
+      if (taken(k)) continue;
+      if (all[i].type == VarType::Numeric && !all[i].is_date) {
+        if (name_is_its_own(k)) vars.analysis.push_back(k);
+      } else if (all[i].type == VarType::Character && input_->leading_numbers(k) > 0 &&
+                 2 * input_->cells_reading_as(k, CellReading::Numbers) > input_->nobs()) {
+        // Mostly numbers: most likely meant to be adjusted.
+        const Status read = input_->read_as(k, CellReading::Numbers);
+        if (!read) host_.log().note(fmt::format("Variable {} is not adjusted, since not all of its cells are numbers: {}",
+                                             all[i].name, read.error()));
+      }
+    }
   }
-  // Names that were not found said so already.
-  if (vars.analysis.empty() && !(proc.has_var && level_ >= exit_level::kStatement))
+  note_unused_columns();
+  // VAR names that could not be used said so already.
+  if (vars.analysis.empty() && !(proc.has_var && (var_names_failed || level_ >= exit_level::kStatement)))
     message(exit_level::kOptionValue, message_id::kNoVariableToAdjust);
 }
 
@@ -448,8 +587,9 @@ void StepReader::output_statement(const ParsedStatement& s) {
   } else {
     statement_error(s.pos, "The OUTPUT statement needs OUT= to name its data set.", exit_level::kOptionValue);
   }
-  // Without a data set the variables are unknown: nothing to count against.
-  const bool vars_known = input_ != nullptr || series_in_memory();
+  // Without a data set, or with variables that could not be read, the
+  // variables are unknown: nothing to count against.
+  const bool vars_known = (input_ != nullptr && !cells_unread_) || series_in_memory();
   const std::size_t nvar = o_.vars.analysis.size();
   bool told = false;
   for (const auto& [table, names] : s.out_names) {

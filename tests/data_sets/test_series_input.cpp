@@ -80,6 +80,48 @@ TEST(SeriesInput, DatesThatAreNotConsecutiveAreListedUpToTen) {
   EXPECT_EQ(g.exit_level, exit_level::kDataError);
 }
 
+// Dates of the other frequency from the first row to the last get one
+// message that says so, instead of one per step that is not a period.
+TEST(SeriesInput, DatesOfTheOtherFrequencyGetOneMessage) {
+  const auto values = [](int i) { return std::to_string(100 + i); };
+  const auto errors = [](const std::string& log) {
+    long n = 0;
+    for (std::size_t at = log.find("ERROR:"); at != std::string::npos; at = log.find("ERROR:", at + 1)) ++n;
+    return n;
+  };
+  StepUnderTest monthly_dates(monthly("a", 48, values), "; quarterly date=date; var a;");
+  GroupData g = only_group(monthly_dates);
+  EXPECT_EQ(g.exit_level, exit_level::kDataError);
+  EXPECT_EQ(errors(monthly_dates.log()), 1) << monthly_dates.log();
+  EXPECT_NE(monthly_dates.log().find("ERROR: The DATE= variable date holds monthly dates (JAN1990 to DEC1993, one "
+                                     "month apart), but the QUARTERLY statement reads quarters; use the MONTHLY "
+                                     "statement for a monthly series.\n"),
+            std::string::npos)
+      << monthly_dates.log();
+
+  StepUnderTest quarterly_dates(monthly("a", 20, values, [](int i) { return 3 * i + 1; }),
+                                "; monthly date=date; var a;");
+  g = only_group(quarterly_dates);
+  EXPECT_EQ(g.exit_level, exit_level::kDataError);
+  EXPECT_EQ(errors(quarterly_dates.log()), 1) << quarterly_dates.log();
+  EXPECT_NE(quarterly_dates.log().find("ERROR: The DATE= variable date holds quarterly dates (1990Q1 to 1994Q4, "
+                                       "three months apart), but the MONTHLY statement reads months; use the "
+                                       "QUARTERLY statement for a quarterly series.\n"),
+            std::string::npos)
+      << quarterly_dates.log();
+
+  // Monthly dates with a gap are not monthly throughout: each step that is
+  // not a quarter is listed, in the order of the rows.
+  StepUnderTest gap(monthly("a", 48, values, [](int i) { return i + (i >= 30 ? 1 : 0); }),
+                    "; quarterly date=date; var a;");
+  g = only_group(gap);
+  EXPECT_EQ(g.exit_level, exit_level::kDataError);
+  EXPECT_EQ(gap.count(23), 10);
+  EXPECT_EQ(gap.count(65), 1);
+  EXPECT_NE(gap.log().find("1990Q1 is followed by 1990Q1 at observation 2"), std::string::npos) << gap.log();
+  EXPECT_EQ(gap.log().find("holds monthly dates"), std::string::npos) << gap.log();
+}
+
 TEST(SeriesInput, StartAndEndSelectTheRows) {
   const auto values = [](int i) { return std::to_string(100 + i); };
   // Reading stops after END=: the missing date of the last row goes unseen.

@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "host/dates.h"
 #include "x11sa/missing.h"
 
 namespace x11sa {
@@ -170,15 +172,6 @@ TEST_F(DataSetTest, MalformedTextIsRejectedSayingWhereAndWhy) {
     std::string text;
     std::vector<std::string> says;
   } cases[] = {
-      {"a,,c\n1,2,3\n", {"WORK.T", "column 2"}},
-      {"a,b,a\n", {"\"a\" twice", "columns 1 and 3"}},
-      {"Value,x,VALUE\n", {"twice", "columns 1 and 3"}},
-      {"x,1st\n", {"\"1st\"", "column 2"}},
-      {"\"my value\"\n1\n", {"\"my value\""}},
-      {"caf\xC3\xA9\n1\n", {"not a valid variable name"}},
-      {std::string(33, 'a') + "\n1\n", {"not a valid variable name"}},
-      {"a,\"x\ny\tz\"\n1,2\n", {"\"x\\ny\\tz\""}},
-      {"\"" + std::string(100, 'n') + " \"\n", {"\"" + std::string(64, 'n') + "...\""}},
       {"a,b,c\n1,2,3\n4,5\n", {"WORK.T", "line 3 has 2 values", "3 variables"}},
       {"a,b\n1,2\n3,4,\n", {"line 3 has 3 values"}},
       {"a,b\n1,2\n\n3,4\n", {"line 3 is empty"}},
@@ -219,6 +212,120 @@ TEST_F(DataSetTest, HeaderNamesAndHeaderOnlyFiles) {
     EXPECT_FALSE(ds->next_group());
     EXPECT_FALSE(ds->next_row());
   }
+}
+
+// Header cells that are not names name their variables all the same, and
+// keep their text as the label; names that clash are found, not refused.
+TEST_F(DataSetTest, HeadersThatAreNotNamesBecomeNames) {
+  const struct {
+    std::string header;  // as the file writes it
+    std::string name;
+    std::string label;  // the header, when it was changed
+    bool renamed;
+  } columns[] = {
+      {"Wine Sales", "Wine_Sales", "Wine Sales", true},
+      {"2019", "_2019", "2019", true},
+      {"sales($)", "sales___", "sales($)", true},
+      {"", "V4", "", true},
+      {"caf\xC3\xA9", "caf_", "caf\xC3\xA9", true},  // one character, one underscore
+      {" 1st quarter ", "_1st_quarter", "1st quarter", true},
+      {"\"net, of \"\"tax\"\"\"", "net__of__tax_", "net, of \"tax\"", true},
+      {"\"two\nlines\"", "two_lines", "two\nlines", true},
+      {std::string(40, 'x'), std::string(32, 'x'), std::string(40, 'x'), true},
+      {"_kept9", "_kept9", "", false},
+      {"a", "a", "", false},
+      {"A", "A", "", false},
+  };
+  std::string header;
+  std::string row;
+  for (const auto& c : columns) {
+    header += (header.empty() ? "" : ",") + c.header;
+    row += row.empty() ? "1" : ",1";
+  }
+  auto ds = open_ok(header + "\n" + row + "\n");
+  ASSERT_NE(ds, nullptr);
+  ASSERT_EQ(ds->vars().size(), std::size(columns));
+  std::vector<RenamedColumn> renamed;
+  for (std::size_t k = 0; k < std::size(columns); ++k) {
+    EXPECT_EQ(ds->vars()[k].name, columns[k].name) << columns[k].header;
+    EXPECT_EQ(ds->vars()[k].label, columns[k].label) << columns[k].header;
+    EXPECT_EQ(ds->vars()[k].type, VarType::Numeric);
+    if (columns[k].renamed) renamed.push_back({static_cast<int>(k) + 1, columns[k].label, columns[k].name});
+  }
+  ASSERT_EQ(ds->renamed_columns().size(), renamed.size());
+  for (std::size_t k = 0; k < renamed.size(); ++k) {
+    EXPECT_EQ(ds->renamed_columns()[k].column, renamed[k].column);
+    EXPECT_EQ(ds->renamed_columns()[k].header, renamed[k].header);
+    EXPECT_EQ(ds->renamed_columns()[k].name, renamed[k].name);
+  }
+  // "a" and "A" clash; every other name is its own.
+  EXPECT_EQ(ds->name_clash(10), (std::vector<int>{10, 11}));
+  EXPECT_EQ(ds->name_clash(11), (std::vector<int>{10, 11}));
+  for (int k = 0; k < 10; ++k) EXPECT_TRUE(ds->name_clash(k).empty()) << k;
+
+  // A name made from a header can clash with one as written.
+  ds = open_ok("x y,x_y,X Y\n1,2,3\n");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->name_clash(1), (std::vector<int>{0, 1, 2}));
+}
+
+// A cell that keeps its column from being read as numbers (or dates) is
+// named by the line of the file it is on, whatever lies before it: a byte
+// order mark, CR LF line ends, quoted values over several lines.
+TEST_F(DataSetTest, CellsThatCannotBeReadAreFoundByTheirLineInTheFile) {
+  auto ds = open_ok(
+      "\xEF\xBB\xBFwhen,v,note\r\n"
+      "1990Q1,1,\"two\r\nlines\"\r\n"
+      "1990Q2,#N/A,x\r\n"
+      "1990Q5,3,\"three\nmore\nlines\"\r\n"
+      "1990Q3, n/a ,y\r\n"
+      "1990Q4,,z\r\n");
+  ASSERT_NE(ds, nullptr);
+  EXPECT_EQ(ds->cells_reading_as(1, CellReading::Numbers), 2);
+  EXPECT_EQ(ds->cells_reading_as(0, CellReading::Dates), 4);
+  EXPECT_EQ(ds->cells_reading_as(2, CellReading::Dates), 0);
+  const Status v = ds->read_as(1, CellReading::Numbers);
+  ASSERT_FALSE(v.ok());
+  EXPECT_EQ(v.error(), fs::path(dir_ / "t.csv").string() +
+                           " line 4, column v: '#N/A' is not a number; write a missing value as an empty cell, ., "
+                           "NA or NaN. 1 more cell of v is not a number either.");
+  const Status when = ds->read_as(0, CellReading::Dates);
+  ASSERT_FALSE(when.ok());
+  EXPECT_EQ(when.error(), fs::path(dir_ / "t.csv").string() +
+                              " line 5, column when: '1990Q5' is not a date: there is no quarter 5.");
+  EXPECT_EQ(ds->vars()[1].type, VarType::Character);  // a failed reading changes nothing
+
+  // Far into a file, past its first blocks, after many quoted values over
+  // several lines: the line counted as the file is written.
+  std::string big = "id,note,v\n";
+  long line = 2;
+  long bad_line = 0;
+  for (int r = 0; r < 100000; ++r) {
+    const int breaks = r % 7 == 0 ? r % 3 + 1 : 0;
+    if (r == 87654) bad_line = line + breaks;  // after the note's line breaks
+    big += fmt::format("{},\"note{}\",{}{}", r, std::string(static_cast<std::size_t>(breaks), '\n'),
+                       r == 87654 ? "1e" : "1.5", r % 2 == 0 ? "\r\n" : "\n");
+    line += breaks + 1;
+  }
+  ASSERT_GT(big.size(), std::size_t{1} << 20);  // past the first block
+  ds = open_ok(big);
+  ASSERT_NE(ds, nullptr);
+  const Status far = ds->read_as(2, CellReading::Numbers);
+  ASSERT_FALSE(far.ok());
+  EXPECT_NE(far.error().find(fmt::format(" line {}, column v: '1e' is not a number", bad_line)), std::string::npos)
+      << far.error();
+
+  // Every cell a date: the column reads as the days of its quarters.
+  ds = open_ok("when,v\n1990Q1,1\n,2\n 1990-Q3 ,3\n");
+  ASSERT_NE(ds, nullptr);
+  ASSERT_EQ(ds->vars()[0].type, VarType::Character);
+  ASSERT_TRUE(ds->read_as(0, CellReading::Dates).ok());
+  EXPECT_TRUE(ds->vars()[0].is_date);
+  const std::vector<double> days = column(*ds, 0);
+  ASSERT_EQ(days.size(), 3u);
+  EXPECT_EQ(days[0], parse_iso_date("1990-01-01"));
+  EXPECT_TRUE(is_missing(days[1]));
+  EXPECT_EQ(days[2], parse_iso_date("1990-07-01"));
 }
 
 TEST_F(DataSetTest, BytesThatAreNotUtf8AreReportedByLine) {

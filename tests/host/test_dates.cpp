@@ -4,6 +4,7 @@
 #include <random>
 #include <string>
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "x11sa/missing.h"
@@ -236,6 +237,103 @@ TEST(Dates, IsoDates) {
   for (const char* bad : {"", "1990-1-15", "1990/01/15", "1990-13-01", "1990-02-30", "1900-02-29", "1990-01-15 ",
                           "90-01-15", "19900115", "1990-00", "+990-01-01", "1990-01-1", "1990-01-", "1990--1"})
     EXPECT_FALSE(parse_iso_date(bad)) << bad;
+}
+
+// Date cells as spreadsheets, pandas and R write them.
+TEST(DateTexts, AcceptedFormsGiveTheirDay) {
+  const struct {
+    const char* text;
+    long y;
+    int m, d;
+  } accepted[] = {
+      {"1990-01-31", 1990, 1, 31},
+      {"1990-01", 1990, 1, 1},
+      {" 1990-01 ", 1990, 1, 1},
+      {"1990-01-31T00:00:00", 1990, 1, 31},
+      {"1990-01-31T00:00:00Z", 1990, 1, 31},
+      {"1990-01-31t00:00z", 1990, 1, 31},
+      {"1990-01-31 00:00:00", 1990, 1, 31},            // pandas, a column with times
+      {"1990-01-31T00:00:00.000Z", 1990, 1, 31},       // JavaScript
+      {"1990-01-31 00:00:00+00:00", 1990, 1, 31},      // pandas, in UTC
+      {"1990-01-31T00:00:00-05:00", 1990, 1, 31},      // local midnight: the date as written
+      {"2000-02-29T00:00", 2000, 2, 29},
+      {"1990Q1", 1990, 1, 1},
+      {"1990-Q2", 1990, 4, 1},
+      {"1990 Q3", 1990, 7, 1},
+      {"1990q4", 1990, 10, 1},
+      {"1990M01", 1990, 1, 1},
+      {"1990M1", 1990, 1, 1},
+      {"1990-M12", 1990, 12, 1},
+      {"1990m07", 1990, 7, 1},
+      {"Jan 1990", 1990, 1, 1},
+      {"jan-1990", 1990, 1, 1},
+      {"JAN1990", 1990, 1, 1},
+      {"September 1990", 1990, 9, 1},
+      {"May 1990", 1990, 5, 1},
+      {"1582-01-01", 1582, 1, 1},
+  };
+  for (const auto& c : accepted) {
+    EXPECT_EQ(parse_date_text(c.text), day(c.y, c.m, c.d)) << c.text;
+    EXPECT_EQ(date_text_problem(c.text), "") << c.text;
+  }
+}
+
+TEST(DateTexts, RejectedTextsSayWhy) {
+  const std::string no_form =
+      "it is not in a form dates are read in, such as 1990-01-31, 1990-01, 1990Q1, 1990M01 or Jan 1990";
+  const struct {
+    const char* text;
+    std::string problem;
+  } rejected[] = {
+      {"1990Q5", "there is no quarter 5"},
+      {"1990-Q0", "there is no quarter 0"},
+      {"1990-13", "there is no month 13"},
+      {"1990M13", "there is no month 13"},
+      {"2021-02-29", "February 2021 has no day 29"},
+      {"2021-02-29T00:00:00Z", "February 2021 has no day 29"},
+      {"1990-01-31T12:30:00", "it has the time of day 12:30:00; a timestamp is read as a date only at midnight "
+                              "(00:00:00)"},
+      {"1990-01-31 00:00:00.5", "it has the time of day 00:00:00.5; a timestamp is read as a date only at "
+                                "midnight (00:00:00)"},
+      {"Jan 90", "its year has two digits; write the year in full (Jan 1990)"},
+      {"01/02/1990", "dates with slashes are not read, since 01/02/1990 could be in January or in February; "
+                     "write them as 1990-01-31"},
+      {"1990/01/31", "dates with slashes are not read, since 01/02/1990 could be in January or in February; "
+                     "write them as 1990-01-31"},
+      {"Jnu 1990", no_form},
+      {"Sept 1990", no_form},
+      {"1990-1-31", no_form},
+      {"1990W05", no_form},
+      {"19900131", no_form},
+      {"1990-01-31T", no_form},
+      {"1990-01-31T00:00:00+1", no_form},
+      {"1990-01-31X00:00:00", no_form},
+      {"90Q1", no_form},
+      {"", no_form},
+  };
+  for (const auto& c : rejected) {
+    EXPECT_FALSE(parse_date_text(c.text)) << c.text;
+    EXPECT_EQ(date_text_problem(c.text), c.problem) << c.text;
+  }
+}
+
+// Every month in each of its forms is the first day of the ISO month.
+TEST(DateTexts, EveryFormOfAMonthIsTheSameDay) {
+  static constexpr const char* kNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                             "July",    "August",   "September", "October", "November", "December"};
+  for (int y = 1582; y <= 2400; y += 7) {
+    for (int m = 1; m <= 12; ++m) {
+      const double first = day(y, m, 1);
+      const std::string name = kNames[m - 1];
+      for (const std::string& text : {fmt::format("{}-{:02}", y, m), fmt::format("{}M{}", y, m),
+                                      fmt::format("{}-M{:02}", y, m), fmt::format("{} {}", name.substr(0, 3), y),
+                                      fmt::format("{}-{}", name, y), fmt::format("{}-{:02}-01T00:00Z", y, m)})
+        ASSERT_EQ(parse_date_text(text), first) << text;
+      if (m % 3 == 1) {
+        ASSERT_EQ(parse_date_text(fmt::format("{}Q{}", y, m / 3 + 1)), first) << y << " " << m;
+      }
+    }
+  }
 }
 
 }  // namespace
