@@ -180,7 +180,7 @@ void OutputDataSets::write_recorded_row(int dataset, std::string_view text) {
     xebug_exit(fmt::format("a row recorded for output data set {}, which the step does not write", dataset));
   OutputDataSet& ds = **sets[static_cast<std::size_t>(dataset)];
   if (!ds.write_row_text(text)) {
-    host_->log().error(fmt::format("The data set {} could not be written (disk full?).", ds.path()));
+    host_->log().step_message(Severity::Error, fmt::format("The data set {} could not be written (disk full?).", ds.path()));
     xexit(exit_level::kResource);
   }
 }
@@ -464,7 +464,7 @@ void OutputDataSets::discard() noexcept {
 
 void OutputDataSets::write_row(OutputDataSet& ds) {
   if (!ds.write_row()) {
-    host_->log().error(fmt::format("The data set {} could not be written (disk full?).", ds.path()));
+    host_->log().step_message(Severity::Error, fmt::format("The data set {} could not be written (disk full?).", ds.path()));
     xexit(exit_level::kResource);
   }
 }

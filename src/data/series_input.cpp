@@ -11,6 +11,7 @@
 #include "host/exit.h"
 #include "host/host.h"
 #include "host/message_ids.h"
+#include "host/ods.h"
 
 namespace x11sa {
 
@@ -458,6 +459,8 @@ SeriesInput::SeriesInput(const StepOptions& step, InputDataSet& data, Host& host
 SeriesInput::~SeriesInput() = default;
 
 std::optional<GroupData> SeriesInput::next_group(Host& host) {
+  host.log().set_group({});
+  host.log().set_variable({});
   if (!data_.next_group()) return std::nullopt;
   const Settings& s = *settings_;
   detail::GroupReader reader(s, host);
@@ -474,6 +477,8 @@ std::optional<GroupData> SeriesInput::next_group(Host& host) {
           by_values.emplace_back(std::string(data_.str(k)));
         }
       }
+      // From here on every message of the group names it.
+      if (!s.by.empty()) host.log().set_group(by_label(data_.vars(), s.by, by_values));
     }
     for (std::size_t i = 0; i < values.size(); ++i) values[i] = data_.num(s.analysis[i]);
     const double date = s.date ? data_.num(*s.date) : kMissing;
@@ -483,6 +488,22 @@ std::optional<GroupData> SeriesInput::next_group(Host& host) {
   GroupData group = reader.finish();
   group.by_values = std::move(by_values);
   return group;
+}
+
+std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
+                     std::span<const CellValue> values) {
+  std::string label;
+  for (std::size_t i = 0; i < by.size() && i < values.size(); ++i) {
+    const VarInfo& v = input_variables[static_cast<std::size_t>(by[i])];
+    if (!label.empty()) label += ", ";
+    label += v.name + "=";
+    if (const double* x = std::get_if<double>(&values[i])) {
+      label += is_missing(*x) ? std::string(".") : v.is_date ? format_iso_date(*x) : format_cell(OdsCell{*x}, -1);
+    } else {
+      label += std::get<std::string>(values[i]);
+    }
+  }
+  return label;
 }
 
 GroupData read_series(const StepOptions& step, std::string name, std::span<const double> values,

@@ -137,6 +137,10 @@ class SeriesInput {
   std::unique_ptr<const Settings> settings_;
 };
 
+// The group's label in titles and messages: "name=value" of every BY variable.
+[[nodiscard]] std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
+                                   std::span<const CellValue> values);
+
 // One series held in memory, read as the only group of a step without BY
 // variables: `values` is the analysis variable, called `name` in the
 // messages, the rows numbered from 1; `prior_factors` (one per value) the

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -65,6 +66,14 @@ void Log::line(std::string_view text) {
 }
 
 void Log::message(Severity sev, std::string_view text) {
+  if (subject_.empty()) {
+    emit(sev, text);
+    return;
+  }
+  emit(sev, subject_ + std::string(text));
+}
+
+void Log::emit(Severity sev, std::string_view text) {
   if (recording_ != nullptr) {
     recording_->message(HostRecording::kNoNumber, sev, text);
     return;
@@ -73,6 +82,24 @@ void Log::message(Severity sev, std::string_view text) {
   if (sev == Severity::Warning) ++warnings_;
   out_.write(severity_prefix(sev));
   line(text);
+}
+
+void Log::set_group(std::string label) {
+  group_ = std::move(label);
+  update_subject();
+}
+
+void Log::set_variable(std::string name) {
+  variable_ = std::move(name);
+  update_subject();
+}
+
+void Log::update_subject() {
+  subject_.clear();
+  if (group_.empty()) return;
+  subject_ = group_;
+  if (!variable_.empty()) subject_ += ", variable " + variable_;
+  subject_ += ": ";
 }
 
 void Listing::line(std::string_view text) {
@@ -207,16 +234,17 @@ bool Host::logged(int number) const {
 void Host::log_message(int number, const Severity* sev, const std::string& text) {
   const Message* m = find_message(number);
   const Severity s = sev != nullptr ? *sev : (m != nullptr ? m->severity : Severity::Note);
+  const std::string full = log_.subject_.empty() ? text : log_.subject_ + text;
   if (log_.recording_ != nullptr) {
-    log_.recording_->message(number, s == Severity::Text ? Severity::Note : s, text);
+    log_.recording_->message(number, s == Severity::Text ? Severity::Note : s, full);
     return;
   }
-  replay_message(number, s == Severity::Text ? Severity::Note : s, text);
+  replay_message(number, s == Severity::Text ? Severity::Note : s, full);
 }
 
 void Host::replay_message(int number, Severity sev, std::string_view text) {
   if (number != HostRecording::kNoNumber) logged_.push_back(number);
-  log_.message(sev, text);
+  log_.emit(sev, text);
 }
 
 }  // namespace x11sa

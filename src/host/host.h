@@ -58,12 +58,28 @@ class Log {
   // Lines and messages go to `recording` instead, uncounted.
   void record_to(HostRecording* recording) noexcept { recording_ = recording; }
 
+  // The series the messages concern: in a step with BY variables, every
+  // message names its BY group ("region=north: ...") and, while a variable
+  // is adjusted, the variable ("region=north, variable sales: ..."). An
+  // empty group names nothing.
+  void set_group(std::string label);
+  void set_variable(std::string name);
+  // A message about the step as a whole (its data sets, its files), which
+  // names no series even while one is adjusted.
+  void step_message(Severity sev, std::string_view text) { emit(sev, text); }
+
  private:
   friend class Host;
+  // A message as written, its subject already in `text`.
+  void emit(Severity sev, std::string_view text);
+  void update_subject();
+
   TextOut out_;
   HostRecording* recording_ = nullptr;
   long errors_ = 0;
   long warnings_ = 0;
+  std::string group_, variable_;
+  std::string subject_;  // what starts each message's text
 };
 
 // The listing: fixed-width lines on pages of `pagesize` lines, each page

@@ -269,6 +269,9 @@ int run_step(Host& host, const ProcStep& step) {
     if (!e.text().empty()) host.log().error(fmt::format("Internal error: {}", e.text()));
     level = std::max(level, e.level());
   }
+  // The step's own last messages concern no group.
+  host.log().set_group({});
+  host.log().set_variable({});
   return level;
 }
 

@@ -120,22 +120,6 @@ void set_group_series(const StepOptions& o, GroupData& data, GroupSeries& g) {
     month_types(calendar.first_year, std::span<short>(g.month_types).first(n + 12));
 }
 
-std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
-                     std::span<const CellValue> values) {
-  std::string label;
-  for (std::size_t i = 0; i < by.size() && i < values.size(); ++i) {
-    const VarInfo& v = input_variables[static_cast<std::size_t>(by[i])];
-    if (!label.empty()) label += ", ";
-    label += v.name + "=";
-    if (const double* x = std::get_if<double>(&values[i])) {
-      label += is_missing(*x) ? std::string(".") : v.is_date ? format_iso_date(*x) : format_cell(OdsCell{*x}, -1);
-    } else {
-      label += std::get<std::string>(values[i]);
-    }
-  }
-  return label;
-}
-
 std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& group, long number,
                                           const std::string& label, ChainWorkspace& work) {
   const StepOptions& o = target.options;
@@ -147,6 +131,7 @@ std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& 
     const VariableReading& v = group.variables[k];
     outcomes[k].index = k;
     if (!v.adjustable) continue;
+    host.log().set_variable(v.name);
     Flow flow = group_flow;
     bool extension_missing = false;
     bool too_short = false;
@@ -192,6 +177,7 @@ std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& 
     }
     if (o.method.spans) found.spans = run_sliding_spans(target, chain, v.name, number);
   }
+  host.log().set_variable({});
   return outcomes;
 }
 

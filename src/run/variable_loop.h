@@ -59,10 +59,6 @@ struct ChainWorkspace {
 // rows, the prior trading-day factors of PDWEIGHTS, the month types.
 void set_group_series(const StepOptions& o, GroupData& data, GroupSeries& g);
 
-// The group's label in titles and messages: "name=value" of every BY variable.
-[[nodiscard]] std::string by_label(std::span<const VarInfo> input_variables, std::span<const int> by,
-                                   std::span<const CellValue> values);
-
 // What the flow of one variable found, beyond its tables.
 struct VariableOutcome {
   std::size_t index = 0;  // its place in the VAR list

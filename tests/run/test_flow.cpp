@@ -64,6 +64,34 @@ TEST(Flow, ByGroupsShortGroupsAndRejectedVariables) {
   EXPECT_TRUE(run.logged("zero or below"));
 }
 
+// In a panel every message about a group or one of its variables says which.
+TEST(Flow, EveryMessageOfAByGroupNamesItsGroupAndVariable) {
+  ScratchDir dir;
+  // a: seasonal; b: too short; c: a zero in a multiplicative series; d: noise,
+  // for which no ARIMA model meets the criteria.
+  unsigned noise = 12345;
+  dir.write("in.csv", monthly_csv({{"a", 96}, {"b", 30}, {"c", 96}, {"d", 96}}, 1990, {"x"}, [&](int g, int v, int t) {
+              if (g == 2 && t == 50) return 0.0;
+              if (g != 3) return seasonal_series(g, v, t);
+              noise = noise * 1103515245u + 12345u;
+              return 100.0 + static_cast<double>((noise >> 16) % 1000) / 10.0;
+            }));
+  const auto run = run_in(dir, "proc x11 data=in noprint; monthly date=date; var x; by g; arima;\n"
+                               "output out=o d11=s; run;");
+  EXPECT_TRUE(run.logged("WARNING: g=b: Variable x has only 30 observations")) << run.log;
+  EXPECT_TRUE(run.logged("NOTE: g=b: BY group 2 is skipped.")) << run.log;
+  EXPECT_TRUE(run.logged("ERROR: g=c: Variable x has a value of zero or below")) << run.log;
+  EXPECT_TRUE(run.logged("WARNING: g=d, variable x: No ARIMA model meets the acceptance criteria")) << run.log;
+  // Nothing else of the groups is logged without its group.
+  std::istringstream lines(run.log);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("ERROR") || line.starts_with("WARNING")) {
+      EXPECT_NE(line.find(": g="), std::string::npos) << line;
+    }
+  }
+  EXPECT_EQ(run.log.find("g=d: The data set"), std::string::npos) << run.log;
+}
+
 TEST(Flow, GroupWithADataErrorIsSkippedWithByVariables) {
   ScratchDir dir;
   std::string csv = monthly_csv({{"a", 40}, {"b", 40}}, 1990, {"x"}, seasonal_series);
