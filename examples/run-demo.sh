@@ -4,8 +4,8 @@
 set -euo pipefail
 bin=$(realpath "$1")
 here=$(cd "$(dirname "$0")" && pwd)
-out="$here/../build/demo"
-mkdir -p "$out"
+mkdir -p "$here/../build/demo"
+out=$(cd "$here/../build/demo" && pwd)
 cd "$out"
 "$bin" --lib ex="$here/data" --print airline.lst --log airline.log --html airline.html "$here/airline.x11sa"
 echo "== Program: examples/airline.x11sa"
@@ -21,8 +21,24 @@ echo
 echo "== Output data set, first rows (build/demo/airline_sa.csv)"
 head -n 8 airline_sa.csv
 echo "   ... $(($(wc -l < airline_sa.csv) - 1)) rows"
+
+# The second example: the ARIMA extension with the automatic choice, and the
+# stability of the adjustment by sliding spans.
+"$bin" --lib ex="$here/data" --print airline_arima.lst --log airline_arima.log --html airline_arima.html \
+  "$here/airline_arima.x11sa"
 echo
-echo "== HTML report with every table and the charts: build/demo/airline.html"
+echo "== Program: examples/airline_arima.x11sa (ARIMA extension, sliding spans)"
+grep -E "^(Model [0-9] is chosen|Of the models)" airline_arima.lst || true
+awk '/S 2.A.3 Summary/ {show = 1} show && /^$/ && ++blank > 3 {exit} show' airline_arima.lst | head -n 24
+echo "   ..."
+
+echo
+echo "== Where the files are"
+for f in airline.lst airline.log airline.html airline_sa.csv airline_arima.lst airline_arima.html airline_extended.csv; do
+  printf '   %s\n' "$out/$f"
+done
+echo "   Open the HTML reports in a browser: every table, and the charts G1 (the series and its"
+echo "   seasonally adjusted values) and G2 (the seasonal factors, month by month)."
 
 # The Python package, built beside the command.
 python_dir=$(cd "$(dirname "$bin")" && pwd)/python
