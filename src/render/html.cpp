@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "host/text.h"
+#include "records/exit_levels.h"
 #include "render/svg.h"
 #include "x11sa/missing.h"
 
@@ -88,6 +89,7 @@ std::string HtmlSink::anchor() { return fmt::format("o{}", ++next_id_); }
 
 void HtmlSink::begin_step(const std::string& proc, int line) {
   ++steps_;
+  step_tables_ = 0;
   const std::string id = anchor();
   const std::string text = fmt::format("Step {}: PROC {} (line {})", steps_, proc, line);
   toc_.push_back({0, id, text});
@@ -95,8 +97,12 @@ void HtmlSink::begin_step(const std::string& proc, int line) {
 }
 
 void HtmlSink::end_step(int exit_level) {
-  body_ += fmt::format("<p class=\"exit\">Exit level {}{}</p></section>\n", exit_level,
-                       exit_level > 4 ? ": the step failed (see the log)" : "");
+  // Groups skipped for a data error of their own leave the others adjusted.
+  const char* outcome = exit_level <= 4 ? ""
+                        : exit_level == exit_level::kGroupDataError && step_tables_ > 0
+                            ? ": BY groups with a data error were skipped, the others adjusted (see the log)"
+                            : ": the step failed (see the log)";
+  body_ += fmt::format("<p class=\"exit\">Exit level {}{}</p></section>\n", exit_level, outcome);
 }
 
 void HtmlSink::open_group(const std::vector<OdsGroup>& path) {
@@ -112,6 +118,7 @@ void HtmlSink::open_group(const std::vector<OdsGroup>& path) {
 void HtmlSink::close_group(const std::vector<OdsGroup>& /*path*/) { body_ += "</section>\n"; }
 
 void HtmlSink::table(const OdsTable& t) {
+  ++step_tables_;
   if (t.template_path == "lum.x11.preface" || t.template_path == "lum.x11.weights") {
     if (!t.title.empty()) body_ += "<p><strong>" + html_escape(t.title) + "</strong></p>\n";
     body_ += "<pre class=\"preface\">";

@@ -35,6 +35,7 @@ class HtmlSink : public OdsSink {
   std::vector<TocEntry> toc_;
   int next_id_ = 0;
   int steps_ = 0;
+  long step_tables_ = 0;  // tables of the current step
 };
 
 // Text escaped for HTML content and attribute values.
