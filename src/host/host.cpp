@@ -65,42 +65,30 @@ void Log::line(std::string_view text) {
   }
 }
 
-void Log::message(Severity sev, std::string_view text) {
-  if (subject_.empty()) {
-    emit(sev, text);
-    return;
-  }
-  emit(sev, subject_ + std::string(text));
-}
+void Log::message(Severity sev, std::string_view text) { emit(sev, group_, variable_, text); }
 
-void Log::emit(Severity sev, std::string_view text) {
+void Log::emit(Severity sev, std::string_view group, std::string_view variable, std::string_view text) {
   if (recording_ != nullptr) {
-    recording_->message(HostRecording::kNoNumber, sev, text);
+    recording_->message(HostRecording::kNoNumber, sev, text, group, variable);
     return;
   }
   if (sev == Severity::Error) ++errors_;
   if (sev == Severity::Warning) ++warnings_;
-  out_.write(severity_prefix(sev));
-  line(text);
+  // In a step with BY variables the message names its group, and its variable while one is adjusted.
+  line_.assign(severity_prefix(sev));
+  if (!group.empty()) {
+    line_ += group;
+    if (!variable.empty()) (line_ += ", variable ") += variable;
+    line_ += ": ";
+  }
+  line_ += text;
+  line(line_);
+  if (ods_ != nullptr) ods_->log_message(LogEntry{sev, group, variable, text});
 }
 
-void Log::set_group(std::string label) {
-  group_ = std::move(label);
-  update_subject();
-}
+void Log::set_group(std::string label) { group_ = std::move(label); }
 
-void Log::set_variable(std::string name) {
-  variable_ = std::move(name);
-  update_subject();
-}
-
-void Log::update_subject() {
-  subject_.clear();
-  if (group_.empty()) return;
-  subject_ = group_;
-  if (!variable_.empty()) subject_ += ", variable " + variable_;
-  subject_ += ": ";
-}
+void Log::set_variable(std::string name) { variable_ = std::move(name); }
 
 void Listing::line(std::string_view text) {
   if (!out_.enabled()) return;
@@ -233,18 +221,19 @@ bool Host::logged(int number) const {
 
 void Host::log_message(int number, const Severity* sev, const std::string& text) {
   const Message* m = find_message(number);
-  const Severity s = sev != nullptr ? *sev : (m != nullptr ? m->severity : Severity::Note);
-  const std::string full = log_.subject_.empty() ? text : log_.subject_ + text;
+  Severity s = sev != nullptr ? *sev : (m != nullptr ? m->severity : Severity::Note);
+  if (s == Severity::Text) s = Severity::Note;
   if (log_.recording_ != nullptr) {
-    log_.recording_->message(number, s == Severity::Text ? Severity::Note : s, full);
+    log_.recording_->message(number, s, text, log_.group_, log_.variable_);
     return;
   }
-  replay_message(number, s == Severity::Text ? Severity::Note : s, full);
+  replay_message(number, s, text, log_.group_, log_.variable_);
 }
 
-void Host::replay_message(int number, Severity sev, std::string_view text) {
+void Host::replay_message(int number, Severity sev, std::string_view text, std::string_view group,
+                          std::string_view variable) {
   if (number != HostRecording::kNoNumber) logged_.push_back(number);
-  log_.emit(sev, text);
+  log_.emit(sev, group, variable, text);
 }
 
 }  // namespace x11sa

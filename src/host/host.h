@@ -66,20 +66,22 @@ class Log {
   void set_variable(std::string name);
   // A message about the step as a whole (its data sets, its files), which
   // names no series even while one is adjusted.
-  void step_message(Severity sev, std::string_view text) { emit(sev, text); }
+  void step_message(Severity sev, std::string_view text) { emit(sev, {}, {}, text); }
+  // Messages also go to the reports of `ods` (with their group and variable apart).
+  void report_to(OdsManager* ods) noexcept { ods_ = ods; }
 
  private:
   friend class Host;
-  // A message as written, its subject already in `text`.
-  void emit(Severity sev, std::string_view text);
-  void update_subject();
+  // A message about `group` and `variable` as written, recorded or reported.
+  void emit(Severity sev, std::string_view group, std::string_view variable, std::string_view text);
 
   TextOut out_;
   HostRecording* recording_ = nullptr;
+  OdsManager* ods_ = nullptr;
   long errors_ = 0;
   long warnings_ = 0;
   std::string group_, variable_;
-  std::string subject_;  // what starts each message's text
+  std::string line_;  // the message as written
 };
 
 // The listing: fixed-width lines on pages of `pagesize` lines, each page
@@ -158,7 +160,12 @@ class Host {
  public:
   Host(TextOut log, TextOut listing, TextOut progress, HostSettings settings)
       : log_(log), listing_(listing, settings.linesize, settings.pagesize), progress_(progress),
-        settings_(settings) {}
+        settings_(settings) {
+    log_.report_to(&ods_);
+  }
+  // The log reports to the host's own output objects: a host stays where it is.
+  Host(const Host&) = delete;
+  Host& operator=(const Host&) = delete;
   // A host with the settings of `settings` whose log and output objects go
   // to `recording`, for work done away from the step's host and replayed
   // there in order; it has no listing and shows no progress.
@@ -204,7 +211,8 @@ class Host {
  private:
   void log_message(int number, const Severity* sev, const std::string& text);
 
-  void replay_message(int number, Severity sev, std::string_view text);
+  void replay_message(int number, Severity sev, std::string_view text, std::string_view group,
+                      std::string_view variable);
 
   Log log_;
   Listing listing_;
@@ -221,7 +229,9 @@ void Host::replay(HostRecording& recording, RowSink&& row) {
   using Kind = HostRecording::Kind;
   for (const HostRecording::Event& e : recording.events()) {
     switch (e.kind) {
-      case Kind::Message: replay_message(e.number, e.severity, recording.text(e)); break;
+      case Kind::Message:
+        replay_message(e.number, e.severity, recording.text(e), recording.label(e), recording.extra(e));
+        break;
       case Kind::LogLine: log_.line(recording.text(e)); break;
       case Kind::OpenGroup: ods_.open_group(std::string(recording.text(e)), std::string(recording.label(e))); break;
       case Kind::CloseGroup: ods_.close_group(); break;

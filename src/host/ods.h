@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "host/messages.h"
+
 namespace x11sa {
 
 class Listing;
@@ -43,9 +45,21 @@ struct OdsTable {
   std::string page_title;
 };
 
+// A message of the log as the reports receive it: its severity, the series
+// it concerns (in a step with BY variables the group's "name=value, ..." and
+// the variable; empty when none) and its text without either.
+struct LogEntry {
+  Severity severity = Severity::Note;
+  std::string_view group;
+  std::string_view variable;
+  std::string_view text;
+};
+
 class OdsSink {
  public:
   virtual ~OdsSink() = default;
+  // A message of the log, in its place among the output objects.
+  virtual void log_message(const LogEntry& /*entry*/) {}
   // A procedure step starts (its name and the line of its PROC statement)
   // and ends (its exit level).
   virtual void begin_step(const std::string& /*proc*/, int /*line*/) {}
@@ -61,6 +75,9 @@ class OdsSink {
 class OdsManager {
  public:
   void add_sink(OdsSink* sink) { sinks_.push_back(sink); }
+  void log_message(const LogEntry& entry) {
+    for (OdsSink* s : sinks_) s->log_message(entry);
+  }
   void clear_sinks() { sinks_.clear(); }
   [[nodiscard]] bool active() const noexcept { return !sinks_.empty() || recording_ != nullptr; }
   // Groups, page titles and finished tables go to `recording` instead of

@@ -4,18 +4,22 @@
 
 namespace x11sa {
 
-HostRecording::Event& HostRecording::add(Kind kind, std::string_view text, std::string_view label) {
+HostRecording::Event& HostRecording::add(Kind kind, std::string_view text, std::string_view label,
+                                         std::string_view extra) {
   Event e{kind};
   e.text = arena_.size();
   arena_ += text;
   e.label = arena_.size();
   arena_ += label;
+  e.extra = arena_.size();
+  arena_ += extra;
   e.end = arena_.size();
   return events_.emplace_back(e);
 }
 
-void HostRecording::message(int number, Severity severity, std::string_view text) {
-  Event& e = add(Kind::Message, text);
+void HostRecording::message(int number, Severity severity, std::string_view text, std::string_view group,
+                            std::string_view variable) {
+  Event& e = add(Kind::Message, text, group, variable);
   e.number = number;
   e.severity = severity;
 }
@@ -41,7 +45,7 @@ void HostRecording::row(int dataset, std::string_view text) {
   }
   Event& e = events_.back();
   arena_ += text;
-  e.label = e.end = arena_.size();
+  e.label = e.extra = e.end = arena_.size();
   row_ends_.push_back(arena_.size());
   e.rows_end = row_ends_.size();
 }

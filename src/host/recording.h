@@ -24,13 +24,16 @@ class HostRecording {
     Kind kind;
     Severity severity = Severity::Note;  // Message
     int number = kNoNumber;              // Message: its catalogue number; Rows: the data set
-    std::size_t text = 0, label = 0, end = 0;  // texts: [text, label) and [label, end) of the arena
+    // Texts: [text, label), [label, extra) and [extra, end) of the arena; a
+    // message's are its text, its group and its variable.
+    std::size_t text = 0, label = 0, extra = 0, end = 0;
     // Table: its place in tables(); Rows: the first of its rows' ends in
     // row_ends(), up to `rows_end`.
     std::size_t table = 0, rows_end = 0;
   };
 
-  void message(int number, Severity severity, std::string_view text);
+  void message(int number, Severity severity, std::string_view text, std::string_view group = {},
+               std::string_view variable = {});
   void log_line(std::string_view text);
   void open_group(std::string_view name, std::string_view label);
   void close_group();
@@ -45,7 +48,10 @@ class HostRecording {
     return std::string_view(arena_).substr(e.text, e.label - e.text);
   }
   [[nodiscard]] std::string_view label(const Event& e) const noexcept {
-    return std::string_view(arena_).substr(e.label, e.end - e.label);
+    return std::string_view(arena_).substr(e.label, e.extra - e.label);
+  }
+  [[nodiscard]] std::string_view extra(const Event& e) const noexcept {
+    return std::string_view(arena_).substr(e.extra, e.end - e.extra);
   }
   [[nodiscard]] OdsTable& table(const Event& e) noexcept { return tables_[e.table]; }
   // The rows of a Rows event, one after the other, each with its line end.
@@ -59,7 +65,7 @@ class HostRecording {
   }
 
  private:
-  Event& add(Kind kind, std::string_view text, std::string_view label = {});
+  Event& add(Kind kind, std::string_view text, std::string_view label = {}, std::string_view extra = {});
 
   std::vector<Event> events_;
   std::string arena_;  // every text, one after the other

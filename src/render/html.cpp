@@ -81,6 +81,9 @@ p.note { font-size: 0.85em; color: #333; margin: 0.3em 0; }
 pre.preface { background: #f7f7f7; padding: 0.8em; font-size: 0.85em; }
 svg.chart, svg.legend { max-width: 100%; height: auto; }
 .exit { font-size: 0.9em; color: #555; }
+.log { font-family: monospace; font-size: 0.85em; margin: 0.2em 0; color: #555; }
+.log.warning { color: #8a5a00; }
+.log.error { color: #b00020; }
 )";
 
 }  // namespace
@@ -90,6 +93,7 @@ std::string HtmlSink::anchor() { return fmt::format("o{}", ++next_id_); }
 void HtmlSink::begin_step(const std::string& proc, int line) {
   ++steps_;
   step_tables_ = 0;
+  in_step_ = true;
   const std::string id = anchor();
   const std::string text = fmt::format("Step {}: PROC {} (line {})", steps_, proc, line);
   toc_.push_back({0, id, text});
@@ -103,6 +107,22 @@ void HtmlSink::end_step(int exit_level) {
                             ? ": BY groups with a data error were skipped, the others adjusted (see the log)"
                             : ": the step failed (see the log)";
   body_ += fmt::format("<p class=\"exit\">Exit level {}{}</p></section>\n", exit_level, outcome);
+  in_step_ = false;
+}
+
+void HtmlSink::log_message(const LogEntry& entry) {
+  if (!in_step_) return;
+  const char* severity = entry.severity == Severity::Error     ? "error"
+                         : entry.severity == Severity::Warning ? "warning"
+                                                               : "note";
+  std::string subject;
+  if (!entry.group.empty()) {
+    subject = std::string(entry.group);
+    if (!entry.variable.empty()) (subject += ", variable ") += entry.variable;
+    subject += ": ";
+  }
+  body_ += fmt::format("<p class=\"log {}\">{}{}{}</p>\n", severity, severity_prefix(entry.severity),
+                       html_escape(subject), html_escape(entry.text));
 }
 
 void HtmlSink::open_group(const std::vector<OdsGroup>& path) {

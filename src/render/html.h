@@ -17,6 +17,8 @@ class HtmlSink : public OdsSink {
   void open_group(const std::vector<OdsGroup>& path) override;
   void close_group(const std::vector<OdsGroup>& path) override;
   void table(const OdsTable& table) override;
+  // A message of a step, where it came among the step's tables.
+  void log_message(const LogEntry& entry) override;
   // Writes the report; true when everything was written.
   bool write(std::FILE* out) const;
 
@@ -36,6 +38,7 @@ class HtmlSink : public OdsSink {
   int next_id_ = 0;
   int steps_ = 0;
   long step_tables_ = 0;  // tables of the current step
+  bool in_step_ = false;
 };
 
 // Text escaped for HTML content and attribute values.

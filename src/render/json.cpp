@@ -72,8 +72,18 @@ void JsonSink::begin_step(const std::string& proc, int line) {
 }
 
 void JsonSink::end_step(int exit_level) {
-  write(fmt::format("], \"exit_level\": {}}}", exit_level));
+  write(fmt::format("], \"log\": [{}], \"exit_level\": {}}}", step_log_, exit_level));
+  step_log_.clear();
   in_step_ = false;
+}
+
+void JsonSink::log_message(const LogEntry& entry) {
+  if (!in_step_) return;
+  std::string& log = step_log_;
+  const std::string_view severity = severity_prefix(entry.severity);
+  log += fmt::format("{}\n  {{\"severity\": {}, \"by\": {}, \"variable\": {}, \"text\": {}}}", log.empty() ? "" : ",",
+                     json_string(severity.substr(0, severity.find(':'))), json_string(entry.group),
+                     json_string(entry.variable), json_string(entry.text));
 }
 
 void JsonSink::open_group(const std::vector<OdsGroup>& /*path*/) {}
