@@ -4,8 +4,11 @@
 // outside their range, and properties every adjustment must have.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "host/dates.h"
 #include "support/run_support.h"
@@ -76,8 +79,8 @@ TEST(Flow, EveryMessageOfAByGroupNamesItsGroupAndVariable) {
               noise = noise * 1103515245u + 12345u;
               return 100.0 + static_cast<double>((noise >> 16) % 1000) / 10.0;
             }));
-  const auto run = run_in(dir, "proc x11 data=in noprint; monthly date=date; var x; by g; arima;\n"
-                               "output out=o d11=s; run;");
+  const auto run = run_in(dir, "proc x11 data=in; monthly date=date; var x; by g; arima; tables d11;\n"
+                               "output out=o d11=s; run;", true);
   EXPECT_TRUE(run.logged("WARNING: g=b: Variable x has only 30 observations")) << run.log;
   EXPECT_TRUE(run.logged("NOTE: g=b: BY group 2 is skipped.")) << run.log;
   EXPECT_TRUE(run.logged("ERROR: g=c: Variable x has a value of zero or below")) << run.log;
@@ -90,6 +93,20 @@ TEST(Flow, EveryMessageOfAByGroupNamesItsGroupAndVariable) {
     }
   }
   EXPECT_EQ(run.log.find("g=d: The data set"), std::string::npos) << run.log;
+
+  // The JSON has the same messages with their group and variable apart, the
+  // HTML each where it came, and does not call the step failed for group b.
+  const nlohmann::json doc = nlohmann::json::parse(read_file(dir.path() / "report.json"));
+  const nlohmann::json& log = doc["steps"][0]["log"];
+  const auto found = [&](std::string_view by, std::string_view variable, std::string_view severity) {
+    return std::any_of(log.begin(), log.end(), [&](const nlohmann::json& m) {
+      return m["by"] == by && m["variable"] == variable && m["severity"] == severity;
+    });
+  };
+  EXPECT_TRUE(found("g=b", "", "WARNING") && found("g=c", "", "ERROR") && found("g=d", "x", "WARNING")) << log;
+  const std::string html = read_file(dir.path() / "report.html");
+  EXPECT_NE(html.find("<p class=\"log warning\">WARNING: g=d, variable x: No ARIMA model"), std::string::npos);
+  EXPECT_EQ(html.find("the step failed"), std::string::npos);
 }
 
 TEST(Flow, GroupWithADataErrorIsSkippedWithByVariables) {

@@ -36,10 +36,14 @@ void ScratchDir::write(const std::string& name, const std::string& text) const {
 
 bool ScratchDir::exists(const std::string& name) const { return std::filesystem::exists(path_ / name); }
 
-RunOutput run_in(const ScratchDir& dir, const std::string& program) {
+RunOutput run_in(const ScratchDir& dir, const std::string& program, bool reports) {
   RunOutput r;
   RunOptions opt;
   opt.libs.emplace_back("WORK", dir.path().string());
+  if (reports) {
+    opt.json_path = (dir.path() / "report.json").string();
+    opt.html_path = (dir.path() / "report.html").string();
+  }
   opt.log_text = &r.log;
   opt.listing_text = &r.listing;
   opt.progress = nullptr;

@@ -38,8 +38,9 @@ struct RunOutput {
   [[nodiscard]] bool logged(const std::string& text) const { return log.find(text) != std::string::npos; }
 };
 
-// Runs `program` with WORK mapped to `dir`.
-RunOutput run_in(const ScratchDir& dir, const std::string& program);
+// Runs `program` with WORK mapped to `dir`; with `reports`, also writes
+// report.json and report.html there.
+RunOutput run_in(const ScratchDir& dir, const std::string& program, bool reports = false);
 
 // A data set read back: column name -> values (numbers; missing as NaN
 // pattern), and the text of character columns.
