@@ -146,8 +146,12 @@ void adjust_job(const StepOptions& o, std::span<const VarInfo> variables, GroupJ
   }
 }
 
-// The same as by_loop(), the groups adjusted by `threads` threads while
-// this one reads the groups ahead and writes the finished ones in order.
+// The same as by_loop(), the groups adjusted by `threads` threads: this one,
+// which also reads the groups ahead and writes the finished ones in order,
+// and threads - 1 workers. This thread adjusts a group whenever it has none
+// to read or write, rather than wait: with as many threads as cores, no core
+// stands idle while groups wait, and none is shared by a thread that waits
+// most of the time and wakes at every finished group.
 // At most four times as many groups as threads are held at a time: enough
 // that a worker seldom waits for the next group, or this thread for the next
 // one to write.
@@ -163,7 +167,8 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
   // Declared before the pool, so that the workers are joined before the
   // groups they adjust go, however the loop ends.
   std::deque<std::unique_ptr<GroupJob>> jobs;
-  WorkerPool pool(threads);
+  WorkerPool pool(threads - 1);
+  ChainWorkspace own_work;  // for the groups this thread adjusts
   long& number = result.groups;
   bool reading = true;
   host.progress().start("BY groups");
@@ -213,9 +218,18 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
     }
     if (jobs.empty()) break;
     GroupJob& job = *jobs.front();
-    {
-      std::unique_lock lock(mutex);
-      finished.wait(lock, [&job] { return job.done; });
+    for (;;) {
+      {
+        const std::lock_guard lock(mutex);
+        if (job.done) break;
+      }
+      // The oldest group is still being adjusted: adjust one that waits,
+      // or, when the workers have them all, wait for it.
+      if (!pool.run_waiting_task(own_work)) {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&job] { return job.done; });
+        break;
+      }
     }
     host.replay(job.recording, [&datasets](int dataset, std::string_view row) {
       datasets.write_recorded_row(dataset, row);
