@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -108,11 +109,14 @@ void finish_by_loop(InputDataSet& data, Host& host, ByLoopResult& result) {
 // its own that record what it sends them, then replayed by the step's thread
 // in BY order.
 struct GroupJob {
-  explicit GroupJob(const HostSettings& settings) : host(settings, recording) {}
+  // `empty_recording` may have held an earlier group's, and keeps the memory
+  // that group needed.
+  GroupJob(const HostSettings& settings, std::unique_ptr<HostRecording> empty_recording)
+      : recording(std::move(empty_recording)), host(settings, *recording) {}
   GroupJob(const GroupJob&) = delete;
   GroupJob& operator=(const GroupJob&) = delete;
 
-  HostRecording recording;
+  std::unique_ptr<HostRecording> recording;
   Host host;
   long number = 0;
   double fraction = -1.0;
@@ -167,6 +171,7 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
   // Declared before the pool, so that the workers are joined before the
   // groups they adjust go, however the loop ends.
   std::deque<std::unique_ptr<GroupJob>> jobs;
+  std::vector<std::unique_ptr<HostRecording>> spare_recordings;
   WorkerPool pool(threads - 1);
   ChainWorkspace own_work;  // for the groups this thread adjusts
   long& number = result.groups;
@@ -174,7 +179,14 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
   host.progress().start("BY groups");
   for (;;) {
     while (reading && jobs.size() < window) {
-      auto job = std::make_unique<GroupJob>(host.settings());
+      std::unique_ptr<HostRecording> recording;
+      if (spare_recordings.empty()) {
+        recording = std::make_unique<HostRecording>();
+      } else {
+        recording = std::move(spare_recordings.back());
+        spare_recordings.pop_back();
+      }
+      auto job = std::make_unique<GroupJob>(host.settings(), std::move(recording));
       bool adjust = false;
       try {
         job->group = input.next_group(job->host);
@@ -191,7 +203,7 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
           job->host.log().note(fmt::format("BY group {} is skipped.", number));
         } else if (group.can_be_adjusted()) {
           job->label = by_groups ? by_label(variables, o.vars.by, group.by_values) : std::string();
-          job->datasets.emplace(datasets.recorder(job->host, job->recording));
+          job->datasets.emplace(datasets.recorder(job->host, *job->recording));
           job->ids = datasets.read_id_values(group, data);
           adjust = true;
         }
@@ -231,7 +243,7 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
         break;
       }
     }
-    host.replay(job.recording, [&datasets](int dataset, std::string_view row) {
+    host.replay(*job.recording, [&datasets](int dataset, std::string_view row) {
       datasets.write_recorded_row(dataset, row);
     });
     if (job.exit) throw StepExit(*job.exit);
@@ -241,7 +253,12 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
       if (job.adjusted) ++result.adjusted;
       if (job.group->exit_level <= exit_level::kWarning) host.progress().step(job.number, job.fraction);
     }
+    // The recording, emptied, serves a group to come: it has grown to what
+    // a group records, which then costs no allocation or copy as it grows.
+    std::unique_ptr<HostRecording> replayed = std::move(job.recording);
     jobs.pop_front();
+    replayed->clear();
+    spare_recordings.push_back(std::move(replayed));
   }
   host.progress().finish();
   finish_by_loop(data, host, result);
