@@ -183,8 +183,8 @@ constexpr std::array<unsigned char, 256> make_byte_classes() {
 constexpr std::array<unsigned char, 256> kByteClass = make_byte_classes();
 
 // The first byte from `i` on that is not plain, or `n`. Opening a data set
-// looks at every byte of it, mostly plain ones: eight at a time where the
-// bytes of a word lie in reading order.
+// looks at every byte of it, mostly plain ones: eight at a time on a
+// little-endian machine, where the first byte of a word is its lowest.
 std::size_t skip_plain_bytes(const unsigned char* d, std::size_t i, std::size_t n) noexcept {
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t kOnes = 0x0101010101010101U;
