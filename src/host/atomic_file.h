@@ -3,6 +3,7 @@
 // never leaves half a file and a reader sees either the old file or the new.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -44,10 +45,12 @@ class AtomicFile {
 
  private:
   // 0, or the errno of a failed write.
-  [[nodiscard]] int write_all(std::string_view data) const noexcept;
+  [[nodiscard]] int write_all(std::string_view data) noexcept;
   std::string target_;
   std::string temp_;  // empty when writing through
   int fd_ = -1;
+  std::size_t written_ = 0;      // bytes written to the descriptor
+  std::size_t written_back_ = 0;  // of which the disk was asked to take
   std::FILE* stream_ = nullptr;
   int stream_error_ = 0;  // errno of the stream's first failed write
   bool through_ = false;

@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <system_error>
 #include <unordered_map>
@@ -174,6 +177,28 @@ constexpr std::array<unsigned char, 256> make_byte_classes() {
 }
 constexpr std::array<unsigned char, 256> kByteClass = make_byte_classes();
 
+// The first byte from `i` on that is not plain, or `n`. Opening a data set
+// looks at every byte of it, mostly plain ones: eight at a time on a
+// little-endian machine, where the first byte of a word is its lowest.
+std::size_t skip_plain_bytes(const unsigned char* d, std::size_t i, std::size_t n) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101U;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+    // The high bit of each zero byte of x. A byte above a zero byte may be
+    // marked too, but the lowest mark is exact: the first zero byte.
+    auto zero_bytes = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighBits; };
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t x = 0;
+      std::memcpy(&x, d + i, 8);
+      const std::uint64_t special = zero_bytes(x) | zero_bytes(x ^ (kOnes * ',')) | zero_bytes(x ^ (kOnes * '\n')) |
+                                    zero_bytes(x ^ (kOnes * '\r')) | zero_bytes(x ^ (kOnes * '"')) | (x & kHighBits);
+      if (special != 0) return i + static_cast<std::size_t>(std::countr_zero(special)) / 8;
+    }
+  }
+  while (i < n && kByteClass[d[i]] == kPlain) ++i;
+  return i;
+}
+
 // Length of the well-formed UTF-8 sequence at p (p[0] >= 0x80), or 0. Rejects
 // overlong forms, surrogates and code points above U+10FFFF.
 std::size_t utf8_sequence_length(const unsigned char* p, std::size_t avail) noexcept {
@@ -232,6 +257,14 @@ class FileWindow {
     }
     size_ = static_cast<std::size_t>(st.st_size);
     return {};
+  }
+
+  // Reads the same file as `other`, through a descriptor of its own, for
+  // another thread; false when no descriptor is left.
+  [[nodiscard]] bool share(const FileWindow& other) {
+    fd_ = ::fcntl(other.fd_, F_DUPFD_CLOEXEC, 0);
+    size_ = other.size_;
+    return fd_ >= 0;
   }
 
   [[nodiscard]] std::size_t size() const noexcept { return size_; }
@@ -363,7 +396,7 @@ Scan RowChecker::scan(std::string_view text, bool at_eof, long first_line) {
     } else {
       f.begin = i;
       for (;;) {
-        while (i < n && kByteClass[d[i]] == kPlain) ++i;
+        i = skip_plain_bytes(d, i, n);
         if (i >= n) {
           if (!at_eof) return Scan::NeedMore;
           break;
@@ -444,6 +477,16 @@ struct ColumnScan {
     }
     numbers_only = dates_only = false;
   }
+
+  // Adds the cells that `other` saw: whatever their order, a column is what
+  // each of its cells allows.
+  void add(const ColumnScan& other) {
+    // The other cells follow these: their leading numbers count while these were all numbers.
+    if (numbers_only) leading_numbers += other.leading_numbers;
+    numbers_only = numbers_only && other.numbers_only;
+    dates_only = dates_only && other.dates_only;
+    max_length = std::max(max_length, other.max_length);
+  }
 };
 
 // A cell, as a message shows it: where it lies and what it holds.
@@ -478,6 +521,125 @@ struct CellCounts {
     else found(first_not_date, not_dates);
   }
 };
+
+// Checks the row at `pos` (on line `line`) with `checker`; the row's text
+// stays in `row_text` until the window moves.
+Scan scan_row_at(FileWindow& file, RowChecker& checker, std::size_t pos, long line, std::string_view& row_text) {
+  std::size_t want = 0;
+  for (;;) {
+    row_text = file.at(pos, want);
+    const bool at_eof = pos + row_text.size() >= file.size();
+    const Scan r = checker.scan(row_text, at_eof, line);
+    if (r != Scan::NeedMore) return r;
+    want = std::max(kBlockBytes, 2 * row_text.size());
+  }
+}
+
+// The check of the data rows, as far as it has gone.
+struct RowsScan {
+  std::size_t pos = 0;  // the next row to check
+  long line = 0;        // its line
+  std::vector<ColumnScan> columns;
+  long rows = 0;
+  // Empty lines just before `pos`, not counted yet: rows only when data follows.
+  std::size_t empty_run_start = 0;
+  long empty_run_rows = 0;
+  long empty_run_line = 0;
+  std::string error;  // why the data set cannot be read; empty when it can
+};
+
+// Checks the data rows from `scan.pos` on, up to the end of the file, a
+// fault, or the first row that starts at or past `stop`: equal widths, and
+// what each column's cells allow it to be.
+void scan_rows(FileWindow& file, const std::string& display_name, RowsScan& scan, std::size_t stop) {
+  const std::size_t ncols = scan.columns.size();
+  RowChecker checker(display_name);
+  std::string_view row_text;
+  for (; scan.pos < file.size() && scan.pos < stop; scan.pos += checker.consumed(), scan.line += checker.lines()) {
+    if (scan_row_at(file, checker, scan.pos, scan.line, row_text) == Scan::Error) {
+      scan.error = checker.error();
+      return;
+    }
+    if (checker.empty_line()) {
+      if (scan.empty_run_rows == 0) {
+        scan.empty_run_start = scan.pos;
+        scan.empty_run_line = scan.line;
+      }
+      ++scan.empty_run_rows;
+      continue;
+    }
+    if (scan.empty_run_rows > 0) {
+      if (ncols != 1) {
+        scan.error = fmt::format("Data set {}: line {} is empty, but the header names {} variables.", display_name,
+                                 scan.empty_run_line, ncols);
+        return;
+      }
+      scan.rows += scan.empty_run_rows;  // missing values of the one variable
+      scan.empty_run_rows = 0;
+    }
+    const std::vector<ScannedField>& fields = checker.fields();
+    if (fields.size() != ncols) {
+      scan.error = fmt::format("Data set {}: line {} has {} values, but the header names {} variables.",
+                               display_name, scan.line, fields.size(), ncols);
+      return;
+    }
+    for (std::size_t c = 0; c < ncols; ++c) {
+      const ScannedField& f = fields[c];
+      scan.columns[c].add(row_text.substr(f.begin, f.end - f.begin), f.end - f.begin - f.doubled_quotes,
+                          f.doubled_quotes > 0);
+    }
+    ++scan.rows;
+  }
+}
+
+// Data sets from this size on are checked by two threads when the step may
+// use them: nothing else can run during the check, and a smaller file takes
+// too little time for a thread to pay.
+constexpr std::size_t kHalvedScanBytes = 2 * kBlockBytes;
+
+// The same as scan_rows() to the end of the file, the rows past the middle
+// checked side by side, on a thread of their own, from the first line start
+// there. That check stands when this thread's ends right at that line start
+// (no quoted value runs across it), with no empty lines before it; else it
+// is dropped and this thread goes on in order, so that the result, and the
+// line a fault names, are those of one thread.
+void scan_rows_in_halves(FileWindow& file, const std::string& display_name, RowsScan& scan) {
+  const std::size_t size = file.size();
+  const std::size_t middle = scan.pos + (size - scan.pos) / 2;
+  const std::size_t line_end = file.at(middle, kBlockBytes).find('\n');
+  FileWindow second_file;
+  if (line_end == std::string_view::npos || middle + line_end + 1 >= size || !second_file.share(file)) {
+    scan_rows(file, display_name, scan, size);
+    return;
+  }
+  const std::size_t split = middle + line_end + 1;
+  RowsScan second;
+  second.pos = split;
+  second.columns.resize(scan.columns.size());
+  std::future<void> second_done;
+  try {
+    second_done = std::async(std::launch::async, [&] { scan_rows(second_file, display_name, second, size); });
+  } catch (const std::system_error&) {
+    scan_rows(file, display_name, scan, size);  // no thread to be had
+    return;
+  }
+  scan_rows(file, display_name, scan, split);
+  second_done.get();
+  if (!scan.error.empty()) return;  // the first fault of the file
+  if (scan.pos != split || scan.empty_run_rows > 0 || !second.error.empty() || second_file.read_error() != 0 ||
+      second_file.size() != size) {
+    scan_rows(file, display_name, scan, size);
+    return;
+  }
+  // The second check counted its lines from 0.
+  for (std::size_t c = 0; c < scan.columns.size(); ++c) scan.columns[c].add(second.columns[c]);
+  scan.rows += second.rows;
+  scan.pos = second.pos;
+  scan.empty_run_start = second.empty_run_start;
+  scan.empty_run_rows = second.empty_run_rows;
+  scan.empty_run_line = scan.line + second.empty_run_line;
+  scan.line += second.line;
+}
 
 std::string unescape_quotes(std::string_view content) {
   std::string out;
@@ -815,7 +977,8 @@ void InputDataSet::Impl::reset_reading() {
 InputDataSet::InputDataSet(Key /*key*/, std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 InputDataSet::~InputDataSet() = default;
 
-Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path, const std::string& display_name) {
+Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path, const std::string& display_name,
+                                                         int threads) {
   auto impl = std::make_unique<Impl>();
   impl->name = display_name;
   if (const Status opened = impl->file.open(path); !opened)
@@ -828,16 +991,7 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
 
   // Checks the row at `pos`; its text stays in `row_text` until the next scan.
   std::string_view row_text;
-  auto scan_row = [&] {
-    std::size_t want = 0;
-    for (;;) {
-      row_text = file.at(pos, want);
-      const bool at_eof = pos + row_text.size() >= file.size();
-      const Scan r = checker.scan(row_text, at_eof, line);
-      if (r != Scan::NeedMore) return r;
-      want = std::max(kBlockBytes, 2 * row_text.size());
-    }
-  };
+  auto scan_row = [&] { return scan_row_at(file, checker, pos, line, row_text); };
   auto advance = [&] {
     pos += checker.consumed();
     line += checker.lines();
@@ -883,50 +1037,25 @@ Result<std::unique_ptr<InputDataSet>> InputDataSet::open(const std::string& path
     n = std::move(name);
   }
 
-  // Rows: equal widths, and what each column's cells allow it to be. Empty
-  // lines count as rows only when data follows them.
   const std::size_t ncols = names.size();
-  std::vector<ColumnScan> columns(ncols);
   impl->data_start = pos;
   impl->data_start_line = line;
-  std::size_t empty_run_start = 0;
-  long empty_run_rows = 0;
-  long empty_run_line = 0;
-  while (pos < file.size()) {
-    const long row_line = line;
-    if (scan_row() == Scan::Error) return fail(checker.error());
-    if (checker.empty_line()) {
-      if (empty_run_rows == 0) {
-        empty_run_start = pos;
-        empty_run_line = row_line;
-      }
-      ++empty_run_rows;
-      advance();
-      continue;
-    }
-    if (empty_run_rows > 0) {
-      if (ncols != 1)
-        return fail(fmt::format("Data set {}: line {} is empty, but the header names {} variables.", display_name,
-                                empty_run_line, ncols));
-      impl->nobs += empty_run_rows;  // missing values of the one variable
-      empty_run_rows = 0;
-    }
-    const std::vector<ScannedField>& fields = checker.fields();
-    if (fields.size() != ncols)
-      return fail(fmt::format("Data set {}: line {} has {} values, but the header names {} variables.",
-                              display_name, row_line, fields.size(), ncols));
-    for (std::size_t c = 0; c < ncols; ++c) {
-      const ScannedField& f = fields[c];
-      columns[c].add(row_text.substr(f.begin, f.end - f.begin), f.end - f.begin - f.doubled_quotes,
-                     f.doubled_quotes > 0);
-    }
-    ++impl->nobs;
-    advance();
+  RowsScan rows;
+  rows.pos = pos;
+  rows.line = line;
+  rows.columns.resize(ncols);
+  if (threads > 1 && file.size() - pos >= kHalvedScanBytes) {
+    scan_rows_in_halves(file, display_name, rows);
+  } else {
+    scan_rows(file, display_name, rows, file.size());
   }
+  if (!rows.error.empty()) return fail(rows.error);
   if (file.read_error() != 0)
     return fail(fmt::format("Data set {}: cannot read file \"{}\": {}.", display_name, path,
                             errno_message(file.read_error())));
-  impl->data_end = empty_run_rows > 0 ? empty_run_start : pos;
+  impl->nobs = rows.rows;
+  impl->data_end = rows.empty_run_rows > 0 ? rows.empty_run_start : rows.pos;
+  const std::vector<ColumnScan>& columns = rows.columns;
 
   impl->vars.resize(ncols);
   for (std::size_t i = 0; i < ncols; ++i) {

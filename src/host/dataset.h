@@ -89,9 +89,10 @@ class InputDataSet {
   InputDataSet& operator=(const InputDataSet&) = delete;
 
   // Opens `path`; a failure's message names `display_name`, and the line
-  // for structural faults.
+  // for structural faults. Every row is checked first, by up to `threads`
+  // threads (two at most, on a large file).
   [[nodiscard]] static Result<std::unique_ptr<InputDataSet>> open(const std::string& path,
-                                                                 const std::string& display_name);
+                                                                 const std::string& display_name, int threads = 1);
   // Finds member.csv in `folder`: exact name first, then ignoring case.
   [[nodiscard]] static std::optional<std::string> locate(const std::string& folder,
                                                         std::string_view member);

@@ -50,4 +50,11 @@ void HostRecording::row(int dataset, std::string_view text) {
   e.rows_end = row_ends_.size();
 }
 
+void HostRecording::clear() noexcept {
+  events_.clear();
+  arena_.clear();
+  tables_.clear();
+  row_ends_.clear();
+}
+
 }  // namespace x11sa

@@ -42,6 +42,8 @@ class HostRecording {
   // One row of output data set `dataset` as written, line end included.
   // Rows of one data set in a row make one event, which keeps where each ends.
   void row(int dataset, std::string_view text);
+  // Forgets every event, keeping the memory they took for the next ones.
+  void clear() noexcept;
 
   [[nodiscard]] const std::vector<Event>& events() const noexcept { return events_; }
   [[nodiscard]] std::string_view text(const Event& e) const noexcept {

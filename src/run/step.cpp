@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -108,11 +109,14 @@ void finish_by_loop(InputDataSet& data, Host& host, ByLoopResult& result) {
 // its own that record what it sends them, then replayed by the step's thread
 // in BY order.
 struct GroupJob {
-  explicit GroupJob(const HostSettings& settings) : host(settings, recording) {}
+  // `empty_recording` may have held an earlier group's, and keeps the memory
+  // that group needed.
+  GroupJob(const HostSettings& settings, std::unique_ptr<HostRecording> empty_recording)
+      : recording(std::move(empty_recording)), host(settings, *recording) {}
   GroupJob(const GroupJob&) = delete;
   GroupJob& operator=(const GroupJob&) = delete;
 
-  HostRecording recording;
+  std::unique_ptr<HostRecording> recording;
   Host host;
   long number = 0;
   double fraction = -1.0;
@@ -146,8 +150,12 @@ void adjust_job(const StepOptions& o, std::span<const VarInfo> variables, GroupJ
   }
 }
 
-// The same as by_loop(), the groups adjusted by `threads` threads while
-// this one reads the groups ahead and writes the finished ones in order.
+// The same as by_loop(), the groups adjusted by `threads` threads: this one,
+// which also reads the groups ahead and writes the finished ones in order,
+// and threads - 1 workers. This thread adjusts a group whenever it has none
+// to read or write, rather than wait: with as many threads as cores, no core
+// stands idle while groups wait, and none is shared by a thread that waits
+// most of the time and wakes at every finished group.
 // At most four times as many groups as threads are held at a time: enough
 // that a worker seldom waits for the next group, or this thread for the next
 // one to write.
@@ -163,13 +171,22 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
   // Declared before the pool, so that the workers are joined before the
   // groups they adjust go, however the loop ends.
   std::deque<std::unique_ptr<GroupJob>> jobs;
-  WorkerPool pool(threads);
+  std::vector<std::unique_ptr<HostRecording>> spare_recordings;
+  WorkerPool pool(threads - 1);
+  ChainWorkspace own_work;  // for the groups this thread adjusts
   long& number = result.groups;
   bool reading = true;
   host.progress().start("BY groups");
   for (;;) {
     while (reading && jobs.size() < window) {
-      auto job = std::make_unique<GroupJob>(host.settings());
+      std::unique_ptr<HostRecording> recording;
+      if (spare_recordings.empty()) {
+        recording = std::make_unique<HostRecording>();
+      } else {
+        recording = std::move(spare_recordings.back());
+        spare_recordings.pop_back();
+      }
+      auto job = std::make_unique<GroupJob>(host.settings(), std::move(recording));
       bool adjust = false;
       try {
         job->group = input.next_group(job->host);
@@ -186,7 +203,7 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
           job->host.log().note(fmt::format("BY group {} is skipped.", number));
         } else if (group.can_be_adjusted()) {
           job->label = by_groups ? by_label(variables, o.vars.by, group.by_values) : std::string();
-          job->datasets.emplace(datasets.recorder(job->host, job->recording));
+          job->datasets.emplace(datasets.recorder(job->host, *job->recording));
           job->ids = datasets.read_id_values(group, data);
           adjust = true;
         }
@@ -213,11 +230,20 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
     }
     if (jobs.empty()) break;
     GroupJob& job = *jobs.front();
-    {
-      std::unique_lock lock(mutex);
-      finished.wait(lock, [&job] { return job.done; });
+    for (;;) {
+      {
+        const std::lock_guard lock(mutex);
+        if (job.done) break;
+      }
+      // The oldest group is still being adjusted: adjust one that waits,
+      // or, when the workers have them all, wait for it.
+      if (!pool.run_waiting_task(own_work)) {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&job] { return job.done; });
+        break;
+      }
     }
-    host.replay(job.recording, [&datasets](int dataset, std::string_view row) {
+    host.replay(*job.recording, [&datasets](int dataset, std::string_view row) {
       datasets.write_recorded_row(dataset, row);
     });
     if (job.exit) throw StepExit(*job.exit);
@@ -227,7 +253,12 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
       if (job.adjusted) ++result.adjusted;
       if (job.group->exit_level <= exit_level::kWarning) host.progress().step(job.number, job.fraction);
     }
+    // The recording, emptied, serves a group to come: it has grown to what
+    // a group records, which then costs no allocation or copy as it grows.
+    std::unique_ptr<HostRecording> replayed = std::move(job.recording);
     jobs.pop_front();
+    replayed->clear();
+    spare_recordings.push_back(std::move(replayed));
   }
   host.progress().finish();
   finish_by_loop(data, host, result);

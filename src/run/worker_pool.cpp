@@ -40,6 +40,21 @@ void WorkerPool::submit(Task task) {
   wake_.notify_one();
 }
 
+WorkerPool::Task WorkerPool::take_task() {
+  const std::lock_guard lock(mutex_);
+  if (tasks_.empty()) return {};
+  Task task = std::move(tasks_.front());
+  tasks_.pop_front();
+  return task;
+}
+
+bool WorkerPool::run_waiting_task(ChainWorkspace& work) {
+  Task task = take_task();
+  if (!task) return false;
+  task(work);
+  return true;
+}
+
 void WorkerPool::run() {
   // The vectors of the chain grow to the longest series this thread
   // adjusts and are reused from one task to the next.

@@ -1,5 +1,6 @@
 // A fixed set of threads that run tasks in the order given, each thread
-// with a chain workspace of its own.
+// with a chain workspace of its own; the thread that queues the tasks may
+// run waiting ones too.
 #pragma once
 
 #include <condition_variable>
@@ -27,9 +28,15 @@ class WorkerPool {
 
   // Queues `task`; it must not throw. The caller bounds how many it queues.
   void submit(Task task);
+  // Runs the oldest task not yet started on the calling thread, with `work`;
+  // false when none is waiting. Lets the thread that queues the tasks lend
+  // a hand instead of waiting for them.
+  bool run_waiting_task(ChainWorkspace& work);
 
  private:
   void run();
+  // The oldest task not yet started, taken off the queue; empty when none.
+  Task take_task();
 
   std::mutex mutex_;
   std::condition_variable wake_;

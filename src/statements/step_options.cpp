@@ -182,7 +182,7 @@ void StepReader::open_input(const ParsedStatement& proc) {
     raise(exit_level::kResource);
     return;
   }
-  auto opened = InputDataSet::open(path, name);
+  auto opened = InputDataSet::open(path, name, host_.settings().jobs);
   if (!opened) {
     host_.log().error(opened.error());
     raise(exit_level::kResource);

@@ -32,8 +32,9 @@ using ::testing::HasSubstr;
 
 // The data sets as pointers, null with the reason in `error` on failure,
 // which keeps the many expectations on failures short.
-std::unique_ptr<InputDataSet> open_or_error(const std::string& path, const std::string& name, std::string& error) {
-  auto opened = InputDataSet::open(path, name);
+std::unique_ptr<InputDataSet> open_or_error(const std::string& path, const std::string& name, std::string& error,
+                                            int threads = 1) {
+  auto opened = InputDataSet::open(path, name, threads);
   if (!opened) {
     error = opened.error();
     return nullptr;
@@ -452,6 +453,64 @@ TEST_F(DataSetTest, FieldsLongerThanABlockAndLinesFarIn) {
   text += "\"a\nb\",2\n";                            // lines 200002 and 200003
   text += "short\n";
   EXPECT_THAT(open_error(text), HasSubstr("line 200004 has 1 values"));
+}
+
+TEST_F(DataSetTest, TwoThreadsCheckALargeFileAsOneDoes) {
+  // Rows of about 3 MB, with `middle` at the middle of the file and `late`
+  // three quarters in.
+  auto file = [](std::size_t columns, const std::string& middle, const std::string& late) {
+    constexpr std::size_t kSize = std::size_t{3} << 20;
+    std::string text = columns == 1 ? "x\n" : "id,date,value\n";
+    bool middle_placed = false;
+    bool late_placed = false;
+    for (int i = 0; text.size() < kSize; ++i) {
+      text += columns == 1 ? fmt::format("{}.125\n", i)
+                           : fmt::format("S{:06d},{}-{:02d}-01,{}.25\n", i, 1900 + i / 12 % 8000, i % 12 + 1, i);
+      if (!middle_placed && text.size() + middle.size() / 2 >= kSize / 2) {
+        text += middle;
+        middle_placed = true;
+      }
+      if (!late_placed && text.size() >= kSize / 4 * 3) {
+        text += late;
+        late_placed = true;
+      }
+    }
+    return text;
+  };
+  const std::string newlines(50'000, '\n');
+  const std::string quoted_lines = "\"" + std::string(20'000, 'q') + newlines + "\",2000-01-01,1\n";
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"plain rows", file(3, "", "")},
+      {"a longer name, and a value that is no number, in the second half", file(3, "", "S1234567890,2000-01-01,n/a\n")},
+      {"a quoted value across the middle", file(3, quoted_lines, "")},
+      {"a row too short at the middle", file(3, "S1,2000-01-01\n", "")},
+      {"a row too short in the second half", file(3, "", "S1,2000-01-01\n")},
+      {"empty lines across the middle", file(3, newlines, "")},
+      {"empty lines as rows of the one variable", file(1, newlines, newlines)},
+      {"empty lines in the second half as rows of the one variable", file(1, "", newlines)},
+      {"empty lines at the end", file(3, "", "") + newlines},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = write("large.csv", c.text);
+    std::string error_alone, error_shared;
+    const auto alone = open_or_error(path, "WORK.LARGE", error_alone, 1);
+    const auto shared = open_or_error(path, "WORK.LARGE", error_shared, 2);
+    EXPECT_EQ(error_shared, error_alone);
+    ASSERT_EQ(shared == nullptr, alone == nullptr);
+    if (alone == nullptr) continue;
+    EXPECT_EQ(shared->nobs(), alone->nobs());
+    ASSERT_EQ(shared->vars().size(), alone->vars().size());
+    for (std::size_t v = 0; v < alone->vars().size(); ++v) {
+      EXPECT_EQ(shared->vars()[v].type, alone->vars()[v].type) << v;
+      EXPECT_EQ(shared->vars()[v].is_date, alone->vars()[v].is_date) << v;
+      EXPECT_EQ(shared->vars()[v].length, alone->vars()[v].length) << v;
+    }
+    EXPECT_TRUE(all_rows(*shared) == all_rows(*alone));
+  }
 }
 
 // ---------------------------------------------------------------------------
