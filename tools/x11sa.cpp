@@ -18,6 +18,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "adjust_command.h"
 #include "x11sa/x11sa.h"
 
 namespace {
@@ -92,26 +93,20 @@ int check_standard_streams(int status, bool stdout_reported) {
   return status;
 }
 
-int run_command(int argc, char** argv) {
-  CLI::App app{"x11sa: seasonal adjustment of monthly and quarterly series (X-11 method).\n"
-               "Runs every PROC X11 step of PROGRAM ('-' reads standard input)."};
-  app.set_version_flag("--version", std::string("x11sa 0.1.0"));
-  std::string program_path;
-  std::vector<std::string> libs;
-  x11sa::RunOptions options;
+// The options of the listing, the log, the reports and the threads, for
+// programs and for the adjust command alike; the adjust command shows its
+// listing and log only in the files named.
+void add_run_options(CLI::App& app, x11sa::RunOptions& options, bool adjust) {
   // An empty name would otherwise read as "no file asked for".
   const CLI::Validator file_name(
       [](const std::string& name) { return name.empty() ? std::string("a file name is needed") : std::string(); },
       "");
-  app.add_option("PROGRAM", program_path, "program file, or - for standard input")->required();
-  // One NAME=FOLDER per --lib, so that the program name is never taken for a second one.
-  app.add_option("--lib", libs, "library NAME is FOLDER (repeatable)")
-      ->type_name("NAME=FOLDER")
-      ->allow_extra_args(false);
-  app.add_option("--print", options.listing_path, "write the listing to FILE instead of standard output")
+  app.add_option("--print", options.listing_path,
+                 adjust ? "write the listing of the tables to FILE" : "write the listing to FILE instead of standard output")
       ->type_name("FILE")
       ->check(file_name);
-  app.add_option("--log", options.log_path, "write the log to FILE instead of standard error")
+  app.add_option("--log", options.log_path,
+                 adjust ? "write the whole log to FILE" : "write the log to FILE instead of standard error")
       ->type_name("FILE")
       ->check(file_name);
   app.add_option("--html", options.html_path, "also write the output as one HTML report")
@@ -122,11 +117,37 @@ int run_command(int argc, char** argv) {
       ->check(file_name);
   app.add_option("--linesize", options.linesize, "print line size")->check(CLI::Range(64, 256));
   app.add_option("--pagesize", options.pagesize, "print page size in lines")->check(CLI::Range(15, 32767));
-  options.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
   app.add_option("--jobs", options.jobs, "threads adjusting BY groups side by side (default: one per core)")
       ->check(CLI::Range(1, 1024));
+}
+
+int run_command(int argc, char** argv) {
+  CLI::App app{"x11sa: seasonal adjustment of monthly and quarterly series (X-11 method).\n"
+               "Runs every PROC X11 step of PROGRAM ('-' reads standard input)."};
+  app.set_version_flag("--version", std::string("x11sa 0.1.0"));
+  std::string program_path;
+  std::vector<std::string> libs;
+  x11sa::RunOptions options;
+  options.jobs = static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+  // Required unless the adjust command is used, which has no program.
+  app.add_option("PROGRAM", program_path, "program file, or - for standard input");
+  // One NAME=FOLDER per --lib, so that the program name is never taken for a second one.
+  app.add_option("--lib", libs, "library NAME is FOLDER (repeatable)")
+      ->type_name("NAME=FOLDER")
+      ->allow_extra_args(false);
+  add_run_options(app, options, false);
+  x11sa::cli::AdjustRequest adjust;
+  CLI::App* adjust_command = x11sa::cli::add_adjust_command(app, adjust);
+  add_run_options(*adjust_command, options, true);
+  app.footer(
+      "Without a program, 'x11sa adjust FILE.csv --date COL --var COL' adjusts the series of one CSV file\n"
+      "(x11sa adjust --help lists its options), for example:\n"
+      "  x11sa adjust airline.csv --date date --var passengers --arima auto");
   try {
     app.parse(argc, argv);
+    if (adjust_command->parsed() && !program_path.empty())
+      throw CLI::ValidationError("PROGRAM", "give either a PROGRAM or the adjust command, not both");
+    if (!adjust_command->parsed() && program_path.empty()) throw CLI::RequiredError("PROGRAM");
   } catch (const CLI::ParseError& e) {
     const int rc = app.exit(e);
     return check_standard_streams(rc == 0 ? 0 : 2, false);
@@ -140,6 +161,7 @@ int run_command(int argc, char** argv) {
     }
     options.libs.emplace_back(lib.substr(0, eq), lib.substr(eq + 1));
   }
+  if (adjust_command->parsed()) return check_standard_streams(x11sa::cli::run_adjust(adjust, options), false);
   std::string program;
   std::string why;
   if (!read_program_file(program_path, program, why)) {

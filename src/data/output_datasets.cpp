@@ -37,6 +37,10 @@ OutColumn chr(const char* name, int label = 0) {
   return OutColumn{name, VarType::Character, false, label != 0 ? msgtext(label) : std::string()};
 }
 
+OutColumn date(const char* name, const char* label) { return OutColumn{name, VarType::Numeric, true, label}; }
+OutColumn num(const char* name, const char* label) { return OutColumn{name, VarType::Numeric, false, label}; }
+OutColumn chr(const char* name, const char* label) { return OutColumn{name, VarType::Character, false, label}; }
+
 OutColumn input_column(std::span<const VarInfo> vars, int k) {
   const VarInfo& v = vars[static_cast<std::size_t>(k)];
   return OutColumn{v.name, v.type, v.is_date, v.label};
@@ -71,6 +75,108 @@ DayRow day_row(const B15Regression& r, int day, double prior_weight, Mode mode) 
   if (row.prob_t1 < 0.0) row.prob_t1 = kMissing;
   if (row.prob_t2 < 0.0) row.prob_t2 = kMissing;
   return row;
+}
+
+// The columns of OUTSUM= after the BY variables, in the order they are set.
+namespace outsum {
+enum Column {
+  kName,
+  kExitLevel,
+  kObservations,
+  kFirst,
+  kLast,
+  kMode,
+  kSeasonality,
+  kStableF,
+  kStableProbability,
+  kMovingF,
+  kMovingProbability,
+  kKruskalWallis,
+  kKruskalWallisProbability,
+  kHenderson,
+  kHendersonIcRatio,
+  kMcd,
+  kTradingDay,
+  kArima,
+  kSpans,
+  kF2IcRatio,
+  kIrregularRun,
+  kReason,
+};
+}  // namespace outsum
+
+std::vector<OutColumn> outsum_columns() {
+  using enum VarType;
+  return {OutColumn{"_NAME_", Character, false, msgtext(text_id::kVariableName)},
+          num("EXITLEVEL", "Exit level"),
+          num("NOBS", "Observations"),
+          date("FIRST", "First observation"),
+          date("LAST", "Last observation"),
+          chr("MODE", "Mode of adjustment"),
+          chr("SEASONALITY", "Identifiable seasonality"),
+          num("FSTABLE", "Stable seasonality F"),
+          num("PSTABLE", "Probability of the stable seasonality F"),
+          num("FMOVING", "Moving seasonality F"),
+          num("PMOVING", "Probability of the moving seasonality F"),
+          num("KW", "Kruskal-Wallis statistic"),
+          num("PKW", "Probability of the Kruskal-Wallis statistic"),
+          num("HENDERSON", "Length of the Henderson trend of D12"),
+          num("ICRATIO", "I/C ratio choosing the Henderson trend"),
+          num("MCD", "Months (quarters) for cyclical dominance"),
+          chr("TD", "Trading-day treatment"),
+          chr("ARIMA", "ARIMA model"),
+          num("SPANS", "Percent of D10 flagged by the sliding spans"),
+          num("F2ICRATIO", "I/C ratio over one period (F2)"),
+          num("ADRI", "Average duration of run of the irregular (F2)"),
+          chr("REASON", "Why the variable was not adjusted")};
+}
+
+const char* mode_word(Mode m) { return m == Mode::Additive ? "additive" : "multiplicative"; }
+
+const char* seasonality_word(IdentifiableSeasonality s) {
+  switch (s) {
+    case IdentifiableSeasonality::Present: return "present";
+    case IdentifiableSeasonality::ProbablyNotPresent: return "probably not present";
+    case IdentifiableSeasonality::NotPresent: break;
+  }
+  return "not present";
+}
+
+const char* trading_day_words(TradingDayTreatment t) {
+  switch (t) {
+    case TradingDayTreatment::None: return "none";
+    case TradingDayTreatment::PriorWeights: return "prior weights";
+    case TradingDayTreatment::EstimatedNotApplied: return "estimated: not applied";
+    case TradingDayTreatment::Adjusted: return "adjusted";
+    case TradingDayTreatment::TestedApplied: return "tested: applied";
+    case TradingDayTreatment::TestedNotApplied: break;
+  }
+  return "tested: not applied";
+}
+
+// "(p,d,q)(P,D,Q)" with its transform, or "none: " and why there is none.
+std::string arima_words(const ArimaUse& arima) {
+  if (!arima.status) return "none: not requested";
+  switch (*arima.status) {
+    case ArimaStatus::Extended: break;
+    case ArimaStatus::NoModelAccepted: return "none: no model met the criteria";
+    case ArimaStatus::NotEstimated: return "none: estimation failed";
+    case ArimaStatus::BackcastFailed: return "none: backcasts failed";
+    case ArimaStatus::InternalError: return "none: internal error";
+    case ArimaStatus::SeriesTooShort: return "none: series too short";
+  }
+  const ArimaModel& m = arima.model;
+  std::string text = fmt::format("({},{},{})({},{},{})", m.p, m.dif, m.q, m.sp, m.sdif, m.sq);
+  const ArimaTransform& t = arima.transform;
+  if (t.kind == ArimaTransform::Kind::Log) text += " log";
+  if (t.kind == ArimaTransform::Kind::Power) {
+    text += " power (";
+    append_number(text, t.shift);
+    text += " ** ";
+    append_number(text, t.power);
+    text += ")";
+  }
+  return text;
 }
 
 }  // namespace
@@ -157,15 +263,21 @@ OutputDataSets::OutputDataSets(const StepOptions& step, std::span<const VarInfo>
     cols.push_back(num("D11"));
     outspan_ = create(*step.outspan, with_by(std::move(cols)));
   }
+  if (step.outsum) {
+    // The BY variables first, as the row's key.
+    std::vector<OutColumn> cols = with_by({});
+    for (OutColumn& c : outsum_columns()) cols.push_back(std::move(c));
+    outsum_ = create(*step.outsum, std::move(cols));
+  }
 }
 
 OutputDataSets::OutputDataSets(const OutputDataSets& like, Host& host, HostRecording& recording)
     : host_(&host), level_(like.level_), frequency_(like.frequency_), mode_(like.mode_),
       prior_weights_(like.prior_weights_), spans_trading_day_(like.spans_trading_day_), id_(like.id_),
       out_slot_(like.out_slot_), out_columns_(like.out_columns_), out_values_(host.settings().util_memory_limit) {
-  const std::array<const std::unique_ptr<OutputDataSet>*, 4> from = {&like.out_, &like.outstb_, &like.outtdr_,
-                                                                     &like.outspan_};
-  const std::array<std::unique_ptr<OutputDataSet>*, 4> to = {&out_, &outstb_, &outtdr_, &outspan_};
+  const std::array<const std::unique_ptr<OutputDataSet>*, 5> from = {&like.out_, &like.outstb_, &like.outtdr_,
+                                                                     &like.outspan_, &like.outsum_};
+  const std::array<std::unique_ptr<OutputDataSet>*, 5> to = {&out_, &outstb_, &outtdr_, &outspan_, &outsum_};
   for (std::size_t k = 0; k < from.size(); ++k)
     if (*from[k]) *to[k] = OutputDataSet::recorder(**from[k], recording, static_cast<int>(k));
 }
@@ -175,7 +287,7 @@ OutputDataSets OutputDataSets::recorder(Host& host, HostRecording& recording) co
 }
 
 void OutputDataSets::write_recorded_row(int dataset, std::string_view text) {
-  const std::array<std::unique_ptr<OutputDataSet>*, 4> sets = {&out_, &outstb_, &outtdr_, &outspan_};
+  const std::array<std::unique_ptr<OutputDataSet>*, 5> sets = {&out_, &outstb_, &outtdr_, &outspan_, &outsum_};
   if (dataset < 0 || dataset >= static_cast<int>(sets.size()) || !*sets[static_cast<std::size_t>(dataset)])
     xebug_exit(fmt::format("a row recorded for output data set {}, which the step does not write", dataset));
   OutputDataSet& ds = **sets[static_cast<std::size_t>(dataset)];
@@ -441,9 +553,46 @@ void OutputDataSets::write_outspan(std::string_view variable, const SpanLayout& 
   }
 }
 
+void OutputDataSets::write_outsum(const VariableSummary& v) {
+  if (!outsum_) return;
+  OutputDataSet& ds = *outsum_;
+  const int by = static_cast<int>(by_values_.size());
+  auto put_num = [&](int column, double x) { ds.set_num(by + column, x); };
+  auto put_str = [&](int column, std::string_view text) { ds.set_str(by + column, text); };
+  set_by_cells(ds, 0);
+  put_str(outsum::kName, v.name);
+  put_num(outsum::kExitLevel, v.exit_level);
+  put_num(outsum::kObservations, v.observations ? static_cast<double>(*v.observations) : kMissing);
+  put_num(outsum::kFirst, v.first_date);
+  put_num(outsum::kLast, v.last_date);
+  put_str(outsum::kMode, mode_word(v.mode));
+  // The cells of a row start empty: a variable not adjusted leaves its figures so.
+  if (v.figures) {
+    const AdjustmentFigures& f = *v.figures;
+    const D8Tests& tests = f.seasonality;
+    put_str(outsum::kSeasonality, seasonality_word(tests.combined.verdict));
+    put_num(outsum::kStableF, tests.stable.f);
+    put_num(outsum::kStableProbability, tests.stable.probability);
+    put_num(outsum::kMovingF, tests.moving.f);
+    put_num(outsum::kMovingProbability, tests.moving.probability);
+    put_num(outsum::kKruskalWallis, tests.kruskal_wallis.statistic);
+    put_num(outsum::kKruskalWallisProbability, tests.kruskal_wallis.probability);
+    put_num(outsum::kHenderson, f.henderson);
+    put_num(outsum::kHendersonIcRatio, f.henderson_ic_ratio);
+    put_num(outsum::kMcd, f.mcd);
+    put_str(outsum::kTradingDay, trading_day_words(f.trading_day));
+    put_str(outsum::kArima, arima_words(f.arima));
+    put_num(outsum::kSpans, f.spans_percent);
+    put_num(outsum::kF2IcRatio, f.f2_ic_ratio);
+    put_num(outsum::kIrregularRun, f.irregular_run);
+  }
+  put_str(outsum::kReason, v.reason);
+  write_row(ds);
+}
+
 int OutputDataSets::commit() {
   int level = exit_level::kNormal;
-  for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_}) {
+  for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_, &outsum_}) {
     if (!*ds) continue;
     if (const Status committed = (*ds)->commit(); !committed) {
       host_->log().error(fmt::format("The data set {} could not be written: {}", (*ds)->path(), committed.error()));
@@ -451,7 +600,8 @@ int OutputDataSets::commit() {
     } else {
       host_->log().note(fmt::format("The data set {} has {} observations and {} variables.", (*ds)->path(),
                                     (*ds)->rows_written(), (*ds)->columns().size()));
-      host_->last_dataset = (*ds)->path();
+      // A summary holds no series for a later step to read.
+      if (ds != &outsum_) host_->last_dataset = (*ds)->path();
     }
     ds->reset();
   }
@@ -459,7 +609,7 @@ int OutputDataSets::commit() {
 }
 
 void OutputDataSets::discard() noexcept {
-  for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_}) ds->reset();
+  for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_, &outsum_}) ds->reset();
 }
 
 void OutputDataSets::write_row(OutputDataSet& ds) {

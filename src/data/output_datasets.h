@@ -1,6 +1,6 @@
 // The output data sets of a step: OUT= (the tables over time), OUTSTB= (the
-// seasonality tests on D8), OUTTDR= (the trading-day regressions) and
-// OUTSPAN= (the sliding spans). Each is written to a temporary file as the
+// seasonality tests on D8), OUTTDR= (the trading-day regressions), OUTSPAN=
+// (the sliding spans) and OUTSUM= (a summary per BY group and variable). Each is written to a temporary file as the
 // step goes and moved into place when the step commits it.
 #pragma once
 
@@ -20,6 +20,7 @@
 #include "records/spans_outcome.h"
 #include "records/step_options.h"
 #include "records/table_catalogue.h"
+#include "records/variable_summary.h"
 #include "x11sa/seasonality_tests.h"
 
 namespace x11sa {
@@ -60,7 +61,7 @@ class OutputDataSets {
   OutputDataSets& operator=(OutputDataSets&&) noexcept;
 
   // Data sets like these whose rows go to `recording` (as rows of data set
-  // 0 OUT=, 1 OUTSTB=, 2 OUTTDR=, 3 OUTSPAN=) and whose messages go to
+  // 0 OUT=, 1 OUTSTB=, 2 OUTTDR=, 3 OUTSPAN=, 4 OUTSUM=) and whose messages go to
   // `host`: a group adjusted away from the step's host writes there, and the
   // step writes the rows later with write_recorded_row().
   [[nodiscard]] OutputDataSets recorder(Host& host, HostRecording& recording) const;
@@ -116,8 +117,11 @@ class OutputDataSets {
   void write_outspan(std::string_view variable, const SpanLayout& layout, std::span<const SpanEstimates> spans,
                      std::span<const double> original);
 
-  // Moves every data set into place, noting each in the log and as the last
-  // one written; one that cannot be written is an error. Returns the
+  // OUTSUM=: the row of one variable of the group started.
+  void write_outsum(const VariableSummary& summary);
+
+  // Moves every data set into place, noting each in the log and (but for
+  // OUTSUM=, which holds no series) as the last one written; one that cannot be written is an error. Returns the
   // highest level raised (kResource or kNormal).
   [[nodiscard]] int commit();
   // Drops every data set unwritten: a step that adjusted nothing leaves the
@@ -140,7 +144,7 @@ class OutputDataSets {
   Mode mode_ = Mode::Multiplicative;
   DailyWeights prior_weights_{};
   bool spans_trading_day_ = false;  // OUTSPAN= has the trading-day factors C18
-  std::unique_ptr<OutputDataSet> out_, outstb_, outtdr_, outspan_;
+  std::unique_ptr<OutputDataSet> out_, outstb_, outtdr_, outspan_, outsum_;
 
   // OUT=: the ID variables (input indexes), and per analysis variable and
   // table the place of its column among the table columns (-1 none).

@@ -163,13 +163,14 @@ class GroupReader {
     GroupData g;
     if (!failed_ && kept_ == 0) {
       // Nothing to adjust is an error of the data, with or without BY groups.
-      host_.msg(message_id::kNoObservations);
+      group_fault(logged(message_id::kNoObservations));
       raise(data_error_);
     }
     if (failed_ || kept_ == 0) {
       g.calendar.frequency = s_.frequency;
       for (const VariableState& v : vars_) g.variables.push_back(v.reading);
       g.exit_level = level_;
+      g.reason = reason_;
       return g;
     }
     if (kept_ > INT_MAX) {
@@ -189,6 +190,7 @@ class GroupReader {
     g.calendar = std::move(calendar_);
     for (const VariableState& v : vars_) g.variables.push_back(v.reading);
     g.exit_level = level_;
+    g.reason = reason_;
     return g;
   }
 
@@ -202,6 +204,23 @@ class GroupReader {
 
   void raise(int level) { level_ = std::max(level_, level); }
 
+  // Logs a numbered message and returns its text.
+  template <class... Args>
+  std::string logged(int number, const Args&... args) {
+    host_.msg(number, args...);
+    return msgtext(number, args...);
+  }
+  // The first fault of the group's rows is the reason it is skipped.
+  void group_fault(std::string text) {
+    if (reason_.empty()) reason_ = std::move(text);
+  }
+  // A variable that will not be adjusted, with the message that says why.
+  static void reject(VariableReading& r, int level, std::string reason) {
+    r.adjustable = false;
+    r.reason = std::move(reason);
+    r.exit_level = std::max(r.exit_level, level);
+  }
+
   void set_first_period(double date) {
     calendar_.first_date = date;
     calendar_.first_year = year_of_date(date);
@@ -211,7 +230,7 @@ class GroupReader {
   // A missing or out-of-range date stops the group with a data error.
   bool bad_date(long number, double date) {
     if (date_in_range(date)) return false;
-    host_.msg(message_id::kBadDate, number);
+    group_fault(logged(message_id::kBadDate, number));
     raise(data_error_);
     failed_ = true;
     return true;
@@ -245,8 +264,8 @@ class GroupReader {
 
   void date_fault(double previous, double date, long number) {
     if (date_faults_ < kListedDateFaults) {
-      host_.msg(message_id::kDatesNotConsecutive, format_period(previous, s_.frequency),
-                format_period(date, s_.frequency), number);
+      group_fault(logged(message_id::kDatesNotConsecutive, format_period(previous, s_.frequency),
+                         format_period(date, s_.frequency), number));
     } else if (!told_more_date_faults_) {
       host_.msg(message_id::kMoreDatesNotConsecutive);
       told_more_date_faults_ = true;
@@ -260,17 +279,20 @@ class GroupReader {
     held_date_faults_.clear();
     failed_ = true;
     const double first = calendar_.first_date;
+    std::string text;
     if (s_.frequency == Frequency::Quarterly) {
-      host_.log().error(fmt::format(
+      text = fmt::format(
           "The DATE= variable {} holds monthly dates ({} to {}, one month apart), but the QUARTERLY statement reads "
           "quarters; use the MONTHLY statement for a monthly series.",
-          s_.date_name, format_monyy(first, 7), format_monyy(previous_, 7)));
+          s_.date_name, format_monyy(first, 7), format_monyy(previous_, 7));
     } else {
-      host_.log().error(fmt::format(
+      text = fmt::format(
           "The DATE= variable {} holds quarterly dates ({} to {}, three months apart), but the MONTHLY statement "
           "reads months; use the QUARTERLY statement for a quarterly series.",
-          s_.date_name, format_yyq(first, 6), format_yyq(previous_, 6)));
+          s_.date_name, format_yyq(first, 6), format_yyq(previous_, 6));
     }
+    host_.log().error(text);
+    group_fault(std::move(text));
   }
 
   // A variable's series runs from its first value to the first missing value
@@ -293,16 +315,15 @@ class GroupReader {
         ++r.observations;
         if (r.observations == 1 && r.leading_missing > 0) host_.msg(message_id::kLeadingMissing, r.name);
         if (s_.mode == Mode::Multiplicative && x <= 0.0) {
-          host_.msg(message_id::kValueNotPositive, r.name, number);
-          r.adjustable = false;
+          reject(r, data_error_, logged(message_id::kValueNotPositive, r.name, number));
           v.rejected = true;
         } else if (std::fabs(x) > kTooLarge || std::isnan(x)) {
-          host_.msg(message_id::kValueTooLarge, fmt::format("{:g}", x), r.name);
-          r.adjustable = false;
+          reject(r, data_error_, logged(message_id::kValueTooLarge, fmt::format("{:g}", x), r.name));
           v.rejected = true;
         }
       } else if (!is_missing(x) && !v.told_values_after_end) {
         host_.msg(message_id::kValuesAfterEnd, r.name, r.observations);
+        r.exit_level = std::max(r.exit_level, exit_level::kWarning);
         v.told_values_after_end = true;
       }
     }
@@ -322,11 +343,14 @@ class GroupReader {
     // the prior-adjusted series into zeros or infinities.
     if ((s_.mode == Mode::Multiplicative && !(x > 0.0)) || std::fabs(x) > kTooLarge) {
       if (std::fabs(x) > kTooLarge) {
-        host_.log().error(fmt::format("The PMFACTOR= variable {} has the value {:g} at observation {}, "
-                                      "above 1.3407807929943E154 in size; the BY group cannot be adjusted.",
-                                      s_.prior_factors_name, x, number));
+        std::string text = fmt::format("The PMFACTOR= variable {} has the value {:g} at observation {}, "
+                                       "above 1.3407807929943E154 in size; the BY group cannot be adjusted.",
+                                       s_.prior_factors_name, x, number);
+        host_.log().error(text);
+        group_fault(std::move(text));
       } else {
-        host_.msg(message_id::kPriorFactorNotPositive, fmt::format("{:g}", x), number, s_.prior_factors_name);
+        group_fault(
+            logged(message_id::kPriorFactorNotPositive, fmt::format("{:g}", x), number, s_.prior_factors_name));
       }
       raise(data_error_);
       failed_ = true;
@@ -371,18 +395,14 @@ class GroupReader {
       if (r.observations < minimum) {
         ++too_short;
         if (r.adjustable) {
-          host_.msg(message_id::kTooFewObservations, r.name, r.observations);
+          reject(r, exit_level::kWarning, logged(message_id::kTooFewObservations, r.name, r.observations));
           raise(exit_level::kWarning);
-          r.adjustable = false;
         }
         continue;
       }
       if (s_.tdcompute && !tdcompute_date_ok(r)) {
         ++too_early;
-        if (r.adjustable) {
-          host_.msg(message_id::kTdcomputeTooLate, r.name);
-          r.adjustable = false;
-        }
+        if (r.adjustable) reject(r, exit_level::kWarning, logged(message_id::kTdcomputeTooLate, r.name));
       }
     }
     const auto adjustable =
@@ -415,6 +435,7 @@ class GroupReader {
   bool told_missing_prior_factors_ = false;
   bool failed_ = false;
   int level_ = exit_level::kNormal;
+  std::string reason_;  // the first fault of the group's rows
   std::vector<VariableState> vars_;
   GroupCalendar calendar_;
   UtilFile rows_;                // row-major: a record per kept row

@@ -55,8 +55,15 @@ struct VariableReading {
   // Values from the first on, up to a missing value or the last kept row.
   long observations = 0;
   // False once a bad value, too few observations or the TDCOMPUTE= date
-  // rejected the variable.
+  // rejected the variable; `reason` is then the text of the message that
+  // said so.
   bool adjustable = true;
+  std::string reason;
+  // The highest level its own checks raised: kWarning for values after a
+  // missing value, too few observations or the TDCOMPUTE= date; the data
+  // error of the group for a value that cannot be adjusted, which ends its
+  // reading there (`observations` then counts up to that value).
+  int exit_level = exit_level::kNormal;
   // The first and the last observation: the first days of their periods,
   // their years and periods of the year (0 the first).
   double first_date = kMissing, last_date = kMissing;
@@ -105,6 +112,9 @@ struct GroupData {
   // after a bad date or prior factor, dates of the other frequency, or
   // without rows, nothing but the messages and the BY values is read.
   int exit_level = exit_level::kNormal;
+  // The text of the first data error of the group's rows (a date, a prior
+  // factor, no rows); empty when only its variables were at fault.
+  std::string reason;
 
   // At least three years of rows and a variable that can be adjusted.
   [[nodiscard]] bool can_be_adjusted() const noexcept;

@@ -54,6 +54,8 @@ struct StepOptions {
 
   std::optional<InputDataSetRef> input;  // none for a series held in memory
   std::optional<OutputDataSetRef> out, outstb, outtdr, outspan;
+  // OUTSUM=: a row per BY group and variable; the diagnostics are kept for it.
+  std::optional<OutputDataSetRef> outsum;
   bool outextrap = false;  // OUT= has the rows of the ARIMA extension
 
   // START= and END=: the first and the last period read, as dates.

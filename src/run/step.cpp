@@ -18,6 +18,7 @@
 #include "host/message_ids.h"
 #include "records/exit_levels.h"
 #include "host/recording.h"
+#include "run/outsum_rows.h"
 #include "run/variable_loop.h"
 #include "run/worker_pool.h"
 #include "statements/step_options.h"
@@ -70,6 +71,7 @@ ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& d
     if (group->exit_level > exit_level::kWarning) {
       if (by_groups && group->exit_level == exit_level::kGroupDataError) {
         host.log().note(fmt::format("BY group {} is skipped.", number));
+        write_outsum_rows_unadjusted(o, *group, datasets);
         continue;
       }
       xexit(group->exit_level);
@@ -83,6 +85,8 @@ ByLoopResult by_loop(const StepOptions& o, InputDataSet& data, OutputDataSets& d
       }
       ++result.adjusted;
       datasets.write_out_rows(*group, &data);
+    } else {
+      write_outsum_rows_unadjusted(o, *group, datasets);
     }
     host.progress().step(number, fraction_read(data));
   }
@@ -251,6 +255,7 @@ ByLoopResult parallel_by_loop(const StepOptions& o, InputDataSet& data, OutputDa
     if (job.group) {
       result.level = std::max(result.level, job.group->exit_level);
       if (job.adjusted) ++result.adjusted;
+      else write_outsum_rows_unadjusted(o, *job.group, datasets);
       if (job.group->exit_level <= exit_level::kWarning) host.progress().step(job.number, job.fraction);
     }
     // The recording, emptied, serves a group to come: it has grown to what

@@ -14,6 +14,7 @@
 #include "pipeline/flows.h"
 #include "report/preface.h"
 #include "run/flow_output.h"
+#include "run/outsum_rows.h"
 #include "run/sliding_spans.h"
 
 namespace x11sa {
@@ -60,6 +61,14 @@ ArimaSummary summary_of(const ArimaOutcome& outcome) {
   s.forecasts = outcome.forecasts;
   s.backcasts = outcome.backcasts;
   return s;
+}
+
+// The level of a variable adjusted: its reading's, or a warning that the
+// extension gave.
+int adjusted_level(const VariableReading& v, const ArimaOutcome& extension) {
+  const bool warned = std::any_of(extension.messages.begin(), extension.messages.end(),
+                                  [](const ArimaMessage& m) { return m.severity >= Severity::Warning; });
+  return std::max(v.exit_level, warned ? exit_level::kWarning : exit_level::kNormal);
 }
 
 Flow flow_of(const AdjustmentOptions& m) {
@@ -175,9 +184,15 @@ std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& 
         found.arima = summary_of(chain.extension_outcome);
       }
     }
-    if (o.method.spans) found.spans = run_sliding_spans(target, chain, v.name, number);
+    found.trading_day_applied = td_applied(chain);
+    found.exit_level = adjusted_level(v, chain.extension_outcome);
+    if (o.method.spans) {
+      found.spans = run_sliding_spans(target, chain, v.name, number);
+      if (found.spans->spans == 0) found.exit_level = std::max(found.exit_level, exit_level::kWarning);
+    }
   }
   host.log().set_variable({});
+  write_outsum_rows(o, group, outcomes, target.datasets);
   return outcomes;
 }
 

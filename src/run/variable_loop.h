@@ -12,6 +12,7 @@
 #include "data/output_datasets.h"
 #include "data/series_input.h"
 #include "records/chain_tables.h"
+#include "records/exit_levels.h"
 #include "records/series_layout.h"
 #include "records/step_options.h"
 #include "records/table_catalogue.h"
@@ -75,12 +76,18 @@ struct VariableOutcome {
   std::optional<ArimaSummary> arima;
   // What the sliding spans found, with SSPAN.
   std::optional<SpansSummary> spans;
+  // The trading-day factors were applied: TDREGR=ADJUST, or TEST when it found an effect.
+  bool trading_day_applied = false;
+  // The variable's reading level, raised to a warning by a warning of its
+  // adjustment (from the ARIMA extension, or spans too short to compare).
+  int exit_level = exit_level::kNormal;
 };
 
 // Adjusts every variable of `group` (number `number` of the step, from 1)
 // that can be adjusted; `label` names the group in the page titles ("" without
 // BY variables). The OUT= columns go to the target's data sets (or its
-// capture); the group's OUT= rows are left for the caller to write.
+// capture); the group's OUT= rows are left for the caller to write, its
+// OUTSUM= rows are written.
 // Returns what each variable's flow found, in the order of the VAR list.
 [[nodiscard]] std::vector<VariableOutcome> adjust_group(const GroupTarget& target, GroupData& group, long number,
                                                         const std::string& label, ChainWorkspace& work);

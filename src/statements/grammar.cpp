@@ -39,6 +39,7 @@ struct OptSpec {
 constexpr OptSpec kProcOpts[] = {
     {"DATA", "", VK::DataSet, ""},        {"OUTSTB", "", VK::DataSet, ""},
     {"OUTTDR", "", VK::DataSet, ""},      {"OUTSPAN", "OUTSP", VK::DataSet, ""},
+    {"OUTSUM", "", VK::DataSet, ""},
     {"YRAHEADOUT", "", VK::Switch, ""},   {"OUTEXTRAP", "OUTEX OUTE", VK::Switch, ""},
     {"NOPRINT", "", VK::Switch, ""},      {"DEBUG", "", VK::Switch, ""},
     {"DEBUGD", "", VK::Switch, ""},       {"DEBUGX", "", VK::Switch, ""},

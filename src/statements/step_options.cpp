@@ -221,6 +221,9 @@ void StepReader::proc_statement(const ParsedStatement& proc) {
   if (!series_in_memory()) open_input(proc);
   if (const OptValue* v = proc.get("OUTSTB")) o_.outstb = output_data_set(*v);
   if (const OptValue* v = proc.get("OUTSPAN")) o_.outspan = output_data_set(*v);
+  if (const OptValue* v = proc.get("OUTSUM")) o_.outsum = output_data_set(*v);
+  // OUTSUM= holds the tests and measures whether or not they are printed.
+  o_.keep_diagnostics = o_.outsum.has_value();
   o_.method.year_ahead = proc.has("YRAHEADOUT");
   o_.outextrap = proc.has("OUTEXTRAP");
   noprint_ = proc.has("NOPRINT");

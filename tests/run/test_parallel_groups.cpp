@@ -65,7 +65,7 @@ std::string panel(int misplaced = 0) {
 }
 
 const char* const kProgram =
-    "proc x11 data=panel outstb=stb outtdr=tdr outspan=spans;\n"
+    "proc x11 data=panel outstb=stb outtdr=tdr outspan=spans outsum=sum;\n"
     "   monthly date=date printout=standard charts=standard tdregr=adjust;\n"
     "   sspan;\n"
     "   var drivers front;\n"
@@ -78,11 +78,11 @@ const char* const kProgram =
 struct RunFiles {
   int exit_status = -1;
   std::vector<int> levels;
-  std::string log, listing, html, json, sa, stb, tdr, spans;
+  std::string log, listing, html, json, sa, stb, tdr, spans, sum;
 };
 
 RunFiles run(const ScratchDir& dir, int jobs, bool reports = true) {
-  for (const char* f : {"report.html", "report.json", "sa.csv", "stb.csv", "tdr.csv", "spans.csv"})
+  for (const char* f : {"report.html", "report.json", "sa.csv", "stb.csv", "tdr.csv", "spans.csv", "sum.csv"})
     std::filesystem::remove(dir.path() / f);
   RunFiles files;
   RunOptions opt;
@@ -105,6 +105,7 @@ RunFiles run(const ScratchDir& dir, int jobs, bool reports = true) {
   files.stb = read_file(dir.path() / "stb.csv");
   files.tdr = read_file(dir.path() / "tdr.csv");
   files.spans = read_file(dir.path() / "spans.csv");
+  files.sum = read_file(dir.path() / "sum.csv");
   return files;
 }
 
@@ -121,6 +122,7 @@ void expect_same(const RunFiles& serial, const RunFiles& parallel, int jobs) {
   EXPECT_TRUE(parallel.stb == serial.stb);
   EXPECT_TRUE(parallel.tdr == serial.tdr);
   EXPECT_TRUE(parallel.spans == serial.spans);
+  EXPECT_TRUE(parallel.sum == serial.sum);
 }
 
 TEST(ParallelGroups, EveryFileIsTheSameWhateverTheThreads) {
@@ -132,8 +134,10 @@ TEST(ParallelGroups, EveryFileIsTheSameWhateverTheThreads) {
   ASSERT_EQ(serial.levels, std::vector<int>{108});
   ASSERT_NE(serial.log.find("BY group 7 is skipped."), std::string::npos) << serial.log;
   ASSERT_NE(serial.sa.find("R40,40191,"), std::string::npos);
-  for (const std::string* file : {&serial.stb, &serial.tdr, &serial.spans, &serial.html, &serial.json})
+  for (const std::string* file : {&serial.stb, &serial.tdr, &serial.spans, &serial.html, &serial.json, &serial.sum})
     ASSERT_NE(file->find("R39"), std::string::npos);
+  // OUTSUM= has a row for every group and variable, the skipped group's too.
+  ASSERT_NE(serial.sum.find("R07,front,108,"), std::string::npos);
   for (int jobs : {2, 3}) expect_same(serial, run(dir, jobs), jobs);
 }
 

@@ -169,6 +169,7 @@ TEST_F(StepOptionsTest, ChecksReportTheirMessageAndLevel) {
       {"monthly date=date;\n output d11=x;", "", "The OUTPUT statement needs OUT= to name its data set.", 2000},
       {"monthly date=date;\n var note;", "", "Variable note named in VAR is a character variable", 3000},
       {"monthly date=date;", "outstb=nolib.s", "The library NOLIB of NOLIB.s is not assigned", 1012},
+      {"monthly date=date;", "outsum=nolib.s", "The library NOLIB of NOLIB.s is not assigned", 1012},
   };
   for (const auto& c : cases) {
     const Read r = read(c.body, c.proc);
