@@ -168,7 +168,7 @@ py::tuple adjust_many(const Values& values, const Offsets& offsets, const Offset
     }
     levels.append(r.exit_level);
     messages.append(messages_list(r.messages));
-    py::dict summary = summary_dict(r);
+    py::dict summary = summary_dict(r, false);
     summary["tests"] = tests_dict(r);
     summaries.append(summary);
   }

@@ -150,7 +150,7 @@ py::dict tests_dict(const AdjustedSeries& r) {
   return d;
 }
 
-py::dict summary_dict(const AdjustedSeries& r) {
+py::dict summary_dict(const AdjustedSeries& r, bool years) {
   py::dict d;
   if (r.henderson > 0) {
     d["henderson"] = r.henderson;
@@ -173,10 +173,11 @@ py::dict summary_dict(const AdjustedSeries& r) {
     }
     d["d9a"] = ratios;
   }
-  if (r.e4) {
-    py::dict years;
-    for (const E4Year& y : r.e4->years) years[py::int_(y.year)] = py::make_tuple(figure(y.unmodified), figure(y.modified));
-    d["e4"] = years;
+  if (r.e4 && years) {
+    py::dict by_year;
+    for (const E4Year& y : r.e4->years)
+      by_year[py::int_(y.year)] = py::make_tuple(figure(y.unmodified), figure(y.modified));
+    d["e4"] = by_year;
   }
   if (r.arima) d["arima"] = arima_dict(*r.arima);
   if (r.spans) d["spans"] = spans_dict(*r.spans);
