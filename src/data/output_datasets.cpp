@@ -1,6 +1,7 @@
 #include "data/output_datasets.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include <fmt/format.h>
@@ -594,6 +595,15 @@ int OutputDataSets::commit() {
   int level = exit_level::kNormal;
   for (auto* ds : {&out_, &outstb_, &outtdr_, &outspan_, &outsum_}) {
     if (!*ds) continue;
+    std::error_code ec;
+    if (!host_->program_file().empty() && std::filesystem::equivalent((*ds)->path(), host_->program_file(), ec) &&
+        !ec) {
+      host_->log().step_message(Severity::Error, fmt::format("The data set {} would replace the program file; it is "
+                                                             "not written.", (*ds)->path()));
+      level = exit_level::kResource;
+      ds->reset();
+      continue;
+    }
     if (const Status committed = (*ds)->commit(); !committed) {
       host_->log().error(fmt::format("The data set {} could not be written: {}", (*ds)->path(), committed.error()));
       level = exit_level::kResource;

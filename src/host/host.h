@@ -206,6 +206,10 @@ class Host {
 
   // Files read as input data sets: no report file of the run may replace one.
   void note_input(std::string path) { inputs_.push_back(std::move(path)); }
+  // The file the program was read from, when there is one: no data set of
+  // the run may replace it.
+  void set_program_file(std::string path) { program_file_ = std::move(path); }
+  [[nodiscard]] const std::string& program_file() const noexcept { return program_file_; }
   [[nodiscard]] const std::vector<std::string>& inputs() const noexcept { return inputs_; }
 
  private:
@@ -222,6 +226,7 @@ class Host {
   OdsManager ods_;
   std::vector<int> logged_;
   std::vector<std::string> inputs_;
+  std::string program_file_;
 };
 
 template <class RowSink>

@@ -226,6 +226,7 @@ RunResult run_program(std::string_view program, const RunOptions& options) {
   settings.pagesize = std::clamp(options.pagesize, 15, 32767);
   settings.jobs = options.jobs > 0 ? options.jobs : static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
   Host host(log_out, listing_out, TextOut(options.progress), settings);
+  host.set_program_file(options.program_path);
   X11ListingSink listing_sink(host.listing());
   host.ods().add_sink(&listing_sink);
   std::optional<JsonSink> json_sink;
