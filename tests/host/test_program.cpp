@@ -14,22 +14,6 @@ std::vector<Token> lex(std::string_view text) {
   return t;
 }
 
-TEST(ProgramLexer, TokensCarryKindTextAndPosition) {
-  const auto t = lex("monthly date=date\n  trendma=13 fullweight=1.5e0;");
-  ASSERT_EQ(t.size(), 10u);
-  EXPECT_TRUE(t[0].is_word("MONTHLY"));
-  EXPECT_EQ(t[0].pos.line, 1);
-  EXPECT_EQ(t[0].pos.col, 1);
-  EXPECT_TRUE(t[2].is_punct("="));
-  EXPECT_EQ(t[4].text, "trendma");
-  EXPECT_EQ(t[4].pos.line, 2);
-  EXPECT_EQ(t[4].pos.col, 3);
-  EXPECT_EQ(t[6].kind, TokKind::Number);
-  EXPECT_DOUBLE_EQ(t[6].number, 13.0);
-  EXPECT_EQ(t[9].kind, TokKind::Number);
-  EXPECT_DOUBLE_EQ(t[9].number, 1.5);
-}
-
 TEST(ProgramLexer, BareWordsThatStartWithDigits) {
   const auto t = lex("jan=3X3 start=1990Q1 end=90q4 x=.5 y=5. z=2e-3 w=1E");
   std::vector<std::pair<TokKind, std::string>> want = {
